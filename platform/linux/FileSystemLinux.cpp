@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/FileNames.h"
+#include "platform/FileSystem.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+unsigned AttributesFromStat(const QByteArray& APath, const QString& AName)
+{
+  struct stat linkInfo
+  {};
+  if (::lstat(APath.constData(), &linkInfo) != 0)
+    return 0;
+  unsigned attributes = 0;
+  const struct stat* info = &linkInfo;
+  struct stat targetInfo
+  {};
+  if (S_ISLNK(linkInfo.st_mode)) {
+    attributes |= faReparsePoint;
+    // A link carries the kind of its target; a dangling link reads as a file.
+    if (::stat(APath.constData(), &targetInfo) == 0)
+      info = &targetInfo;
+  }
+  if (S_ISDIR(info->st_mode))
+    attributes |= faDirectory;
+  if (!(info->st_mode & S_IWUSR))
+    attributes |= faReadOnly;
+  if (AName.startsWith(QLatin1Char('.')))
+    attributes |= faHidden;
+  if (attributes == 0)
+    attributes = faNormal;
+  return attributes;
+}
+
+QString BaseName(const QString& APath)
+{
+  const QString trimmed = ExcludeTrailingPathDelimiter(APath);
+  return trimmed.mid(trimmed.lastIndexOf(PathDelim) + 1);
+}
+
+} // namespace
+
+void EnumerateDirectory(const QString& AFolder, const std::function<bool(const TDirectoryEntry&)>& AVisit)
+{
+  const QByteArray folder = EncodeFileName(IncludeTrailingPathDelimiter(AFolder));
+  DIR* dir = ::opendir(folder.constData());
+  if (!dir)
+    return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const QByteArray name(entry->d_name);
+    if (name == "." || name == "..")
+      continue;
+    TDirectoryEntry item;
+    item.Name = DecodeFileName(name);
+    item.Attributes = AttributesFromStat(folder + name, item.Name);
+    if (item.Attributes == 0)
+      continue; // vanished while we looked
+    if (!AVisit(item))
+      break;
+  }
+  ::closedir(dir);
+}
+
+unsigned FileAttributes(const QString& APath)
+{
+  return AttributesFromStat(EncodeFileName(APath), BaseName(APath));
+}
+
+bool FileExists(const QString& APath)
+{
+  struct stat info
+  {};
+  return !APath.isEmpty() && ::stat(EncodeFileName(APath).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool DirectoryExists(const QString& APath)
+{
+  struct stat info
+  {};
+  return !APath.isEmpty() && ::stat(EncodeFileName(APath).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+QString IncludeTrailingPathDelimiter(const QString& APath)
+{
+  if (APath.isEmpty() || APath.endsWith(PathDelim))
+    return APath;
+  return APath + PathDelim;
+}
+
+QString ExcludeTrailingPathDelimiter(const QString& APath)
+{
+  QString result = APath;
+  while (result.size() > 1 && result.endsWith(PathDelim))
+    result.chop(1);
+  return result;
+}

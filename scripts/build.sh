@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures and builds into build/ (or $CORVALE_BUILD_DIR). Extra arguments go to CMake's configure step.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir="${CORVALE_BUILD_DIR:-build}"
+if [ ! -f "$build_dir/CMakeCache.txt" ] || [ $# -gt 0 ]; then
+  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="${CORVALE_BUILD_TYPE:-RelWithDebInfo}" "$@"
+fi
+cmake --build "$build_dir" --parallel "$(nproc)"

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Routines shared by the whole program: its folders, temporary names, directory and file checks,
+// opening documents and links, and text clean-up.
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+// Raised by the routines below where they cannot give an answer.
+class ECommonError : public std::runtime_error
+{
+public:
+  explicit ECommonError(const QString& AMessage)
+    : std::runtime_error(AMessage.toStdString())
+    , FMessage(AMessage)
+  {}
+  const QString& Message() const { return FMessage; }
+
+private:
+  QString FMessage;
+};
+
+// The product name: application title, folder names, single-instance name.
+inline QString ApplicationTitle()
+{
+  return QStringLiteral("Corvale");
+}
+
+QString GetApplicationFolder();
+QString GetSpecialFolder(int AFolder);
+QString GetApplicationDataFolder();
+QString GetTempFolder();
+QString RandomString(int ALength);
+QString GenerateTempFileName(const QString& APrefix, const QString& AExtension);
+bool CheckDirectory(const QString& ADirectory, bool ACreate);
+bool CanCreateFile(const QString& AFileName);
+
+// Show modes of ExecuteFile; the desktop decides how a started program shows itself.
+enum TShowMode : int { swHide = 0, swShowNormal = 1 };
+
+int ExecuteFile(const QString& AOperation, const QString& AFileName, const QString& AParameters, int AShowMode,
+                const QString& ADefaultDir);
+void OpenLink(const QString& ALink);
+
+QString CollapseSpaces(const QString& AText, bool AReplaceTabs, bool AReplaceLineBreaks);
+bool IsBlank(const QString& AText);
+
+// Trims spaces and control characters at both ends (characters up to U+0020).
+QString TrimText(const QString& AText);
+
+bool NotRunningUnderWow64();
+int GetWindowsVersion();

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "sysinfo/TClock.h"
+
+#include "sysinfo/DateTime.h"
+
+std::function<QDateTime()>& TClock::Source()
+{
+  static std::function<QDateTime()> source;
+  return source;
+}
+
+void TClock::SetSource(std::function<QDateTime()> ASource)
+{
+  Source() = std::move(ASource);
+}
+
+QDateTime TClock::CurrentDateTime()
+{
+  const auto& source = Source();
+  return source ? source() : QDateTime::currentDateTime();
+}
+
+TDateTime TClock::Now()
+{
+  return DateTimeFromQDateTime(CurrentDateTime());
+}
+
+TDateTime TClock::Date()
+{
+  return DateFromQDate(CurrentDateTime().date());
+}

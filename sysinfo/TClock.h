@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one source of the current time, so that overdue rules, count-downs and log stamps can be tested.
+#pragma once
+
+#include "sysinfo/SharedTypes.h"
+
+#include <QDateTime>
+
+#include <functional>
+
+class TClock
+{
+public:
+  // The current local date and time.
+  static QDateTime CurrentDateTime();
+  // The current local date and time as a date-time value.
+  static TDateTime Now();
+  // The current local date at 00:00.
+  static TDateTime Date();
+
+  // Tests freeze or move time through this; an empty function restores the system clock.
+  static void SetSource(std::function<QDateTime()> ASource);
+
+private:
+  static std::function<QDateTime()>& Source();
+};
