@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/TfrmBackupProgress.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+// The total's label reads bottom to top beside its vertical bar.
+class TVerticalLabel : public QLabel
+{
+public:
+  using QLabel::QLabel;
+  QSize sizeHint() const override { return QLabel::sizeHint().transposed(); }
+  QSize minimumSizeHint() const override { return QLabel::minimumSizeHint().transposed(); }
+
+protected:
+  void paintEvent(QPaintEvent*) override
+  {
+    QPainter painter(this);
+    painter.translate(0, height());
+    painter.rotate(-90);
+    painter.drawText(QRect(0, 0, height(), width()), Qt::AlignCenter, text());
+  }
+};
+
+} // namespace
+
+TfrmBackupProgress::TfrmBackupProgress(QWidget* AParent)
+  : QWidget(AParent, Qt::Window | Qt::FramelessWindowHint)
+{
+  setObjectName(QStringLiteral("frmBackupProgress"));
+  setWindowTitle(QStringLiteral("Please Wait, Backup in progress..."));
+  setFixedSize(487, 213);
+  setAutoFillBackground(true);
+
+  lblProfileName = new QLabel(QStringLiteral("Please Wait, Backup in progress..."), this);
+  QFont heading = lblProfileName->font();
+  heading.setBold(true);
+  heading.setPointSizeF(heading.pointSizeF() * 1.15);
+  lblProfileName->setFont(heading);
+
+  ProgressBarTotal = new QProgressBar(this);
+  ProgressBarTotal->setOrientation(Qt::Vertical);
+  ProgressBarTotal->setRange(0, 100);
+  ProgressBarTotal->setTextVisible(false);
+  lblTotalProgress = new TVerticalLabel(QStringLiteral("0% Complete"), this);
+
+  lblProfileProgress = new QLabel(QStringLiteral("Gathering profile information..."), this);
+  ProgressBarProfile = new QProgressBar(this);
+  lblBackupProgress = new QLabel(QStringLiteral("Please Wait..."), this);
+  ProgressBarBackup = new QProgressBar(this);
+  for (QProgressBar* bar : {ProgressBarProfile, ProgressBarBackup}) {
+    bar->setRange(0, 100);
+    bar->setTextVisible(false);
+  }
+  for (QLabel* label : {lblProfileProgress, lblBackupProgress}) {
+    // Long paths must not widen the fixed-size window.
+    label->setMinimumWidth(1);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  }
+
+  lblTimeElapsed = new QLabel(QStringLiteral("Calculating..."), this);
+  lblTimeRemaining = new QLabel(QStringLiteral("Calculating..."), this);
+  QFont small = lblTimeElapsed->font();
+  small.setPointSizeF(small.pointSizeF() * 0.9);
+  for (QLabel* label : {lblTimeElapsed, lblTimeRemaining}) {
+    label->setAlignment(Qt::AlignCenter);
+    label->setFont(small);
+  }
+
+  FActionHide = new QAction(QStringLiteral("Hide"), this);
+  FActionCancel = new QAction(QStringLiteral("Cancel"), this);
+  FActionHide->setEnabled(false);
+  FActionCancel->setEnabled(false);
+  connect(FActionHide, &QAction::triggered, this, [this] {
+    if (FOnHide)
+      FOnHide(this);
+  });
+  connect(FActionCancel, &QAction::triggered, this, [this] {
+    if (FOnCancel)
+      FOnCancel(this);
+  });
+  btnHide = new QPushButton(QStringLiteral("Hide"), this);
+  btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  for (auto [button, action] : {std::pair{btnHide, FActionHide}, std::pair{btnCancel, FActionCancel}}) {
+    connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    connect(action, &QAction::changed, button, [button, action] { button->setEnabled(action->isEnabled()); });
+    button->setEnabled(false);
+  }
+
+  auto* details = new QVBoxLayout;
+  details->addWidget(lblProfileName);
+  details->addSpacing(6);
+  details->addWidget(lblProfileProgress);
+  details->addWidget(ProgressBarProfile);
+  details->addWidget(lblBackupProgress);
+  details->addWidget(ProgressBarBackup);
+  auto* times = new QHBoxLayout;
+  times->addWidget(lblTimeElapsed, 1);
+  times->addWidget(lblTimeRemaining, 1);
+  details->addLayout(times);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(btnHide);
+  buttons->addWidget(btnCancel);
+  details->addLayout(buttons);
+
+  auto* main = new QHBoxLayout(this);
+  main->addWidget(ProgressBarTotal);
+  main->addWidget(lblTotalProgress);
+  main->addLayout(details, 1);
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+}
+
+void TfrmBackupProgress::SetBar(QProgressBar* ABar, int AProgress)
+{
+  if (ABar->value() != AProgress)
+    ABar->setValue(AProgress);
+}
+
+void TfrmBackupProgress::SetBackupProgress(int AProgress, const QString& AMessage)
+{
+  SetBar(ProgressBarBackup, AProgress);
+  if (!AMessage.isEmpty() && AMessage != lblBackupProgress->text())
+    lblBackupProgress->setText(AMessage);
+  QCoreApplication::processEvents();
+}
+
+void TfrmBackupProgress::SetProfileProgress(int AProgress, const QString& AMessage)
+{
+  SetBar(ProgressBarProfile, AProgress);
+  if (!AMessage.isEmpty())
+    lblProfileProgress->setText(AMessage + QStringLiteral(" (") + QString::number(AProgress) + QStringLiteral("%)"));
+  QCoreApplication::processEvents();
+}
+
+void TfrmBackupProgress::SetTotalProgress(int AProgress, const QString& AMessage)
+{
+  SetBar(ProgressBarTotal, AProgress);
+  if (!AMessage.isEmpty())
+    lblTotalProgress->setText(AMessage);
+  QCoreApplication::processEvents();
+}
+
+void TfrmBackupProgress::SetTimeRemaining(const QString& ATimeRemaining)
+{
+  if (!ATimeRemaining.isEmpty())
+    lblTimeRemaining->setText(ATimeRemaining);
+}
+
+void TfrmBackupProgress::SetTimeElapsed(const QString& ATimeElapsed)
+{
+  if (!ATimeElapsed.isEmpty())
+    lblTimeElapsed->setText(ATimeElapsed);
+  QCoreApplication::processEvents();
+}
+
+void TfrmBackupProgress::SetBackupProfile(const QString& AProfileName)
+{
+  if (!AProfileName.isEmpty())
+    lblProfileName->setText(AProfileName);
+  QCoreApplication::processEvents();
+}
+
+void TfrmBackupProgress::SetOnCancel(TNotifyEvent AHandler)
+{
+  FOnCancel = std::move(AHandler);
+  FActionCancel->setEnabled(static_cast<bool>(FOnCancel));
+}
+
+void TfrmBackupProgress::SetOnHide(TNotifyEvent AHandler)
+{
+  FOnHide = std::move(AHandler);
+  FActionHide->setEnabled(static_cast<bool>(FOnHide));
+}
+
+void TfrmBackupProgress::mousePressEvent(QMouseEvent* AEvent)
+{
+  if (AEvent->button() == Qt::LeftButton)
+    FDragOffset = AEvent->globalPosition().toPoint() - frameGeometry().topLeft();
+  QWidget::mousePressEvent(AEvent);
+}
+
+void TfrmBackupProgress::mouseMoveEvent(QMouseEvent* AEvent)
+{
+  if (AEvent->buttons() & Qt::LeftButton)
+    move(AEvent->globalPosition().toPoint() - FDragOffset);
+  QWidget::mouseMoveEvent(AEvent);
+}

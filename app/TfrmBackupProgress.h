@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window that shows a running backup: total, profile and item progress, times, Hide and Cancel.
+#pragma once
+
+#include "sysinfo/SharedTypes.h"
+
+#include <QPoint>
+#include <QWidget>
+
+class QAction;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+class TfrmBackupProgress : public QWidget
+{
+  Q_OBJECT
+
+public:
+  explicit TfrmBackupProgress(QWidget* AParent = nullptr);
+
+  void SetBackupProgress(int AProgress, const QString& AMessage);
+  void SetProfileProgress(int AProgress, const QString& AMessage);
+  void SetTotalProgress(int AProgress, const QString& AMessage);
+  void SetTimeRemaining(const QString& ATimeRemaining);
+  void SetTimeElapsed(const QString& ATimeElapsed);
+  void SetBackupProfile(const QString& AProfileName);
+
+  // Binding or unbinding these enables or disables Cancel and Hide.
+  void SetOnCancel(TNotifyEvent AHandler);
+  void SetOnHide(TNotifyEvent AHandler);
+
+  QAction* ActionCancel() const { return FActionCancel; }
+  QAction* ActionHide() const { return FActionHide; }
+
+  // The controls, for tests and screenshots.
+  QLabel* lblProfileName = nullptr;
+  QProgressBar* ProgressBarTotal = nullptr;
+  QLabel* lblTotalProgress = nullptr;
+  QLabel* lblProfileProgress = nullptr;
+  QProgressBar* ProgressBarProfile = nullptr;
+  QLabel* lblBackupProgress = nullptr;
+  QProgressBar* ProgressBarBackup = nullptr;
+  QLabel* lblTimeElapsed = nullptr;
+  QLabel* lblTimeRemaining = nullptr;
+  QPushButton* btnHide = nullptr;
+  QPushButton* btnCancel = nullptr;
+
+protected:
+  void mousePressEvent(QMouseEvent* AEvent) override;
+  void mouseMoveEvent(QMouseEvent* AEvent) override;
+
+private:
+  static void SetBar(QProgressBar* ABar, int AProgress);
+
+  TNotifyEvent FOnCancel;
+  TNotifyEvent FOnHide;
+  QAction* FActionCancel = nullptr;
+  QAction* FActionHide = nullptr;
+  QPoint FDragOffset;
+};
