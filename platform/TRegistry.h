@@ -57,6 +57,9 @@ public:
   void CloseKey();
   // The open key's path from the root, without a leading "\"; empty when none is open.
   QString CurrentPath() const;
+  // Why the hive cannot be used (damaged, foreign or unreadable file), empty when it can: the
+  // caller shows it and goes on with defaults; the file is left as it is.
+  QString ErrorText();
 
   bool KeyExists(const QString& AKey);
   bool DeleteKey(const QString& AKey); // the key and everything below it

@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/TRegistry.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+class TestRegistry : public QObject
+{
+  Q_OBJECT
+
+private slots:
+  void init();
+  void keysAndValues();
+  void typesAreEnforced();
+  void deleteRemovesTheSubtree();
+  void userHiveIsPrivateAndDurable();
+  void machineHiveIsReadOnlyForUsers();
+  void damagedHiveIsReported();
+
+private:
+  std::unique_ptr<QTemporaryDir> FHome;
+};
+
+void TestRegistry::init()
+{
+  FHome = std::make_unique<QTemporaryDir>();
+  QVERIFY(FHome->isValid());
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(FHome->filePath(QStringLiteral("home"))));
+  qputenv("XDG_CONFIG_DIRS", QFile::encodeName(FHome->filePath(QStringLiteral("etc"))));
+}
+
+void TestRegistry::keysAndValues()
+{
+  {
+    TRegistry reg;
+    QVERIFY(!reg.OpenKey(QStringLiteral("\\Software\\Quenfield"), false));
+    QVERIFY(reg.OpenKey(QStringLiteral("\\Software\\Quenfield\\Orvel"), true));
+    QCOMPARE(reg.CurrentPath(), QStringLiteral("Software\\Quenfield\\Orvel"));
+    reg.WriteString(QStringLiteral("Name"), QStringLiteral("Daily"));
+    reg.WriteInteger(QStringLiteral("Count"), -7);
+    reg.WriteBool(QStringLiteral("Enabled"), true);
+    reg.WriteDateTime(QStringLiteral("When"), 45000.25);
+    // Relative opening goes below the open key; names keep their spelling, compare without case.
+    QVERIFY(reg.OpenKey(QStringLiteral("zeta"), true));
+    QVERIFY(reg.OpenKey(QStringLiteral("\\software\\QUENFIELD\\orvel\\Alpha"), true));
+    QVERIFY(reg.OpenKey(QStringLiteral("\\Software\\Quenfield\\Orvel\\beta"), true));
+  }
+  TRegistry reg;
+  QVERIFY(reg.OpenKeyReadOnly(QStringLiteral("\\SOFTWARE\\quenfield\\ORVEL")));
+  QCOMPARE(reg.GetKeyNames(), (QStringList{"Alpha", "beta", "zeta"}));
+  QCOMPARE(reg.GetValueNames(), (QStringList{"Name", "Count", "Enabled", "When"}));
+  QVERIFY(reg.HasSubKeys());
+  QCOMPARE(reg.ReadString(QStringLiteral("NAME")), QStringLiteral("Daily"));
+  QCOMPARE(reg.ReadInteger(QStringLiteral("count")), -7);
+  QCOMPARE(reg.ReadBool(QStringLiteral("Enabled")), true);
+  QCOMPARE(reg.ReadDateTime(QStringLiteral("When")), 45000.25);
+  QCOMPARE(reg.ReadBinaryData(QStringLiteral("When")).size(), 8);
+  QVERIFY(reg.KeyExists(QStringLiteral("ALPHA")));
+  QVERIFY(!reg.KeyExists(QStringLiteral("gamma")));
+  QVERIFY(reg.ValueExists(QStringLiteral("name")));
+  QVERIFY(reg.DeleteValue(QStringLiteral("name")));
+  QVERIFY(!reg.ValueExists(QStringLiteral("Name")));
+  QVERIFY(!reg.DeleteValue(QStringLiteral("Name")));
+}
+
+void TestRegistry::typesAreEnforced()
+{
+  TRegistry reg;
+  QVERIFY(reg.OpenKey(QStringLiteral("\\T"), true));
+  reg.WriteString(QStringLiteral("AlertDays"), QStringLiteral("seven"));
+  reg.WriteInteger(QStringLiteral("Level"), 3);
+  QCOMPARE(reg.GetDataType(QStringLiteral("AlertDays")), rdString);
+  QCOMPARE(reg.GetDataType(QStringLiteral("Level")), rdInteger);
+  QCOMPARE(reg.GetDataType(QStringLiteral("Missing")), rdUnknown);
+  QVERIFY_THROWS_EXCEPTION(ERegistryException, reg.ReadInteger(QStringLiteral("AlertDays")));
+  QVERIFY_THROWS_EXCEPTION(ERegistryException, reg.ReadString(QStringLiteral("Level")));
+  QVERIFY_THROWS_EXCEPTION(ERegistryException, reg.ReadDateTime(QStringLiteral("Level")));
+  QVERIFY_THROWS_EXCEPTION(ERegistryException, reg.ReadInteger(QStringLiteral("Missing")));
+  QVERIFY_THROWS_EXCEPTION(ERegistryException, reg.ReadBinaryData(QStringLiteral("Missing")));
+  QCOMPARE(reg.ReadString(QStringLiteral("Missing")), QString());
+  // A value can change its type by being written again.
+  reg.WriteInteger(QStringLiteral("AlertDays"), 7);
+  QCOMPARE(reg.ReadInteger(QStringLiteral("AlertDays")), 7);
+  try {
+    reg.ReadString(QStringLiteral("AlertDays"));
+    QFAIL("no exception");
+  } catch (const ERegistryException& e) {
+    QCOMPARE(e.Message(), QStringLiteral("Invalid data type for 'AlertDays'"));
+  }
+}
+
+void TestRegistry::deleteRemovesTheSubtree()
+{
+  TRegistry reg;
+  QVERIFY(reg.OpenKey(QStringLiteral("\\A\\B\\C"), true));
+  reg.WriteString(QStringLiteral("x"), QStringLiteral("1"));
+  QVERIFY(reg.OpenKey(QStringLiteral("\\A\\BB"), true));
+  reg.WriteString(QStringLiteral("y"), QStringLiteral("2"));
+  reg.CloseKey();
+  QVERIFY(reg.DeleteKey(QStringLiteral("\\a\\b")));
+  QVERIFY(!reg.KeyExists(QStringLiteral("\\A\\B\\C")));
+  QVERIFY(reg.KeyExists(QStringLiteral("\\A\\BB"))); // a sibling sharing the prefix stays
+  QVERIFY(reg.OpenKey(QStringLiteral("\\A\\B\\C"), true));
+  QVERIFY(reg.GetValueNames().isEmpty()); // nothing of the old key survives
+  QVERIFY(!reg.DeleteKey(QStringLiteral("\\Nowhere")));
+}
+
+void TestRegistry::userHiveIsPrivateAndDurable()
+{
+  {
+    TRegistry reg;
+    QVERIFY(reg.OpenKey(QStringLiteral("\\K"), true));
+    reg.WriteString(QStringLiteral("v"), QStringLiteral("kept"));
+  }
+  const QString file = FHome->filePath(QStringLiteral("home/Corvale/registry.db"));
+  struct stat info
+  {};
+  QCOMPARE(::stat(QFile::encodeName(file).constData(), &info), 0);
+  QCOMPARE(int(info.st_mode & 0777), 0600);
+  // A second handle sees the write at once: it is committed when the call returns.
+  TRegistry writer;
+  QVERIFY(writer.OpenKey(QStringLiteral("\\K"), false));
+  writer.WriteInteger(QStringLiteral("n"), 42);
+  TRegistry reader;
+  QVERIFY(reader.OpenKeyReadOnly(QStringLiteral("\\K")));
+  QCOMPARE(reader.ReadInteger(QStringLiteral("n")), 42);
+  QCOMPARE(reader.ReadString(QStringLiteral("v")), QStringLiteral("kept"));
+}
+
+void TestRegistry::machineHiveIsReadOnlyForUsers()
+{
+  {
+    TRegistry admin(HKEY_USERS);
+    QVERIFY(admin.OpenKey(QStringLiteral("\\.Default\\Software"), true));
+    admin.WriteString(QStringLiteral("Seed"), QStringLiteral("machine"));
+  }
+  {
+    // HKEY_LOCAL_MACHINE shares the machine hive but not its keys.
+    TRegistry machine(HKEY_LOCAL_MACHINE);
+    QVERIFY(!machine.KeyExists(QStringLiteral("\\.Default")));
+    TRegistry user;
+    QVERIFY(!user.KeyExists(QStringLiteral("\\.Default")));
+  }
+  // The rest runs as an ordinary user: root may write anywhere.
+  const QByteArray etc = QFile::encodeName(FHome->filePath(QStringLiteral("etc")));
+  struct stat info
+  {};
+  QCOMPARE(::stat(QByteArray(etc + "/Corvale/registry.db").constData(), &info), 0);
+  QCOMPARE(int(info.st_mode & 0777), 0644); // every user may read the machine's hive
+  QCOMPARE(::chmod(QFile::encodeName(FHome->path()).constData(), 0755), 0);
+  const pid_t child = ::fork();
+  QVERIFY(child >= 0);
+  if (child == 0) {
+    if (::geteuid() == 0 && ::setuid(65534) != 0)
+      ::_exit(10);
+    if (::geteuid() != 0) {
+      // As the owner, take the write bits away, as an administrator's hive would be.
+      ::chmod(QByteArray(etc + "/Corvale/registry.db").constData(), 0444);
+    }
+    TRegistry reg(HKEY_USERS);
+    if (!reg.OpenKeyReadOnly(QStringLiteral("\\.Default\\Software")))
+      ::_exit(1);
+    if (reg.ReadString(QStringLiteral("Seed")) != QStringLiteral("machine"))
+      ::_exit(2);
+    if (reg.OpenKey(QStringLiteral("\\.Default\\Software"), true))
+      ::_exit(3);
+    if (reg.OpenKey(QStringLiteral("\\.Default\\New"), true))
+      ::_exit(4);
+    ::_exit(0);
+  }
+  int status = 0;
+  QCOMPARE(::waitpid(child, &status, 0), child);
+  QVERIFY(WIFEXITED(status));
+  QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+void TestRegistry::damagedHiveIsReported()
+{
+  const QString file = FHome->filePath(QStringLiteral("home/Corvale/registry.db"));
+  QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+  QFile damaged(file);
+  QVERIFY(damaged.open(QIODevice::WriteOnly));
+  damaged.write(QByteArray(4096, 'x'));
+  damaged.close();
+  TRegistry reg;
+  QVERIFY(!reg.OpenKey(QStringLiteral("\\K"), true));
+  QVERIFY(reg.ErrorText().contains(file));
+  QCOMPARE(damaged.size(), 4096); // left as it was for the user to look at
+}
+
+QTEST_GUILESS_MAIN(TestRegistry)
+#include "tst_registry.moc"
