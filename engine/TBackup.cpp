@@ -1,0 +1,432 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/TBackup.h"
+
+#include "engine/TZipWriter.h"
+#include "platform/FileNames.h"
+#include "platform/FileSystem.h"
+#include "sysinfo/Common.h"
+
+#include <QSet>
+
+#include <cerrno>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The file name with its extension (from the last "." of the last path step) replaced by AExtension.
+QString ChangeFileExt(const QString& AFileName, const QString& AExtension)
+{
+  const qsizetype slash = AFileName.lastIndexOf(PathDelim);
+  const qsizetype dot = AFileName.lastIndexOf(QLatin1Char('.'));
+  if (dot > slash)
+    return AFileName.left(dot) + AExtension;
+  return AFileName + AExtension;
+}
+
+// A descriptor that is closed when it goes out of scope, unless closed (and checked) before.
+class TFileHandle
+{
+public:
+  explicit TFileHandle(int AFd)
+    : FFd(AFd)
+  {}
+  ~TFileHandle()
+  {
+    if (FFd >= 0)
+      ::close(FFd);
+  }
+  TFileHandle(const TFileHandle&) = delete;
+  TFileHandle& operator=(const TFileHandle&) = delete;
+  int Fd() const { return FFd; }
+  [[nodiscard]] bool Close()
+  {
+    const int fd = FFd;
+    FFd = -1;
+    return ::close(fd) == 0;
+  }
+
+private:
+  int FFd;
+};
+
+[[noreturn]] void RaiseFileError(const QString& AFormat, const QString& AFileName, int AErrno)
+{
+  throw EBackupException(AFormat.arg(AFileName, qt_error_string(AErrno)));
+}
+
+int OpenForReading(const QString& AFileName)
+{
+  const int fd = ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0)
+    RaiseFileError(QStringLiteral("Cannot open file \"%1\". %2"), AFileName, errno);
+  return fd;
+}
+
+int CreateForWriting(const QString& AFileName)
+{
+  const int fd =
+      ::open(EncodeFileName(AFileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0)
+    RaiseFileError(QStringLiteral("Cannot create file \"%1\". %2"), AFileName, errno);
+  return fd;
+}
+
+// Copies up to ACount bytes (all that is left when ACount is negative) through a fixed buffer.
+void CopyData(int AIn, const QString& AInName, int AOut, const QString& AOutName, qint64 ACount)
+{
+  static constexpr qint64 BufferSize = 1 << 20;
+  std::vector<char> buffer(static_cast<std::size_t>(BufferSize));
+  qint64 left = ACount;
+  while (ACount < 0 || left > 0) {
+    const qint64 wanted = ACount < 0 ? BufferSize : std::min(left, BufferSize);
+    ssize_t count = ::read(AIn, buffer.data(), static_cast<size_t>(wanted));
+    if (count < 0 && errno == EINTR)
+      continue;
+    if (count < 0)
+      RaiseFileError(QStringLiteral("Cannot read file \"%1\". %2"), AInName, errno);
+    if (count == 0)
+      break;
+    for (ssize_t written = 0; written < count;) {
+      const ssize_t result = ::write(AOut, buffer.data() + written, static_cast<size_t>(count - written));
+      if (result < 0 && errno == EINTR)
+        continue;
+      if (result < 0)
+        RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), AOutName, errno);
+      written += result;
+    }
+    left -= count;
+  }
+}
+
+void CloseWritten(TFileHandle& AFile, const QString& AFileName)
+{
+  if (!AFile.Close())
+    RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), AFileName, errno);
+}
+
+} // namespace
+
+TBackup::TBackup(QObject* AOwner)
+  : QObject(AOwner)
+  , FFiles(std::make_unique<TBackupFiles>())
+  , FExclusions(std::make_unique<TBackupFiles>())
+  , FZipMaster(std::make_unique<TZipWriter>())
+{
+  FZipMaster->OnProgress = [this](QObject*, const TZipWriter::TProgressDetails& ADetails) {
+    ItemProgress(ADetails.ItemName, ADetails.ItemPerCent);
+    TotalProgress(FZipMaster->ZipFileName(), ADetails.TotalPerCent);
+    // Refreshed after the handlers, so that a cancel requested inside them stops the writing at once.
+    FZipMaster->SetCancel(FCancelled);
+  };
+  FZipMaster->OnMessage = [this](QObject*, int AErrorCode, const QString& AMessage) { Log(AMessage, AErrorCode); };
+  WireCollections();
+}
+
+TBackup::~TBackup() = default;
+
+QString TBackup::DllDirectory() const
+{
+  return FZipMaster->DLLDirectory();
+}
+
+void TBackup::SetDllDirectory(const QString& AValue)
+{
+  FZipMaster->SetDLLDirectory(AValue);
+}
+
+bool TBackup::Busy() const
+{
+  switch (FZipType) {
+  case zZip:
+    return FZipMaster->State() == TZipWriter::zsBusy;
+  case zSeven:
+    return FBusy;
+  default:
+    return false;
+  }
+}
+
+void TBackup::Cancel()
+{
+  if (FZipType == zZip && !FCancelled)
+    FZipMaster->SetCancel(true);
+  FCancelled = true;
+}
+
+void TBackup::Log(const QString& AMessage, int AErrorCode)
+{
+  if (OnLog)
+    OnLog(this, AMessage, AErrorCode);
+}
+
+void TBackup::Debug(const QString& AProcedure, const QString& AMessage)
+{
+  if (OnDebug)
+    OnDebug(this, AProcedure, AMessage);
+}
+
+void TBackup::ItemProgress(const QString& AMessage, int AProgress)
+{
+  if (OnItemProgress)
+    OnItemProgress(this, AMessage, AProgress);
+}
+
+void TBackup::TotalProgress(const QString& AMessage, int AProgress)
+{
+  if (OnTotalProgress)
+    OnTotalProgress(this, AMessage, AProgress);
+}
+
+void TBackup::WireCollections()
+{
+  // Done again at every run, so that handlers assigned after construction reach the collections.
+  for (TBackupFiles* files : {FFiles.get(), FExclusions.get()}) {
+    files->OnProgress = [this](QObject* ASender, const QString& AMessage, int AProgress, bool& ACancel) {
+      InternalOnSearchProgress(ASender, AMessage, AProgress, ACancel);
+    };
+    files->OnLog = OnLog;
+    files->OnDebug = OnDebug;
+  }
+}
+
+void TBackup::InternalOnSearchProgress(QObject* ASender, const QString& AMessage, int AProgress, bool& ACancel)
+{
+  ACancel = FCancelled;
+  if (FCancelled)
+    Debug(QStringLiteral("InternalOnSearchProgress"), QStringLiteral("Cancel request."));
+  if (OnFileSearchProgress)
+    OnFileSearchProgress(ASender, AMessage, AProgress);
+}
+
+TBackupResult TBackup::Backup(QStringList* AZipFileList)
+{
+  if (AZipFileList == nullptr)
+    throw EBackupException(QStringLiteral("ZIPFileList has not been assigned."));
+
+  AZipFileList->clear();
+  TBackupResult result = brFailed;
+  WireCollections();
+
+  Log(QStringLiteral("Initialising backup, please wait..."), 0);
+  TotalProgress(QStringLiteral("Gathering details, please wait..."), 0);
+  ItemProgress(QStringLiteral("Gathering details, please wait..."), 0);
+
+  FBusy = true;
+  FCancelled = false;
+
+  // An exception out of a writer leaves at once: no result message, and Busy stays set.
+  switch (FZipType) {
+  case zZip:
+    BackupZip(*AZipFileList, result);
+    break;
+  case zSeven:
+    Backup7z(*AZipFileList, result);
+    break;
+  case zNTBackup:
+    BackupNTBackup(*AZipFileList, result);
+    break;
+  }
+
+  FBusy = false;
+
+  if (FCancelled) {
+    Log(QStringLiteral("Backup Cancelled."), 1);
+    result = brCancelled;
+  } else if (result != brComplete) {
+    Log(QStringLiteral("Backup Failed."), 1);
+  } else {
+    Log(QStringLiteral("Backup Complete."), 0);
+  }
+
+  if (OnBackupFinished)
+    OnBackupFinished(this, result);
+  return result;
+}
+
+bool TBackup::GenerateFileList()
+{
+  Log(QStringLiteral("Generating file list..."), 0);
+
+  QStringList includeList;
+  QStringList exclusionList;
+  FFiles->GenerateFileList(includeList);
+  FExclusions->GenerateFileList(exclusionList);
+
+  Log(QStringLiteral("Processing file list..."), 0);
+  if (OnBackupFileList)
+    OnBackupFileList(this, includeList);
+
+  Log(QStringLiteral("Processing exclusion file list..."), 0);
+  if (OnBackupFileExclusionList)
+    OnBackupFileExclusionList(this, exclusionList);
+
+  switch (FZipType) {
+  case zZip: {
+    FZipMaster->SpecArgs() = includeList;
+    FZipMaster->SpecArgsExcl() = exclusionList;
+    Debug(QStringLiteral("GenerateFileList"), QStringLiteral("Include Count: %1").arg(includeList.size()));
+    Debug(QStringLiteral("GenerateFileList"), QStringLiteral("Exclude Count: %1").arg(exclusionList.size()));
+    return !includeList.isEmpty() && !FCancelled;
+  }
+  case zSeven: {
+    FSevenZipFiles.clear();
+    // Whole paths, compared without regard to case.
+    QSet<QString> excluded;
+    for (const QString& path : std::as_const(exclusionList))
+      excluded.insert(path.toCaseFolded());
+    for (const QString& path : std::as_const(includeList)) {
+      if (FCancelled)
+        break;
+      ItemProgress(path, 0);
+      if (excluded.contains(path.toCaseFolded())) {
+        Debug(QStringLiteral("GenerateFileList"), QString(QStringLiteral("Exclude: ") + path));
+        continue;
+      }
+      Debug(QStringLiteral("GenerateFileList"), QString(QStringLiteral("Add: ") + path));
+      FSevenZipFiles.append(path);
+    }
+    Debug(QStringLiteral("GenerateFileList"), QStringLiteral("Include Count: %1").arg(FSevenZipFiles.size()));
+    return !FSevenZipFiles.isEmpty() && !FCancelled;
+  }
+  default:
+    return false;
+  }
+}
+
+bool TBackup::LoadZipDll()
+{
+  FZipMaster->SetDLL_Load(true);
+  const bool loaded = FZipMaster->DLL_Load();
+  Log(QString(QStringLiteral("LoadZipDll: ") + BoolToStr(loaded) + QLatin1Char(' ') + FZipMaster->DLL_Path() +
+              QLatin1Char(' ') + FZipMaster->DLL_Version()),
+      0);
+  return loaded;
+}
+
+int TBackup::GetZipCompression()
+{
+  int level = 9;
+  switch (FZipCompression) {
+  case zcNone:
+    level = 0;
+    break;
+  case zcFast:
+    level = 2;
+    break;
+  case zcNormal:
+    level = 5;
+    break;
+  case zcHigh:
+    level = 7;
+    break;
+  case zcMaximum:
+    level = 9;
+    break;
+  }
+  Debug(QStringLiteral("GetZipCompression"), QStringLiteral("Result: %1").arg(level));
+  return level;
+}
+
+void TBackup::BackupZip(QStringList& AZipFileList, TBackupResult& AResult)
+{
+  if (!LoadZipDll()) {
+    Log(QStringLiteral("Failed to load Zip Dll"), 2);
+    return;
+  }
+  if (!GenerateFileList()) {
+    Log(QStringLiteral("File list is empty, backup cannot continue"), 1);
+    return;
+  }
+  if (FSystemState)
+    AddSystemState(FZipMaster->SpecArgs());
+
+  Log(QStringLiteral("Backup in progress, Please wait..."), 0);
+
+  FZipMaster->SetTempDir(IncludeTrailingPathDelimiter(GetTempFolder()));
+  FZipMaster->SetAddOptions(TZipWriter::AddDirNames | TZipWriter::AddHiddenFiles);
+  FZipMaster->SetSpanOptions(TZipWriter::spNoVolumeName);
+  FZipMaster->SetAddCompLevel(GetZipCompression());
+  FZipMaster->SetZipFileName(FZipFileName);
+  // The system's text encoding is UTF-8, which is also the only one libzip accepts for comments.
+  FZipMaster->SetZipComment(FZipDescription.toUtf8());
+  FZipMaster->SetPassword(FZipPassword);
+  if (!TrimText(FZipMaster->Password()).isEmpty())
+    FZipMaster->SetAddOptions(FZipMaster->AddOptions() | TZipWriter::AddEncrypt);
+
+  ItemProgress(QStringLiteral("Starting ZIP compression..."), 0);
+  if (FZipMaster->Add() == 0)
+    AResult = brComplete;
+  AZipFileList.append(FZipMaster->ZipFileName());
+}
+
+void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
+{
+  Q_UNUSED(AZipFileList);
+  Q_UNUSED(AResult);
+  if (!GenerateFileList()) {
+    Log(QStringLiteral("File list is empty, backup cannot continue."), 1);
+    return;
+  }
+  // The 7z writer takes FSevenZipFiles from here; until it is part of the engine, the type fails.
+  Log(QStringLiteral("7z archives are not supported by this version."), 1);
+}
+
+void TBackup::BackupNTBackup(QStringList& AZipFileList, TBackupResult& AResult)
+{
+  Q_UNUSED(AZipFileList);
+  Q_UNUSED(AResult);
+  // Running the system backup program joins the engine later; until then the type fails.
+  Log(QStringLiteral("NT Backup is not supported by this version."), 1);
+}
+
+void TBackup::AddSystemState(QStringList& AFileList)
+{
+  Q_UNUSED(AFileList);
+  // The system state is saved by the system backup program, which joins the engine later.
+  Debug(QStringLiteral("AddSystemState"), QStringLiteral("System state backup is not available."));
+}
+
+void TBackup::SplitFile(const QString& AFileName, qint64 AFilesByteSize)
+{
+  if (AFilesByteSize <= 0)
+    throw EBackupException(QStringLiteral("Invalid part size %1 for \"%2\".").arg(AFilesByteSize).arg(AFileName));
+  TFileHandle source(OpenForReading(AFileName));
+  struct stat st
+  {};
+  if (::fstat(source.Fd(), &st) != 0)
+    RaiseFileError(QStringLiteral("Cannot open file \"%1\". %2"), AFileName, errno);
+  // One part more than whole parts fit: the last one takes the rest, and is empty when none is left.
+  const qint64 wholeParts = static_cast<qint64>(st.st_size) / AFilesByteSize;
+  for (qint64 part = 1; part <= wholeParts + 1; ++part) {
+    const QString partName = ChangeFileExt(AFileName, QStringLiteral("._%1").arg(part));
+    TFileHandle target(CreateForWriting(partName));
+    CopyData(source.Fd(), AFileName, target.Fd(), partName, AFilesByteSize);
+    CloseWritten(target, partName);
+  }
+}
+
+void TBackup::MergeFiles(const QString& ASourceFile, const QString& ADestFile)
+{
+  TFileHandle target(CreateForWriting(ADestFile));
+  struct stat targetStat
+  {};
+  if (::fstat(target.Fd(), &targetStat) != 0)
+    RaiseFileError(QStringLiteral("Cannot create file \"%1\". %2"), ADestFile, errno);
+
+  QString partName = ASourceFile;
+  for (qint64 part = 1; FileExists(partName);
+       partName = ChangeFileExt(ASourceFile, QStringLiteral("._%1").arg(++part))) {
+    TFileHandle source(OpenForReading(partName));
+    struct stat st
+    {};
+    // Appending a file to itself would never end.
+    if (::fstat(source.Fd(), &st) == 0 && st.st_dev == targetStat.st_dev && st.st_ino == targetStat.st_ino)
+      throw EBackupException(QStringLiteral("Cannot merge \"%1\" into itself.").arg(partName));
+    CopyData(source.Fd(), partName, target.Fd(), ADestFile, -1);
+  }
+  CloseWritten(target, ADestFile);
+}

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The backup engine: turns include and exclusion entries into a list of files and hands it to the
+// writer of the chosen archive type, reporting everything through events.
+#pragma once
+
+#include "engine/BackupTypes.h"
+#include "engine/TBackupFiles.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+#include <stdexcept>
+
+class TZipWriter;
+
+class EBackupException : public std::runtime_error
+{
+public:
+  explicit EBackupException(const QString& AMessage)
+    : std::runtime_error(AMessage.toStdString())
+    , FMessage(AMessage)
+  {}
+  const QString& Message() const { return FMessage; }
+
+private:
+  QString FMessage;
+};
+
+class TBackup : public QObject
+{
+  Q_OBJECT
+
+public:
+  explicit TBackup(QObject* AOwner = nullptr);
+  ~TBackup() override;
+
+  TBackupFiles* Files() const { return FFiles.get(); }
+  TBackupFiles* Exclusions() const { return FExclusions.get(); }
+
+  // Read and written straight through to the ZIP component.
+  QString DllDirectory() const;
+  void SetDllDirectory(const QString& AValue);
+  const QString& ZipFileName() const { return FZipFileName; }
+  void SetZipFileName(const QString& AValue) { FZipFileName = AValue; }
+  TZipType ZipType() const { return FZipType; }
+  void SetZipType(TZipType AValue) { FZipType = AValue; }
+  TZipCompression ZipCompression() const { return FZipCompression; }
+  void SetZipCompression(TZipCompression AValue) { FZipCompression = AValue; }
+  const QString& ZipDescription() const { return FZipDescription; }
+  void SetZipDescription(const QString& AValue) { FZipDescription = AValue; }
+  const QString& ZipPassword() const { return FZipPassword; }
+  void SetZipPassword(const QString& AValue) { FZipPassword = AValue; }
+  // Volume size in bytes for 7z archives; 0 writes one file. ZIP archives are never cut.
+  qint32 VolumeSize() const { return FVolumeSize; }
+  void SetVolumeSize(qint32 AValue) { FVolumeSize = AValue; }
+  bool SystemState() const { return FSystemState; }
+  void SetSystemState(bool AValue) { FSystemState = AValue; }
+  bool Busy() const;
+
+  // Runs one backup. AZipFileList is cleared and receives the names of the files written.
+  // Raises EBackupException when no list is given, before anything else happens.
+  TBackupResult Backup(QStringList* AZipFileList);
+  // Asks a running backup to stop; it takes effect at the engine's next check.
+  void Cancel();
+
+  // Cuts a file into parts of AFilesByteSize bytes named like it with the extensions ._1, ._2 …
+  // and joins such parts again. Both raise EBackupException when a file cannot be opened,
+  // created, read or written.
+  void SplitFile(const QString& AFileName, qint64 AFilesByteSize);
+  void MergeFiles(const QString& ASourceFile, const QString& ADestFile);
+
+  TOnBackupLog OnLog;
+  TOnDebug OnDebug;
+  TOnProgress OnTotalProgress;
+  TOnProgress OnItemProgress;
+  TOnProgress OnFileSearchProgress;
+  TOnBackupFileList OnBackupFileList;
+  TOnBackupFileExclusionList OnBackupFileExclusionList;
+  TNotifyEvent OnNTBackupStart;
+  TNotifyEvent OnNTBackupFinished;
+  TOnBackupFinished OnBackupFinished;
+
+private:
+  void WireCollections();
+  void InternalOnSearchProgress(QObject* ASender, const QString& AMessage, int AProgress, bool& ACancel);
+  [[nodiscard]] bool GenerateFileList();
+  [[nodiscard]] bool LoadZipDll();
+  int GetZipCompression();
+  void BackupZip(QStringList& AZipFileList, TBackupResult& AResult);
+  void Backup7z(QStringList& AZipFileList, TBackupResult& AResult);
+  void BackupNTBackup(QStringList& AZipFileList, TBackupResult& AResult);
+  void AddSystemState(QStringList& AFileList);
+
+  void Log(const QString& AMessage, int AErrorCode);
+  void Debug(const QString& AProcedure, const QString& AMessage);
+  void ItemProgress(const QString& AMessage, int AProgress);
+  void TotalProgress(const QString& AMessage, int AProgress);
+
+  std::unique_ptr<TBackupFiles> FFiles;
+  std::unique_ptr<TBackupFiles> FExclusions;
+  QString FZipFileName;
+  TZipType FZipType = zSeven;
+  TZipCompression FZipCompression = zcMaximum;
+  QString FZipDescription;
+  QString FZipPassword;
+  qint32 FVolumeSize = 0;
+  bool FSystemState = false;
+
+  std::unique_ptr<TZipWriter> FZipMaster;
+  // The files list preparation hands to the 7z writer.
+  QStringList FSevenZipFiles;
+  bool FBusy = false;
+  bool FCancelled = false;
+};

@@ -1,0 +1,611 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/TZipWriter.h"
+
+#include "platform/FileNames.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+namespace {
+
+// What went wrong with a source file while libzip was reading it.
+enum TFailureKind : int {
+  fkNone = 0,
+  fkVanished,   // gone since the search: skipped
+  fkNotRegular, // no longer a regular file: skipped
+  fkUnreadable, // cannot be opened or read: the archive is not written
+  fkCancelled,
+  fkHandler, // an event handler raised an exception
+};
+
+// A run in which files keep disappearing is started again at most this often.
+constexpr int MaxWriteAttempts = 5;
+
+QString ZipErrorText(int ACode)
+{
+  zip_error_t error;
+  zip_error_init_with_code(&error, ACode);
+  const QString text = QString::fromUtf8(zip_error_strerror(&error));
+  zip_error_fini(&error);
+  return text;
+}
+
+bool IsMissing(int AErrno)
+{
+  return AErrno == ENOENT || AErrno == ENOTDIR;
+}
+
+// The entry name of a file: its path without leading "/" and without "." or ".." steps, so that
+// extracting the archive cannot write outside the target folder.
+QString EntryPath(const QString& APath)
+{
+  QStringList parts;
+  for (const QString& part : APath.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+    if (part != QLatin1String(".") && part != QLatin1String(".."))
+      parts.append(part);
+  }
+  return parts.join(QLatin1Char('/'));
+}
+
+// Cuts UTF-8 text to at most AMax bytes without splitting a character.
+QByteArray TruncateUtf8(const QByteArray& AText, qsizetype AMax)
+{
+  if (AText.size() <= AMax)
+    return AText;
+  qsizetype end = AMax;
+  while (end > 0 && (static_cast<unsigned char>(AText.at(end)) & 0xC0) == 0x80)
+    --end;
+  return AText.left(end);
+}
+
+} // namespace
+
+struct TZipWriter::TEntry
+{
+  int Index = 0; // position in the archive being written
+  QString Path;
+  QByteArray NativePath;
+  QByteArray Name;
+  qint64 Size = 0;
+  time_t MTime = 0;
+  mode_t Mode = 0;
+  bool Statted = false; // stat taken in the current attempt
+  int Fd = -1;
+  bool Open = false;
+  bool Closed = false;
+  qint64 Read = 0;
+  zip_error_t Error;
+
+  TEntry() { zip_error_init(&Error); }
+  ~TEntry()
+  {
+    if (Fd >= 0)
+      ::close(Fd);
+    zip_error_fini(&Error);
+  }
+  TEntry(const TEntry&) = delete;
+  TEntry& operator=(const TEntry&) = delete;
+};
+
+// The C entry points libzip calls back; each catches what the writer's handlers raise, since an
+// exception must not unwind through libzip.
+struct TZipCallbacks
+{
+  struct TSourceState
+  {
+    TZipWriter* Writer;
+    TZipWriter::TEntry* Entry;
+  };
+
+  static zip_int64_t Source(void* AState, void* AData, zip_uint64_t ALength, zip_source_cmd_t ACommand)
+  {
+    auto* state = static_cast<TSourceState*>(AState);
+    return state->Writer->Source(*state->Entry, AData, ALength, ACommand);
+  }
+
+  static void Progress(zip_t*, double, void* AWriter)
+  {
+    auto* writer = static_cast<TZipWriter*>(AWriter);
+    writer->Guard([writer] { writer->ReportProgress(); });
+  }
+
+  static int Cancel(zip_t*, void* AWriter)
+  {
+    auto* writer = static_cast<TZipWriter*>(AWriter);
+    return (writer->FCancel || writer->FHandlerError) ? 1 : 0;
+  }
+};
+
+TZipWriter::TZipWriter(QObject* AOwner)
+  : QObject(AOwner)
+{}
+
+TZipWriter::~TZipWriter() = default;
+
+void TZipWriter::SetDLL_Load(bool AValue)
+{
+  // The library is part of the program; "loading" only confirms it answers.
+  FDLLLoaded = AValue && zip_libzip_version() != nullptr;
+}
+
+QString TZipWriter::DLL_Path() const
+{
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&zip_libzip_version), &info) == 0 || info.dli_fname == nullptr)
+    return QString();
+  return DecodeFileName(QByteArray(info.dli_fname));
+}
+
+QString TZipWriter::DLL_Version() const
+{
+  return QString::fromUtf8(zip_libzip_version());
+}
+
+void TZipWriter::Message(int AErrorCode, const QString& AMessage)
+{
+  if (OnMessage)
+    OnMessage(this, AErrorCode, AMessage);
+}
+
+bool TZipWriter::Guard(const std::function<void()>& AAction)
+{
+  try {
+    AAction();
+    return true;
+  } catch (...) {
+    if (!FHandlerError)
+      FHandlerError = std::current_exception();
+    return false;
+  }
+}
+
+void TZipWriter::ReportProgress()
+{
+  if (FCurrent == nullptr)
+    return;
+  const int index = FCurrent->Index;
+  int item = 0;
+  if (FCurrent->Size > 0)
+    item = static_cast<int>(std::min<qint64>(100, FCurrent->Read * 100 / FCurrent->Size));
+  else if (FCurrent->Closed)
+    item = 100;
+  int total = 0;
+  if (FTotalBytes > 0) {
+    const qint64 done = FDoneBytes + (FCurrent->Open ? FCurrent->Read : 0);
+    total = static_cast<int>(std::min<qint64>(100, done * 100 / FTotalBytes));
+  } else if (!FEntries.empty()) {
+    total = static_cast<int>((index + (FCurrent->Closed ? 1 : 0)) * 100 / static_cast<qsizetype>(FEntries.size()));
+  }
+  if (index == FLastItem && item == FLastItemPerCent && total == FLastTotalPerCent)
+    return;
+  FLastItem = index;
+  FLastItemPerCent = item;
+  FLastTotalPerCent = total;
+  if (OnProgress)
+    OnProgress(this, TProgressDetails{FCurrent->Path, item, total});
+}
+
+void TZipWriter::Fail(TEntry& AEntry, int AKind, int ASystemError, int AZipError)
+{
+  if (FFailureKind == fkNone) {
+    FFailureKind = AKind;
+    FFailureErrno = ASystemError;
+    FFailureEntry = &AEntry;
+  }
+  int code = AZipError;
+  switch (AKind) {
+  case fkVanished:
+    code = ZIP_ER_NOENT;
+    break;
+  case fkNotRegular:
+    code = ZIP_ER_OPNOTSUPP;
+    break;
+  case fkCancelled:
+    code = ZIP_ER_CANCELLED;
+    break;
+  case fkHandler:
+    code = ZIP_ER_INTERNAL;
+    break;
+  default:
+    break;
+  }
+  zip_error_set(&AEntry.Error, code, ASystemError);
+}
+
+void TZipWriter::ClearFailure()
+{
+  FFailureKind = fkNone;
+  FFailureErrno = 0;
+  FFailureEntry = nullptr;
+}
+
+bool TZipWriter::StatEntry(TEntry& AEntry)
+{
+  if (AEntry.Statted)
+    return true;
+  struct stat st
+  {};
+  if (::stat(AEntry.NativePath.constData(), &st) != 0) {
+    const int error = errno;
+    Fail(AEntry, IsMissing(error) ? fkVanished : fkUnreadable, error, ZIP_ER_OPEN);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    Fail(AEntry, fkNotRegular, 0);
+    return false;
+  }
+  FTotalBytes += st.st_size - AEntry.Size;
+  AEntry.Size = st.st_size;
+  AEntry.MTime = st.st_mtime;
+  AEntry.Mode = st.st_mode;
+  AEntry.Statted = true;
+  return true;
+}
+
+qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACommand)
+{
+  switch (static_cast<zip_source_cmd_t>(ACommand)) {
+  case ZIP_SOURCE_STAT: {
+    if (!StatEntry(AEntry))
+      return -1;
+    auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, AData, ALength, &AEntry.Error);
+    if (st == nullptr)
+      return -1;
+    zip_stat_init(st);
+    st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+    st->size = static_cast<zip_uint64_t>(AEntry.Size);
+    st->mtime = AEntry.MTime;
+    return sizeof(zip_stat_t);
+  }
+  case ZIP_SOURCE_GET_FILE_ATTRIBUTES: {
+    auto* attributes = ZIP_SOURCE_GET_ARGS(zip_file_attributes_t, AData, ALength, &AEntry.Error);
+    if (attributes == nullptr)
+      return -1;
+    // Asked when the entry is added; the permissions come from the look before the writing.
+    if (AEntry.Mode != 0) {
+      attributes->valid |= ZIP_FILE_ATTRIBUTES_HOST_SYSTEM | ZIP_FILE_ATTRIBUTES_EXTERNAL_FILE_ATTRIBUTES;
+      attributes->host_system = ZIP_OPSYS_UNIX;
+      attributes->external_file_attributes = static_cast<zip_uint32_t>(AEntry.Mode & 0xFFFF) << 16;
+    }
+    return 0;
+  }
+  case ZIP_SOURCE_OPEN: {
+    if (!StatEntry(AEntry))
+      return -1;
+    const int fd = ::open(AEntry.NativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+      const int error = errno;
+      Fail(AEntry, IsMissing(error) ? fkVanished : fkUnreadable, error, ZIP_ER_OPEN);
+      return -1;
+    }
+    struct stat st
+    {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      Fail(AEntry, fkNotRegular, 0);
+      return -1;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    AEntry.Fd = fd;
+    AEntry.Open = true;
+    AEntry.Closed = false;
+    AEntry.Read = 0;
+    FCurrent = &AEntry;
+    if (!Guard([this] { ReportProgress(); })) {
+      Fail(AEntry, fkHandler, 0);
+      return -1;
+    }
+    if (FCancel) {
+      Fail(AEntry, fkCancelled, 0);
+      return -1;
+    }
+    return 0;
+  }
+  case ZIP_SOURCE_READ: {
+    // The file is read as it was when the entry began: bytes appended since are left out.
+    const qint64 wanted = std::min<qint64>(static_cast<qint64>(ALength), AEntry.Size - AEntry.Read);
+    if (wanted <= 0)
+      return 0;
+    ssize_t count = 0;
+    do {
+      count = ::read(AEntry.Fd, AData, static_cast<size_t>(wanted));
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) {
+      Fail(AEntry, fkUnreadable, errno, ZIP_ER_READ);
+      return -1;
+    }
+    if (count == 0)
+      return 0; // the file shrank: libzip records the sizes of what it was given
+    AEntry.Read += count;
+    if (!Guard([this] { ReportProgress(); })) {
+      Fail(AEntry, fkHandler, 0);
+      return -1;
+    }
+    if (FCancel) {
+      Fail(AEntry, fkCancelled, 0);
+      return -1;
+    }
+    return count;
+  }
+  case ZIP_SOURCE_CLOSE:
+    if (AEntry.Fd >= 0)
+      ::close(AEntry.Fd);
+    AEntry.Fd = -1;
+    if (AEntry.Open) {
+      AEntry.Open = false;
+      AEntry.Closed = true;
+      FDoneBytes += AEntry.Read;
+      if (!Guard([this] { ReportProgress(); })) {
+        Fail(AEntry, fkHandler, 0);
+        return -1;
+      }
+    }
+    return 0;
+  case ZIP_SOURCE_ERROR:
+    return zip_error_to_data(&AEntry.Error, AData, ALength);
+  case ZIP_SOURCE_FREE:
+    // The writer owns its entries.
+    return 0;
+  case ZIP_SOURCE_SUPPORTS:
+    return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                          ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SUPPORTS,
+                                          ZIP_SOURCE_GET_FILE_ATTRIBUTES, -1);
+  default:
+    zip_error_set(&AEntry.Error, ZIP_ER_OPNOTSUPP, 0);
+    return -1;
+  }
+}
+
+int TZipWriter::PrepareEntries()
+{
+  QSet<QString> excluded;
+  for (const QString& path : std::as_const(FSpecArgsExcl))
+    excluded.insert(path.toCaseFolded());
+
+  QSet<QByteArray> names;
+  int result = 0;
+  for (const QString& path : std::as_const(FSpecArgs)) {
+    if (excluded.contains(path.toCaseFolded()))
+      continue;
+    const QString fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (!FAddOptions.testFlag(AddHiddenFiles) && fileName.startsWith(QLatin1Char('.')))
+      continue;
+    const QString name = FAddOptions.testFlag(AddDirNames) ? EntryPath(path) : fileName;
+    if (name.isEmpty())
+      continue;
+    auto entry = std::make_unique<TEntry>();
+    entry->Path = path;
+    entry->NativePath = EncodeFileName(path);
+    entry->Name = EncodeFileName(name);
+    // A file listed twice (matched by two entries) is stored once.
+    if (names.contains(entry->Name))
+      continue;
+
+    struct stat st
+    {};
+    if (::stat(entry->NativePath.constData(), &st) != 0) {
+      const int error = errno;
+      if (IsMissing(error)) {
+        Message(ZIP_ER_NOENT, QString(QStringLiteral("Skipped, file not found: ") + path));
+      } else {
+        Message(ZIP_ER_OPEN,
+                QString(QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + qt_error_string(error)));
+        result = ZIP_ER_OPEN;
+      }
+      continue;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      Message(ZIP_ER_OPNOTSUPP, QString(QStringLiteral("Skipped, not a regular file: ") + path));
+      continue;
+    }
+    // Catch files without read permission before anything is compressed, and name them all.
+    if (::access(entry->NativePath.constData(), R_OK) != 0 && errno == EACCES) {
+      Message(ZIP_ER_OPEN,
+              QString(QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + qt_error_string(EACCES)));
+      result = ZIP_ER_OPEN;
+      continue;
+    }
+    names.insert(entry->Name);
+    entry->Size = st.st_size;
+    entry->MTime = st.st_mtime;
+    entry->Mode = st.st_mode;
+    FTotalBytes += st.st_size;
+    FEntries.push_back(std::move(entry));
+  }
+  return result;
+}
+
+void TZipWriter::DropVanishedEntries()
+{
+  for (auto it = FEntries.begin(); it != FEntries.end();) {
+    TEntry& entry = **it;
+    struct stat st
+    {};
+    const bool missing = ::stat(entry.NativePath.constData(), &st) != 0 && IsMissing(errno);
+    if (missing || (!missing && !S_ISREG(st.st_mode))) {
+      Message(missing ? ZIP_ER_NOENT : ZIP_ER_OPNOTSUPP,
+              QString((missing ? QStringLiteral("Skipped, file not found: ")
+                               : QStringLiteral("Skipped, not a regular file: ")) +
+                      entry.Path));
+      it = FEntries.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
+{
+  FDoneBytes = 0;
+  FTotalBytes = 0;
+  FCurrent = nullptr;
+  FLastItem = FLastItemPerCent = FLastTotalPerCent = -1;
+  ClearFailure();
+  int index = 0;
+  for (auto& entry : FEntries) {
+    entry->Index = index++;
+    entry->Statted = false;
+    entry->Open = entry->Closed = false;
+    entry->Read = 0;
+    FTotalBytes += entry->Size;
+  }
+
+  const QString archive = FZipFileName;
+  const auto fail = [&](int ACode, const QString& AText) {
+    AErrorCode = ACode;
+    Message(ACode, QString(QStringLiteral("Cannot write ") + archive + QStringLiteral(": ") + AText));
+    return woFailed;
+  };
+
+  int openError = 0;
+  // With ZIP_TRUNCATE libzip writes a temporary file beside the archive and renames it over the
+  // archive in zip_close, only when every entry was written; on failure it removes it.
+  zip_t* zip = zip_open(EncodeFileName(archive).constData(), ZIP_CREATE | ZIP_TRUNCATE, &openError);
+  if (zip == nullptr)
+    return fail(openError, ZipErrorText(openError));
+  const auto zipFailure = [&]() {
+    const int code = zip_error_code_zip(zip_get_error(zip));
+    const QString text = QString::fromUtf8(zip_error_strerror(zip_get_error(zip)));
+    zip_discard(zip);
+    return fail(code, text);
+  };
+
+  const QByteArray comment = TruncateUtf8(FZipComment, 0xFFFF);
+  if (!comment.isEmpty() &&
+      zip_set_archive_comment(zip, comment.constData(), static_cast<zip_uint16_t>(comment.size())) != 0)
+    return zipFailure();
+
+  const bool encrypt = FAddOptions.testFlag(AddEncrypt);
+  const QByteArray password = FPassword.toUtf8();
+  const int level = std::clamp(FAddCompLevel, 0, 9);
+  std::vector<TZipCallbacks::TSourceState> states(FEntries.size());
+  for (std::size_t i = 0; i < FEntries.size(); ++i) {
+    states[i] = TZipCallbacks::TSourceState{this, FEntries[i].get()};
+    zip_source_t* source = zip_source_function(zip, &TZipCallbacks::Source, &states[i]);
+    if (source == nullptr)
+      return zipFailure();
+    const zip_int64_t index = zip_file_add(zip, FEntries[i]->Name.constData(), source, ZIP_FL_ENC_GUESS);
+    if (index < 0) {
+      zip_source_free(source);
+      return zipFailure();
+    }
+    const auto entry = static_cast<zip_uint64_t>(index);
+    if (zip_set_file_compression(zip, entry, level == 0 ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                 static_cast<zip_uint32_t>(level)) != 0)
+      return zipFailure();
+    if (encrypt && zip_file_set_encryption(zip, entry, ZIP_EM_AES_256, password.constData()) != 0)
+      return zipFailure();
+  }
+
+  zip_register_progress_callback_with_state(zip, 0.0, &TZipCallbacks::Progress, nullptr, this);
+  zip_register_cancel_callback_with_state(zip, &TZipCallbacks::Cancel, nullptr, this);
+
+  if (zip_close(zip) == 0)
+    return woWritten;
+
+  const int code = zip_error_code_zip(zip_get_error(zip));
+  const QString text = QString::fromUtf8(zip_error_strerror(zip_get_error(zip)));
+  zip_discard(zip);
+  // zip_discard closes what libzip still held open; the entries' descriptors are closed by them.
+  for (auto& entry : FEntries) {
+    if (entry->Fd >= 0)
+      ::close(entry->Fd);
+    entry->Fd = -1;
+  }
+
+  if (FHandlerError)
+    return woFailed;
+  switch (FFailureKind) {
+  case fkVanished:
+  case fkNotRegular: {
+    Message(FFailureKind == fkVanished ? ZIP_ER_NOENT : ZIP_ER_OPNOTSUPP,
+            QString((FFailureKind == fkVanished ? QStringLiteral("Skipped, file not found: ")
+                                                : QStringLiteral("Skipped, not a regular file: ")) +
+                    FFailureEntry->Path));
+    FEntries.erase(FEntries.begin() + FFailureEntry->Index);
+    FFailureEntry = nullptr;
+    return woRetry;
+  }
+  case fkUnreadable:
+    AErrorCode = zip_error_code_zip(&FFailureEntry->Error);
+    Message(AErrorCode, QString(QStringLiteral("Cannot read ") + FFailureEntry->Path + QStringLiteral(": ") +
+                                qt_error_string(FFailureErrno)));
+    return woFailed;
+  default:
+    break;
+  }
+  if (FCancel || FFailureKind == fkCancelled || code == ZIP_ER_CANCELLED)
+    return fail(ZIP_ER_CANCELLED, ZipErrorText(ZIP_ER_CANCELLED));
+  return fail(code, text);
+}
+
+int TZipWriter::Add()
+{
+  if (FState == zsBusy) {
+    Message(ZIP_ER_INUSE, ZipErrorText(ZIP_ER_INUSE));
+    return ZIP_ER_INUSE;
+  }
+  FState = zsBusy;
+  FCancel = false;
+  // libzip sets up a fresh deflate state of some 400 KiB for every entry. Keeping a spare MiB at
+  // the top of the heap stops the allocator from giving those pages back and faulting them in
+  // again per file, which made archives of many small files several times slower.
+  ::mallopt(M_TOP_PAD, 1 << 20);
+  FHandlerError = nullptr;
+  FEntries.clear();
+  FTotalBytes = 0;
+
+  struct TReset
+  {
+    TZipWriter* Writer;
+    ~TReset()
+    {
+      Writer->FEntries.clear();
+      Writer->FCurrent = nullptr;
+      Writer->FFailureEntry = nullptr;
+      Writer->FState = zsIdle;
+    }
+  } reset{this};
+
+  // Unreadable files are named one by one; none of them may be left out silently.
+  int result = PrepareEntries();
+  if (result != 0)
+    return result;
+
+  for (int attempt = 1;; ++attempt) {
+    if (FEntries.empty()) {
+      // libzip would delete an existing archive when closing one without entries.
+      Message(ZIP_ER_NOENT, QString(QStringLiteral("Nothing to add to ") + FZipFileName));
+      return ZIP_ER_NOENT;
+    }
+    const TWriteOutcome outcome = WriteArchive(result);
+    if (FHandlerError)
+      std::rethrow_exception(FHandlerError);
+    if (outcome == woWritten)
+      break;
+    if (outcome == woFailed)
+      return result;
+    if (FCancel || attempt >= MaxWriteAttempts) {
+      result = FCancel ? ZIP_ER_CANCELLED : ZIP_ER_CHANGED;
+      Message(result, QString(QStringLiteral("Cannot write ") + FZipFileName + QStringLiteral(": ") +
+                              (FCancel ? ZipErrorText(ZIP_ER_CANCELLED)
+                                       : QStringLiteral("files kept disappearing while they were added"))));
+      return result;
+    }
+    // Files disappeared while the archive was written: leave out every file missing now and
+    // start again, so that the archive never holds an empty stand-in for a lost file.
+    DropVanishedEntries();
+  }
+
+  Message(0, QStringLiteral("Added %1 files to %2").arg(FEntries.size()).arg(FZipFileName));
+  return 0;
+}

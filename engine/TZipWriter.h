@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The ZIP component of the backup engine: writes one ZIP archive from a list of full file names,
+// over libzip.
+//
+// Files are streamed into the archive in chunks, never read whole. The archive is written to a
+// temporary file beside the destination, which replaces the destination only when everything
+// was written; a failed or cancelled run leaves the previous archive as it was.
+#pragma once
+
+#include <QFlags>
+#include <QObject>
+#include <QStringList>
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TZipWriter : public QObject
+{
+  Q_OBJECT
+
+public:
+  enum TAddOption : unsigned {
+    AddDirNames = 0x01,    // entry names keep the file's folder path
+    AddHiddenFiles = 0x02, // files whose name begins with "." are added too
+    AddEncrypt = 0x04,     // entries are encrypted with Password (WinZip AES-256)
+  };
+  Q_DECLARE_FLAGS(TAddOptions, TAddOption)
+
+  // Archives spread over removable disks are not written; the option is kept for the caller.
+  enum TSpanOption : unsigned { spNoVolumeName = 0x01 };
+  Q_DECLARE_FLAGS(TSpanOptions, TSpanOption)
+
+  enum TZipState : int { zsIdle = 0, zsBusy = 1 };
+
+  struct TProgressDetails
+  {
+    QString ItemName; // full name of the file being added
+    int ItemPerCent = 0;
+    int TotalPerCent = 0; // by bytes of all files to add
+  };
+  using TOnZipProgress = std::function<void(QObject* ASender, const TProgressDetails& ADetails)>;
+  // AErrorCode is libzip's error code (ZIP_ER_...) of the condition, 0 for information.
+  using TOnZipMessage = std::function<void(QObject* ASender, int AErrorCode, const QString& AMessage)>;
+
+  explicit TZipWriter(QObject* AOwner = nullptr);
+  ~TZipWriter() override;
+
+  // libzip is linked, so loading cannot fail; the folder is kept for the caller.
+  const QString& DLLDirectory() const { return FDLLDirectory; }
+  void SetDLLDirectory(const QString& AValue) { FDLLDirectory = AValue; }
+  bool DLL_Load() const { return FDLLLoaded; }
+  void SetDLL_Load(bool AValue);
+  QString DLL_Path() const;
+  QString DLL_Version() const;
+
+  QStringList& SpecArgs() { return FSpecArgs; }
+  QStringList& SpecArgsExcl() { return FSpecArgsExcl; }
+
+  // Work files go beside the archive, so that it can be replaced by a rename.
+  const QString& TempDir() const { return FTempDir; }
+  void SetTempDir(const QString& AValue) { FTempDir = AValue; }
+  TAddOptions AddOptions() const { return FAddOptions; }
+  void SetAddOptions(TAddOptions AValue) { FAddOptions = AValue; }
+  TSpanOptions SpanOptions() const { return FSpanOptions; }
+  void SetSpanOptions(TSpanOptions AValue) { FSpanOptions = AValue; }
+  // 0 stores, 1 to 9 deflate at that level.
+  int AddCompLevel() const { return FAddCompLevel; }
+  void SetAddCompLevel(int AValue) { FAddCompLevel = AValue; }
+  const QString& ZipFileName() const { return FZipFileName; }
+  void SetZipFileName(const QString& AValue) { FZipFileName = AValue; }
+  // The archive comment as stored: UTF-8 (libzip refuses other encodings), at most 65535 bytes.
+  const QByteArray& ZipComment() const { return FZipComment; }
+  void SetZipComment(const QByteArray& AValue) { FZipComment = AValue; }
+  const QString& Password() const { return FPassword; }
+  void SetPassword(const QString& AValue) { FPassword = AValue; }
+
+  // Writes the archive from SpecArgs less SpecArgsExcl (full names, compared without regard to
+  // case). Returns 0 on success, otherwise the error code of the message that said why.
+  // Exceptions raised by event handlers stop the writing and propagate once it is undone.
+  [[nodiscard]] int Add();
+
+  bool Cancel() const { return FCancel; }
+  void SetCancel(bool AValue) { FCancel = AValue; }
+  TZipState State() const { return FState; }
+
+  TOnZipProgress OnProgress;
+  TOnZipMessage OnMessage;
+
+  struct TEntry;
+
+private:
+  // One attempt at writing the archive from FEntries; see Add.
+  enum TWriteOutcome { woWritten, woRetry, woFailed };
+  TWriteOutcome WriteArchive(int& AErrorCode);
+  int PrepareEntries();
+  void DropVanishedEntries();
+  void Message(int AErrorCode, const QString& AMessage);
+  void ReportProgress();
+  bool Guard(const std::function<void()>& AAction);
+
+  qint64 Source(TEntry& AEntry, void* AData, quint64 ALength, int ACommand);
+  bool StatEntry(TEntry& AEntry);
+  void Fail(TEntry& AEntry, int AKind, int ASystemError, int AZipError = 0);
+  void ClearFailure();
+
+  friend struct TZipCallbacks;
+
+  QString FDLLDirectory;
+  bool FDLLLoaded = false;
+  QStringList FSpecArgs;
+  QStringList FSpecArgsExcl;
+  QString FTempDir;
+  TAddOptions FAddOptions;
+  TSpanOptions FSpanOptions;
+  int FAddCompLevel = 9;
+  QString FZipFileName;
+  QByteArray FZipComment;
+  QString FPassword;
+  bool FCancel = false;
+  TZipState FState = zsIdle;
+
+  // State of one Add.
+  std::vector<std::unique_ptr<TEntry>> FEntries;
+  qint64 FTotalBytes = 0;
+  qint64 FDoneBytes = 0;
+  TEntry* FCurrent = nullptr;
+  int FLastItem = -1;
+  int FLastItemPerCent = -1;
+  int FLastTotalPerCent = -1;
+  std::exception_ptr FHandlerError;
+  // The first thing that went wrong while libzip read the files.
+  int FFailureKind = 0;
+  int FFailureErrno = 0;
+  TEntry* FFailureEntry = nullptr;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(TZipWriter::TAddOptions)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TZipWriter::TSpanOptions)

@@ -1,0 +1,397 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// ZIP backups checked with the real 7z command.
+#include "EngineTestSupport.h"
+#include "engine/TBackup.h"
+
+#include <QTest>
+
+#include <sys/wait.h>
+#include <utime.h>
+
+using namespace EngineTest;
+
+class TestZipBackup : public QObject
+{
+  Q_OBJECT
+
+private slots:
+  void initTestCase();
+  void archiveHoldsTheTreeAsItWas();
+  void passwordEncryptsUnlessBlank();
+  void progressAndCancelWhileWriting();
+  void failedRunKeepsThePreviousArchive();
+  void unreadableFileFailsTheRun();
+  void vanishedFilesAreSkipped();
+};
+
+namespace {
+
+// Entry names are full paths without the leading "/".
+QByteArray EntryName(const QByteArray& APath)
+{
+  return APath.mid(1);
+}
+
+// The names of the files in AFolder other than the archive: temporary files left behind.
+QStringList Leftovers(const QString& AFolder, const QString& AArchiveName)
+{
+  QStringList names = QDir(AFolder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+  names.removeAll(AArchiveName);
+  return names;
+}
+
+// Runs AAction as an unprivileged user when the tests run as root, so that file permissions apply;
+// its text result comes back through a pipe.
+QByteArray RunUnprivileged(const std::function<QByteArray()>& AAction)
+{
+  if (::geteuid() != 0)
+    return AAction();
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0)
+    return "pipe failed";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    QByteArray result = "setuid failed";
+    if (::setgid(65534) == 0 && ::setuid(65534) == 0)
+      result = AAction();
+    const bool written = ::write(pipeFds[1], result.constData(), result.size()) == result.size();
+    ::_exit(written ? 0 : 1);
+  }
+  ::close(pipeFds[1]);
+  QByteArray result;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+    result.append(buffer, n);
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return result;
+}
+
+} // namespace
+
+void TestZipBackup::initTestCase()
+{
+  if (SevenZip().isEmpty())
+    QSKIP("The 7z command (Debian package p7zip-full) is not installed.");
+}
+
+void TestZipBackup::archiveHoldsTheTreeAsItWas()
+{
+  TTempTree tree;
+  QVERIFY(MakeDir(tree("src")));
+  QVERIFY(MakeDir(tree("src/sub folder")));
+  QVERIFY(MakeDir(tree("out")));
+  const QMap<QByteArray, QByteArray> files{
+      {"src/name with spaces.txt", "spaces"},
+      {"src/Grüße ünïcödé.txt", "unicode"},
+      {"src/r\xe9sum\xe9 latin1.bin", NoiseBytes(5000, 1)},
+      {"src/empty.txt", ""},
+      {"src/.hidden", "hidden"},
+      {"src/sub folder/nested.txt", QByteArray(100000, 'n')},
+      {"src/sub folder/.profile", "profile"},
+  };
+  for (auto it = files.begin(); it != files.end(); ++it)
+    QVERIFY(WriteBytes(tree(it.key()), it.value()));
+  // A fixed time (an even second, as ZIP keeps) to compare against the listing.
+  const struct utimbuf times
+  {
+    1700000000, 1700000000
+  };
+  QVERIFY(::utime(tree("src/empty.txt").constData(), &times) == 0);
+  // A pipe is neither stored nor waited on.
+  QVERIFY(::mkfifo(tree("src/pipe").constData(), 0644) == 0);
+
+  const QString archive = tree.Name("out/backup.zip");
+  for (const TZipCompression compression : {zcMaximum, zcNone}) {
+    TBackup backup;
+    TRecorder recorder(backup);
+    backup.SetZipType(zZip);
+    backup.SetZipFileName(archive);
+    backup.SetZipCompression(compression);
+    backup.SetZipDescription(QStringLiteral("Weekly – Grüße"));
+    // ZIP archives are never cut into volumes.
+    backup.SetVolumeSize(1000);
+    backup.Files()->Add(tree.Path() + QStringLiteral("/src"), QStringLiteral("*.*"), true);
+    QStringList result;
+    QCOMPARE(backup.Backup(&result), brComplete);
+    QCOMPARE(result, QStringList{archive});
+    QCOMPARE(Leftovers(tree.Name("out"), QStringLiteral("backup.zip")), QStringList());
+    QVERIFY(recorder.Logs.contains(QString(QStringLiteral("Skipped, not a regular file: ") + tree.Name("src/pipe"))));
+
+    const T7zResult test = Run7z({QStringLiteral("t"), archive});
+    QVERIFY2(test.ExitCode == 0, test.Output.constData());
+
+    const auto entries = List7z(archive);
+    QCOMPARE(entries.value(QByteArray()).value("Comment"), QByteArray("Weekly – Grüße"));
+    QCOMPARE(entries.size() - 1, files.size());
+    for (auto it = files.begin(); it != files.end(); ++it) {
+      const auto entry = entries.value(EntryName(tree(it.key())));
+      QVERIFY2(!entry.isEmpty(), tree(it.key()).constData());
+      QCOMPARE(entry.value("Size").toLongLong(), it.value().size());
+      QCOMPARE(entry.value("Encrypted"), QByteArray("-"));
+      QVERIFY2(entry.value("Method").startsWith(compression == zcMaximum ? "Deflate" : "Store"),
+               QByteArray(it.key() + " " + entry.value("Method")).constData());
+    }
+    const auto empty = entries.value(EntryName(tree("src/empty.txt")));
+    QCOMPARE(empty.value("Modified").left(19),
+             QDateTime::fromSecsSinceEpoch(1700000000).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8());
+
+    // The contents come back as they were.
+    const T7zResult extract =
+        Run7z({QStringLiteral("x"), QStringLiteral("-y"), QString(QStringLiteral("-o") + tree.Name("x")), archive});
+    QVERIFY2(extract.ExitCode == 0, extract.Output.constData());
+    for (auto it = files.begin(); it != files.end(); ++it)
+      QCOMPARE(ReadBytes(tree("x/" + EntryName(tree(it.key())))), it.value());
+    RemoveTree(tree("x"));
+  }
+}
+
+void TestZipBackup::passwordEncryptsUnlessBlank()
+{
+  TTempTree tree;
+  QVERIFY(WriteBytes(tree("secret.txt"), QByteArray(20000, 's')));
+  const QString archive = tree.Name("secret.zip");
+
+  for (const QString& password : {QStringLiteral("pässwörd"), QStringLiteral(" padded "), QStringLiteral("   ")}) {
+    TBackup backup;
+    backup.SetZipType(zZip);
+    backup.SetZipFileName(archive);
+    backup.SetZipPassword(password);
+    backup.Files()->Add(tree.Path(), QStringLiteral("*.txt"), false);
+    QStringList result;
+    QCOMPARE(backup.Backup(&result), brComplete);
+
+    const bool encrypted = !password.trimmed().isEmpty();
+    const auto entry = List7z(archive, password).value(EntryName(tree("secret.txt")));
+    QCOMPARE(entry.value("Encrypted"), QByteArray(encrypted ? "+" : "-"));
+    if (encrypted) {
+      QVERIFY2(entry.value("Method").startsWith("AES-256"), entry.value("Method").constData());
+      // The password is used as given, untrimmed.
+      const T7zResult right = Run7z({QStringLiteral("t"), QString(QStringLiteral("-p") + password), archive});
+      QVERIFY2(right.ExitCode == 0, right.Output.constData());
+      const T7zResult wrong = Run7z({QStringLiteral("t"), QStringLiteral("-pwrong"), archive});
+      QVERIFY(wrong.ExitCode != 0);
+      QVERIFY2(wrong.Output.contains("Wrong password"), wrong.Output.constData());
+      const T7zResult trimmed =
+          Run7z({QStringLiteral("t"), QString(QStringLiteral("-p") + password.trimmed()), archive});
+      QCOMPARE(trimmed.ExitCode != 0, password != password.trimmed());
+    } else {
+      // A password of spaces is not a password: the archive opens without one.
+      const T7zResult test = Run7z({QStringLiteral("t"), QStringLiteral("-p"), archive});
+      QVERIFY2(test.ExitCode == 0, test.Output.constData());
+    }
+  }
+}
+
+void TestZipBackup::progressAndCancelWhileWriting()
+{
+  TTempTree tree;
+  QVERIFY(MakeDir(tree("src")));
+  QVERIFY(WriteBytes(tree("src/a-small.txt"), "small"));
+  QVERIFY(WriteBytes(tree("src/b-large.bin"), NoiseBytes(3 << 20, 2)));
+  QVERIFY(WriteBytes(tree("src/c-after.txt"), "after"));
+  const QString archive = tree.Name("out.zip");
+  const auto sorted = [](QObject*, QStringList& AList) { AList.sort(); };
+
+  // Item progress runs from 0 to 100 within each file; total progress rises to 100.
+  {
+    TBackup backup;
+    TRecorder recorder(backup);
+    backup.OnBackupFileList = sorted;
+    backup.SetZipType(zZip);
+    backup.SetZipFileName(archive);
+    backup.Files()->Add(tree.Path() + QStringLiteral("/src"), QStringLiteral("*.*"), false);
+    QStringList result;
+    QCOMPARE(backup.Backup(&result), brComplete);
+
+    QList<int> large;
+    for (const auto& [name, perCent] : std::as_const(recorder.ItemPerCents)) {
+      if (name == tree.Name("src/b-large.bin"))
+        large << perCent;
+    }
+    QVERIFY(large.size() > 10);
+    QCOMPARE(large.first(), 0);
+    QCOMPARE(large.last(), 100);
+    QVERIFY(std::is_sorted(large.begin(), large.end()));
+    const QList<int> totals = recorder.TotalPerCents.mid(1); // after "Gathering details"
+    QVERIFY(std::is_sorted(totals.begin(), totals.end()));
+    QCOMPARE(totals.last(), 100);
+    // The large file carries nearly all bytes, so the total moves with it.
+    QVERIFY(std::any_of(totals.begin(), totals.end(), [](int AValue) { return AValue > 20 && AValue < 80; }));
+    QVERIFY(QFile::remove(archive));
+  }
+
+  // Cancel halfway through the large file: writing stops at once and nothing is left behind.
+  {
+    TBackup backup;
+    TRecorder recorder(backup);
+    backup.OnBackupFileList = sorted;
+    auto onItem = backup.OnItemProgress;
+    backup.OnItemProgress = [&](QObject* ASender, const QString& AMessage, int AProgress) {
+      onItem(ASender, AMessage, AProgress);
+      if (AMessage == tree.Name("src/b-large.bin") && AProgress >= 50)
+        backup.Cancel();
+    };
+    backup.SetZipType(zZip);
+    backup.SetZipFileName(archive);
+    backup.Files()->Add(tree.Path() + QStringLiteral("/src"), QStringLiteral("*.*"), false);
+    QStringList result;
+    QCOMPARE(backup.Backup(&result), brCancelled);
+    QCOMPARE(result, QStringList{archive}); // the name is reported whatever the writer says
+    const auto& items = recorder.ItemPerCents;
+    QVERIFY(items.last().second < 60);
+    QVERIFY(!items.contains(qMakePair(tree.Name("src/c-after.txt"), 0)));
+    QVERIFY(recorder.Lines.contains(
+        QString(QStringLiteral("Log 32: Cannot write ") + archive + QStringLiteral(": Operation cancelled"))));
+    QCOMPARE(recorder.Logs.last(), QStringLiteral("Backup Cancelled."));
+    QVERIFY(!QFile::exists(archive));
+    QCOMPARE(Leftovers(tree.Path(), QString()), QStringList());
+  }
+}
+
+void TestZipBackup::failedRunKeepsThePreviousArchive()
+{
+  TTempTree tree;
+  QVERIFY(MakeDir(tree("src")));
+  QVERIFY(WriteBytes(tree("src/one.txt"), "one"));
+  QVERIFY(WriteBytes(tree("src/two.bin"), NoiseBytes(1 << 20, 3)));
+  QVERIFY(MakeDir(tree("out")));
+  const QString archive = tree.Name("out/backup.zip");
+
+  TBackup backup;
+  TRecorder recorder(backup);
+  backup.SetZipType(zZip);
+  backup.SetZipFileName(archive);
+  backup.Files()->Add(tree.Path() + QStringLiteral("/src"), QStringLiteral("*.*"), false);
+  QStringList result;
+  QCOMPARE(backup.Backup(&result), brComplete);
+  const QByteArray previous = ReadBytes(tree("out/backup.zip"));
+  QVERIFY(!previous.isEmpty());
+
+  // A cancelled run and an exception out of a progress handler leave it as it was.
+  backup.OnItemProgress = [&](QObject*, const QString& AMessage, int AProgress) {
+    if (AMessage.endsWith(QStringLiteral("two.bin")) && AProgress > 10)
+      backup.Cancel();
+  };
+  QCOMPARE(backup.Backup(&result), brCancelled);
+  QCOMPARE(ReadBytes(tree("out/backup.zip")), previous);
+  QCOMPARE(Leftovers(tree.Name("out"), QStringLiteral("backup.zip")), QStringList());
+
+  backup.OnItemProgress = [&](QObject*, const QString& AMessage, int AProgress) {
+    if (AMessage.endsWith(QStringLiteral("two.bin")) && AProgress > 10)
+      throw std::runtime_error("handler failed");
+  };
+  QVERIFY_THROWS_EXCEPTION(std::runtime_error, (void)backup.Backup(&result));
+  QCOMPARE(ReadBytes(tree("out/backup.zip")), previous);
+  QCOMPARE(Leftovers(tree.Name("out"), QStringLiteral("backup.zip")), QStringList());
+  // The ZIP component is ready again; the next run replaces the archive.
+  QVERIFY(!backup.Busy());
+  backup.OnItemProgress = {};
+  QVERIFY(WriteBytes(tree("src/three.txt"), "three"));
+  QCOMPARE(backup.Backup(&result), brComplete);
+  QCOMPARE(List7z(archive).size() - 1, 3);
+
+  // A destination that cannot be written fails with the writer's message.
+  recorder.Lines.clear();
+  backup.SetZipFileName(tree.Name("no such folder/backup.zip"));
+  QCOMPARE(backup.Backup(&result), brFailed);
+  QVERIFY(std::any_of(recorder.Lines.begin(), recorder.Lines.end(), [&](const QString& ALine) {
+    return ALine.startsWith(QStringLiteral("Log ")) && !ALine.startsWith(QStringLiteral("Log 0")) &&
+           ALine.contains(QString(QStringLiteral("Cannot write ") + tree.Name("no such folder/backup.zip")));
+  }));
+  QCOMPARE(recorder.Logs.last(), QStringLiteral("Backup Failed."));
+}
+
+void TestZipBackup::unreadableFileFailsTheRun()
+{
+  TTempTree tree;
+  QVERIFY(::chmod(tree.Root().constData(), 0755) == 0);
+  QVERIFY(MakeDir(tree("src")));
+  QVERIFY(WriteBytes(tree("src/a.txt"), "readable"));
+  QVERIFY(WriteBytes(tree("src/b-locked.txt"), "locked"));
+  QVERIFY(WriteBytes(tree("src/c-later.txt"), "turns unreadable"));
+  QVERIFY(MakeDir(tree("out"), 0777));
+  QVERIFY(::chmod(tree("out").constData(), 0777) == 0);
+  QVERIFY(WriteBytes(tree("out/backup.zip"), "the previous archive"));
+  QVERIFY(::chmod(tree("out/backup.zip").constData(), 0666) == 0);
+  // The other user may change this one.
+  if (::geteuid() == 0)
+    QVERIFY(::chown(tree("src/c-later.txt").constData(), 65534, 65534) == 0);
+
+  const QString archive = tree.Name("out/backup.zip");
+  // locked: unreadable from the start. c-later: loses its permission while the archive is written.
+  for (const bool fromTheStart : {true, false}) {
+    QVERIFY(::chmod(tree("src/b-locked.txt").constData(), fromTheStart ? 0 : 0644) == 0);
+    QVERIFY(::chmod(tree("src/c-later.txt").constData(), 0644) == 0);
+    const QByteArray report = RunUnprivileged([&]() {
+      TBackup backup;
+      TRecorder recorder(backup);
+      backup.OnBackupFileList = [](QObject*, QStringList& AList) { AList.sort(); };
+      backup.OnItemProgress = [&](QObject*, const QString& AMessage, int) {
+        if (AMessage.endsWith(QStringLiteral("a.txt")))
+          ::chmod(tree("src/c-later.txt").constData(), 0);
+      };
+      backup.SetZipType(zZip);
+      backup.SetZipFileName(archive);
+      backup.Files()->Add(tree.Path() + QStringLiteral("/src"), QStringLiteral("*.*"), false);
+      QStringList result;
+      const TBackupResult outcome = backup.Backup(&result);
+      return QString(QString::number(int(outcome)) + QLatin1Char('\n') +
+                     recorder.Only(QStringLiteral("Log ")).join(QLatin1Char('\n')))
+          .toUtf8();
+    });
+    const QStringList lines = QString::fromUtf8(report).split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), QString::number(int(brFailed)));
+    const QString unreadable = tree.Name(fromTheStart ? "src/b-locked.txt" : "src/c-later.txt");
+    QVERIFY2(lines.contains(QString(QStringLiteral("11: Cannot read ") + unreadable + QStringLiteral(": ") +
+                                    qt_error_string(EACCES))),
+             report.constData());
+    QCOMPARE(lines.last(), QStringLiteral("1: Backup Failed."));
+    QCOMPARE(ReadBytes(tree("out/backup.zip")), QByteArray("the previous archive"));
+    QCOMPARE(Leftovers(tree.Name("out"), QStringLiteral("backup.zip")), QStringList());
+  }
+}
+
+void TestZipBackup::vanishedFilesAreSkipped()
+{
+  TTempTree tree;
+  QVERIFY(MakeDir(tree("src")));
+  QVERIFY(WriteBytes(tree("src/a.txt"), NoiseBytes(200000, 4)));
+  QVERIFY(WriteBytes(tree("src/b.txt"), "b"));
+  QVERIFY(WriteBytes(tree("src/c.txt"), "c"));
+  const QString archive = tree.Name("out.zip");
+
+  TBackup backup;
+  TRecorder recorder(backup);
+  // One name is gone before the writing, another disappears while the first file is written.
+  backup.OnBackupFileList = [&](QObject*, QStringList& AList) {
+    AList.sort();
+    AList << tree.Name("src/gone.txt");
+  };
+  backup.OnItemProgress = [&](QObject*, const QString& AMessage, int) {
+    if (AMessage.endsWith(QStringLiteral("a.txt")))
+      ::unlink(tree("src/c.txt").constData());
+  };
+  backup.SetZipType(zZip);
+  backup.SetZipFileName(archive);
+  backup.Files()->Add(tree.Path() + QStringLiteral("/src"), QStringLiteral("*.*"), false);
+  QStringList result;
+  QCOMPARE(backup.Backup(&result), brComplete);
+  QVERIFY(
+      recorder.Lines.contains(QString(QStringLiteral("Log 9: Skipped, file not found: ") + tree.Name("src/gone.txt"))));
+  QVERIFY(
+      recorder.Lines.contains(QString(QStringLiteral("Log 9: Skipped, file not found: ") + tree.Name("src/c.txt"))));
+
+  const T7zResult test = Run7z({QStringLiteral("t"), archive});
+  QVERIFY2(test.ExitCode == 0, test.Output.constData());
+  const auto entries = List7z(archive);
+  QCOMPARE(entries.size() - 1, 2);
+  QVERIFY(entries.contains(EntryName(tree("src/a.txt"))));
+  QVERIFY(entries.contains(EntryName(tree("src/b.txt"))));
+  QCOMPARE(Leftovers(tree.Path(), QString()), QStringList{QStringLiteral("out.zip")});
+}
+
+QTEST_GUILESS_MAIN(TestZipBackup)
+#include "tst_zipbackup.moc"
