@@ -10,6 +10,7 @@
 #include "profiles/TBackupProfileSMTPSettings.h"
 #include "profiles/TBackupProfiles.h"
 #include "sysinfo/SharedTypes.h"
+#include "sysinfo/TProcessTimer.h"
 
 #include <QObject>
 #include <QStringList>
@@ -17,11 +18,25 @@
 #include <functional>
 #include <memory>
 
+class TBackup;
+class TLog;
+class TPlugins;
+
 // How many profiles are overdue.
 using TOnBackupAlerts = std::function<void(QObject* ASender, int ACount)>;
 // The profiles whose stored values could not be read by the last load; they are kept in the
 // collection but not saved over what is stored (TBackupProfile::LoadError).
 using TOnProfileLoadErrors = std::function<void(QObject* ASender, const QStringList& AProfileNames)>;
+// Set ACancel to false to go on with the backup.
+using TOnCancelConfirm = std::function<void(QObject* ASender, bool& ACancel)>;
+// Asked after a cancelled profile when others follow; ACancelAll enters true, false goes on.
+using TOnCancelQueueRequest = std::function<void(QObject* ASender, bool& ACancelAll)>;
+// Leave AContinue true once the profile's programs are closed (or may stay open).
+using TOnCloseActiveApplications = std::function<void(
+  QObject* ASender, const QStringList& AActiveApplications, bool ACloseGracefully, bool& AContinue)>;
+// A profile's run starts or has ended; the profile may be missing (nullptr).
+using TOnStartBackup = std::function<void(QObject* ASender, TBackupProfile* ABackupProfile)>;
+using TOnFinishBackup = std::function<void(QObject* ASender, TBackupProfile* ABackupProfile)>;
 
 class TBackupProfileManager : public QObject
 {
@@ -35,6 +50,28 @@ public:
   TOnDebug OnDebug;
   TOnBackupAlerts OnBackupAlerts;
   TOnProfileLoadErrors OnProfileLoadErrors;
+  TOnProgress OnBackupProgress;  // the engine's item progress
+  TOnProgress OnProfileProgress; // the current profile
+  TOnProgress OnTotalProgress;   // the whole queue
+  TOnRemainingTime OnRemainingTime;
+  TOnCancelConfirm OnCancelConfirm;
+  TOnCancelQueueRequest OnCancelQueueRequest;
+  TOnCloseActiveApplications OnCloseActiveApplications;
+  TOnStartBackup OnStartBackup;
+  TOnFinishBackup OnFinishBackup;
+  TNotifyEvent OnNTBackupStart;
+  TNotifyEvent OnNTBackupFinished;
+  TNotifyEvent OnPluginsStart;
+  TNotifyEvent OnPluginsFileListStart;
+  TNotifyEvent OnPluginsFileListFinished;
+  TNotifyEvent OnPluginsFinished;
+
+  // Copies the engine's debug lines into the run log.
+  bool DebugBackup() const { return FDebugBackup; }
+  void SetDebugBackup(bool AValue) { FDebugBackup = AValue; }
+  // Folder of the plug-ins, with a trailing separator.
+  const QString& PluginFolder() const { return FPluginFolder; }
+  void SetPluginFolder(const QString& AValue) { FPluginFolder = AValue; }
 
   // Where the profiles are stored; copied into every profile the manager loads or makes.
   TBackupProfileStorageType StorageType() const { return FStorageType; }
@@ -91,6 +128,17 @@ public:
   void QueueAdd(const QString& AProfileName);
   void ClearQueue();
 
+  // Runs every queued profile in order; true when none failed or was cancelled by the engine.
+  // Must not be called while a run is active.
+  bool Backup();
+  // Asks (OnCancelConfirm) and then stops the running profile at the engine's next check.
+  void CancelBackup();
+  // Elapsed and estimated time of the run.
+  TProcessTimer& ProcessTimer() { return *FProcessTimer; }
+  // The engine and the run log, for callers that need to look at them (tests, the command line).
+  TBackup& BackupEngine() { return *FBackup; }
+  TLog& RunLog() { return *FLog; }
+
   // Counts the overdue profiles, sends their alert e-mails where due and reports the count
   // through OnBackupAlerts when it is above 0.
   void CheckBackupAlerts();
@@ -98,9 +146,20 @@ public:
 protected:
   // Sends a profile's alert e-mail; true when it went out.
   virtual bool SendBackupAlertEmail(TBackupProfile* AProfile);
+  // Sends a profile's run log by e-mail after its run; true when it went out.
+  virtual bool SendBackupLogEmail(TBackupProfile* AProfile);
+  // Runs one profile; raises EBackupProfileManagerException when it cannot be run.
+  TBackupResult ExecuteBackup(const QString& AProfileName, QStringList& AZipFileList);
 
 private:
   void LoadProfilesRegistry(QStringList& ADamaged);
+  void ConnectEngine();
+  void ConfigureEngine(const TBackupProfile& AProfile);
+  void NotifyPluginsEnd(TBackupResult AResult, const QStringList& AZipFileList);
+  void EngineItemProgress(const QString& AMessage, int AProgress);
+  void EngineProfileProgress(const QString& AMessage, int AProgress);
+  void EngineFileList(QStringList& AFileList);
+  void PluginException(const std::exception& AError);
   // Gives a profile the manager's callbacks and storage.
   void SetUpProfile(TBackupProfile* AProfile) const;
   void Log(const QString& AMessage);
@@ -112,8 +171,14 @@ private:
   QString FRootFolder;
   QString FLogFolder;
   QString FDLLFolder;
+  QString FPluginFolder;
+  bool FDebugBackup = false;
   bool FBackupActive = false;
+  std::unique_ptr<TBackup> FBackup;
+  std::unique_ptr<TLog> FLog;
   std::unique_ptr<TBackupProfileQueue> FBackupProfileQueue;
   std::unique_ptr<TBackupProfiles> FBackupProfiles;
+  std::unique_ptr<TProcessTimer> FProcessTimer;
   std::unique_ptr<TBackupProfileSMTPSettings> FSMTPSettings;
+  std::unique_ptr<TPlugins> FPlugins;
 };
