@@ -139,8 +139,10 @@ void TZipWriter::SetDLL_Load(bool AValue)
 
 QString TZipWriter::DLL_Path() const
 {
+  // The version text lives in the library's own data, whereas a function's address may be a stub
+  // in the executable.
   Dl_info info{};
-  if (::dladdr(reinterpret_cast<void*>(&zip_libzip_version), &info) == 0 || info.dli_fname == nullptr)
+  if (::dladdr(zip_libzip_version(), &info) == 0 || info.dli_fname == nullptr)
     return QString();
   return DecodeFileName(QByteArray(info.dli_fname));
 }
