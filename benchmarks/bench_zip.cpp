@@ -131,8 +131,7 @@ int Backup(const QString& AFolder, const QString& AArchive)
   QStringList result;
   const TBackupResult outcome = backup.Backup(&result);
   const double seconds = timer.elapsed() / 1000.0;
-  struct rusage usage
-  {};
+  struct rusage usage = {};
   ::getrusage(RUSAGE_SELF, &usage);
   const qint64 archiveSize = QFileInfo(AArchive).size();
   std::printf("engine: result %d, archive %lld MiB, %.2f s, %lld progress events, peak RSS %ld KiB\n", int(outcome),

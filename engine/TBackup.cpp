@@ -395,8 +395,7 @@ void TBackup::SplitFile(const QString& AFileName, qint64 AFilesByteSize)
   if (AFilesByteSize <= 0)
     throw EBackupException(QStringLiteral("Invalid part size %1 for \"%2\".").arg(AFilesByteSize).arg(AFileName));
   TFileHandle source(OpenForReading(AFileName));
-  struct stat st
-  {};
+  struct stat st = {};
   if (::fstat(source.Fd(), &st) != 0)
     RaiseFileError(QStringLiteral("Cannot open file \"%1\". %2"), AFileName, errno);
   // One part more than whole parts fit: the last one takes the rest, and is empty when none is left.
@@ -412,8 +411,7 @@ void TBackup::SplitFile(const QString& AFileName, qint64 AFilesByteSize)
 void TBackup::MergeFiles(const QString& ASourceFile, const QString& ADestFile)
 {
   TFileHandle target(CreateForWriting(ADestFile));
-  struct stat targetStat
-  {};
+  struct stat targetStat = {};
   if (::fstat(target.Fd(), &targetStat) != 0)
     RaiseFileError(QStringLiteral("Cannot create file \"%1\". %2"), ADestFile, errno);
 
@@ -421,8 +419,7 @@ void TBackup::MergeFiles(const QString& ASourceFile, const QString& ADestFile)
   for (qint64 part = 1; FileExists(partName);
        partName = ChangeFileExt(ASourceFile, QStringLiteral("._%1").arg(++part))) {
     TFileHandle source(OpenForReading(partName));
-    struct stat st
-    {};
+    struct stat st = {};
     // Appending a file to itself would never end.
     if (::fstat(source.Fd(), &st) == 0 && st.st_dev == targetStat.st_dev && st.st_ino == targetStat.st_ino)
       throw EBackupException(QStringLiteral("Cannot merge \"%1\" into itself.").arg(partName));

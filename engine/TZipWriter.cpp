@@ -139,8 +139,10 @@ void TZipWriter::SetDLL_Load(bool AValue)
 
 QString TZipWriter::DLL_Path() const
 {
+  // The version text lives in the library's own data, whereas a function's address may be a stub
+  // in the executable.
   Dl_info info{};
-  if (::dladdr(reinterpret_cast<void*>(&zip_libzip_version), &info) == 0 || info.dli_fname == nullptr)
+  if (::dladdr(zip_libzip_version(), &info) == 0 || info.dli_fname == nullptr)
     return QString();
   return DecodeFileName(QByteArray(info.dli_fname));
 }
@@ -232,8 +234,7 @@ bool TZipWriter::StatEntry(TEntry& AEntry)
 {
   if (AEntry.Statted)
     return true;
-  struct stat st
-  {};
+  struct stat st = {};
   if (::stat(AEntry.NativePath.constData(), &st) != 0) {
     const int error = errno;
     Fail(AEntry, IsMissing(error) ? fkVanished : fkUnreadable, error, ZIP_ER_OPEN);
@@ -287,8 +288,7 @@ qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACom
       Fail(AEntry, IsMissing(error) ? fkVanished : fkUnreadable, error, ZIP_ER_OPEN);
       return -1;
     }
-    struct stat st
-    {};
+    struct stat st = {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       ::close(fd);
       Fail(AEntry, fkNotRegular, 0);
@@ -343,7 +343,7 @@ qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACom
     if (AEntry.Open) {
       AEntry.Open = false;
       AEntry.Closed = true;
-      FDoneBytes += AEntry.Read;
+      FDoneBytes += std::max(AEntry.Read, AEntry.Size);
       if (!Guard([this] { ReportProgress(); })) {
         Fail(AEntry, fkHandler, 0);
         return -1;
@@ -371,6 +371,10 @@ int TZipWriter::PrepareEntries()
   for (const QString& path : std::as_const(FSpecArgsExcl))
     excluded.insert(path.toCaseFolded());
 
+  // A previous archive inside the backed-up folders is not stored in its successor.
+  struct stat archive = {};
+  const bool archiveExists = ::stat(EncodeFileName(FZipFileName).constData(), &archive) == 0;
+
   QSet<QByteArray> names;
   int result = 0;
   for (const QString& path : std::as_const(FSpecArgs)) {
@@ -390,8 +394,7 @@ int TZipWriter::PrepareEntries()
     if (names.contains(entry->Name))
       continue;
 
-    struct stat st
-    {};
+    struct stat st = {};
     if (::stat(entry->NativePath.constData(), &st) != 0) {
       const int error = errno;
       if (IsMissing(error)) {
@@ -405,6 +408,10 @@ int TZipWriter::PrepareEntries()
     }
     if (!S_ISREG(st.st_mode)) {
       Message(ZIP_ER_OPNOTSUPP, QString(QStringLiteral("Skipped, not a regular file: ") + path));
+      continue;
+    }
+    if (archiveExists && st.st_dev == archive.st_dev && st.st_ino == archive.st_ino) {
+      Message(ZIP_ER_INUSE, QString(QStringLiteral("Skipped, the archive itself: ") + path));
       continue;
     }
     // Catch files without read permission before anything is compressed, and name them all.
@@ -428,8 +435,7 @@ void TZipWriter::DropVanishedEntries()
 {
   for (auto it = FEntries.begin(); it != FEntries.end();) {
     TEntry& entry = **it;
-    struct stat st
-    {};
+    struct stat st = {};
     const bool missing = ::stat(entry.NativePath.constData(), &st) != 0 && IsMissing(errno);
     if (missing || (!missing && !S_ISREG(st.st_mode))) {
       Message(missing ? ZIP_ER_NOENT : ZIP_ER_OPNOTSUPP,

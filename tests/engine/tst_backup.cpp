@@ -187,7 +187,8 @@ void TestBackup::listHandlersDecideWhatIsWritten()
   backup.OnBackupFileList = [&](QObject* ASender, QStringList& AList) {
     QCOMPARE(ASender, &backup);
     QCOMPARE(AList.size(), 3);
-    AList << tree.Name("extra.txt");
+    // A file listed twice is stored once.
+    AList << tree.Name("extra.txt") << tree.Name("extra.txt");
   };
   backup.OnBackupFileExclusionList = [&](QObject*, QStringList& AList) {
     QCOMPARE(AList.size(), 2);
@@ -195,7 +196,7 @@ void TestBackup::listHandlersDecideWhatIsWritten()
   };
   QStringList result;
   QCOMPARE(backup.Backup(&result), brComplete);
-  QVERIFY(recorder.Debugs.contains(QStringLiteral("GenerateFileList: Include Count: 4")));
+  QVERIFY(recorder.Debugs.contains(QStringLiteral("GenerateFileList: Include Count: 5")));
   QVERIFY(recorder.Debugs.contains(QStringLiteral("GenerateFileList: Exclude Count: 1")));
   QVERIFY(recorder.Logs.contains(QString(QStringLiteral("Added 3 files to ") + result.value(0))));
 }

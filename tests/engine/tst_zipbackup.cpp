@@ -21,7 +21,7 @@ private slots:
   void progressAndCancelWhileWriting();
   void failedRunKeepsThePreviousArchive();
   void unreadableFileFailsTheRun();
-  void vanishedFilesAreSkipped();
+  void filesThatCannotBeStoredAreSkipped();
 };
 
 namespace {
@@ -354,7 +354,7 @@ void TestZipBackup::unreadableFileFailsTheRun()
   }
 }
 
-void TestZipBackup::vanishedFilesAreSkipped()
+void TestZipBackup::filesThatCannotBeStoredAreSkipped()
 {
   TTempTree tree;
   QVERIFY(MakeDir(tree("src")));
@@ -391,6 +391,16 @@ void TestZipBackup::vanishedFilesAreSkipped()
   QVERIFY(entries.contains(EntryName(tree("src/a.txt"))));
   QVERIFY(entries.contains(EntryName(tree("src/b.txt"))));
   QCOMPARE(Leftovers(tree.Path(), QString()), QStringList{QStringLiteral("out.zip")});
+
+  // An archive inside the folders it backs up is not stored in its successor.
+  backup.OnBackupFileList = {};
+  backup.OnItemProgress = {};
+  backup.SetZipFileName(tree.Name("src/inside.zip"));
+  QCOMPARE(backup.Backup(&result), brComplete);
+  QCOMPARE(backup.Backup(&result), brComplete);
+  QVERIFY(recorder.Lines.contains(
+      QString(QStringLiteral("Log 29: Skipped, the archive itself: ") + tree.Name("src/inside.zip"))));
+  QCOMPARE(List7z(tree.Name("src/inside.zip")).size() - 1, 2);
 }
 
 QTEST_GUILESS_MAIN(TestZipBackup)
