@@ -5,6 +5,7 @@
 #include "platform/TRegistry.h"
 #include "settings/TSettings.h"
 #include "sysinfo/DateTime.h"
+#include "sysinfo/TClock.h"
 #include "sysinfo/TFormatSettings.h"
 
 #include <climits>
@@ -105,6 +106,19 @@ std::optional<int> ParseInteger(const QString& AText)
   return int(signedValue);
 }
 
+// Qt reads a two-digit year as 19xx; like the user's own reading of such a date, take the
+// century that puts it within fifty years before or after today.
+QDate WithCentury(const QDate& ADate, const QString& AFormat)
+{
+  if (!ADate.isValid() || AFormat.contains(QStringLiteral("yyyy")) || !AFormat.contains(QStringLiteral("yy")))
+    return ADate;
+  const int thisYear = TClock::CurrentDateTime().date().year();
+  int year = ADate.year();
+  while (year < thisYear - 50)
+    year += 100;
+  return QDate(year, ADate.month(), ADate.day());
+}
+
 std::optional<TDateTime> ParseDateTime(TSettingValueType AType, const QString& AText)
 {
   const auto& settings = TFormatSettings::Current();
@@ -120,7 +134,7 @@ std::optional<TDateTime> ParseDateTime(TSettingValueType AType, const QString& A
     return std::nullopt;
   }
   for (const QString& dateFormat : dateFormats) {
-    const QDate date = locale.toDate(AText, dateFormat);
+    const QDate date = WithCentury(locale.toDate(AText, dateFormat), dateFormat);
     if (date.isValid())
       return DateFromQDate(date);
     if (AType != vtDateTime)
@@ -128,7 +142,7 @@ std::optional<TDateTime> ParseDateTime(TSettingValueType AType, const QString& A
     for (const QString& timeFormat : timeFormats) {
       const QDateTime value = locale.toDateTime(AText, dateFormat + QLatin1Char(' ') + timeFormat);
       if (value.isValid())
-        return DateTimeFromQDateTime(value);
+        return DateTimeFromQDateTime(QDateTime(WithCentury(value.date(), dateFormat), value.time()));
     }
   }
   return std::nullopt;
