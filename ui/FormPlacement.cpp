@@ -38,8 +38,12 @@ int FormStyle(const QWidget* AForm)
 
 TFormPlacement CurrentPlacement(const QWidget* AForm)
 {
+  // Left and Top are the frame's position (as move() takes it), Width and Height the window's
+  // own size (as resize() takes it); a window that is not shown normally gives its normal bounds.
   const int state = StateNumber(AForm->windowState());
-  const QRect bounds = state == 0 ? AForm->geometry() : AForm->normalGeometry();
+  const QPoint frame = AForm->geometry().topLeft() - AForm->frameGeometry().topLeft();
+  const QRect bounds = state == 0 ? QRect(AForm->pos(), AForm->size())
+                                  : QRect(AForm->normalGeometry().topLeft() - frame, AForm->normalGeometry().size());
   TFormPlacement placement;
   placement.Left = bounds.left();
   placement.Top = bounds.top();
@@ -77,7 +81,8 @@ void LoadForm(TProgramSettings& ASettings, QWidget* AForm, const QString& AFormC
   AForm->setAttribute(Qt::WA_Moved);
   Qt::WindowStates state = AForm->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);
   AForm->setWindowState(state);
-  AForm->setGeometry(placement.Left, placement.Top, placement.Width, placement.Height);
+  AForm->move(placement.Left, placement.Top);
+  AForm->resize(placement.Width, placement.Height);
   if (placement.FormStyle == fsStayOnTop || placement.FormStyle == fsNormal)
     ApplyStayOnTop(AForm, placement.FormStyle == fsStayOnTop);
   if (placement.WindowState != 0) {
