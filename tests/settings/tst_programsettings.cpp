@@ -473,6 +473,9 @@ void TestProgramSettings::eventsAndCustomHooks()
     const int result = FHome->RunAsUser([&] {
       settings->SaveSettings();
       settings->LoadSettings();
+      // A machine hive nobody seeded is no damaged store.
+      if (!settings->StoreErrorText().isEmpty())
+        return 2;
       return hooks == 2 && settings->GetValueByName(QStringLiteral("Number")) == QVariant(12) ? 0 : 1;
     });
     QCOMPARE(result, 0);
