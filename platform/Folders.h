@@ -7,6 +7,8 @@
 
 // Folder of the real executable (/proc/self/exe), with a trailing separator.
 QString ExecutableFolder();
+// Full path of the real executable.
+QString ExecutableFileName();
 
 // $XDG_DATA_HOME, $XDG_CONFIG_HOME and $XDG_CONFIG_DIRS with their defaults, without trailing separators.
 QString DataHomeFolder();

@@ -28,13 +28,18 @@ QString UserLocation(QStandardPaths::StandardLocation ALocation)
 
 } // namespace
 
-QString ExecutableFolder()
+QString ExecutableFileName()
 {
   char buffer[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
   if (length <= 0)
     return QString();
-  const QString path = DecodeFileName(QByteArray(buffer, length));
+  return DecodeFileName(QByteArray(buffer, length));
+}
+
+QString ExecutableFolder()
+{
+  const QString path = ExecutableFileName();
   return path.left(path.lastIndexOf(PathDelim) + 1);
 }
 

@@ -96,6 +96,9 @@ TKeyStore::TKeyStore(const QString& AFileName, bool AWritable, int AMode)
       return;
     }
     ::close(handle);
+  } else if (!QFileInfo::exists(AFileName)) {
+    // A machine-wide hive nobody has seeded reads as empty; that is no error.
+    return;
   }
   const int flags = AWritable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
   if (sqlite3_open_v2(name.constData(), &FDatabase, flags | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {

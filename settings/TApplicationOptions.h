@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The application's own use of the settings store: where its options live, the option keys with
+// their types and defaults, and the cycle that registers, loads, checks, applies and saves them.
+// The main window owns the store and binds the hooks below to its windows and services.
+#pragma once
+
+#include "sysinfo/SharedTypes.h"
+
+#include <QStringList>
+
+#include <functional>
+
+class TProgramSettings;
+
+class TApplicationOptions
+{
+public:
+  // The store's registry key below HKEY_CURRENT_USER, also the profiles' key.
+  static inline const QString RegistryKey = QStringLiteral("\\Software\\Quenfield\\Orvel");
+  static inline const QString VersionCheckFailed = QStringLiteral("Failed to check application version details.");
+  // Seconds until the update-information dialog closes itself.
+  static constexpr int UpdateInformationTimeout = 15;
+
+  explicit TApplicationOptions(TProgramSettings* ASettings);
+
+  // Sets up a new store, in this order: defaults store INI file, settings store registry (the
+  // defaults store follows it), the registry key, the per-user "settings.ini" and the program
+  // folder's "defaults.ini".
+  static void ConfigureStore(TProgramSettings& ASettings);
+  // Removes all settings and registers the options in their order, with types and defaults.
+  void RegisterOptions();
+  // The option names in registration order.
+  static QStringList OptionNames();
+
+  // The settings cycle: register, load the defaults and the settings, check the version, apply,
+  // select the remembered action, save. Raises what loading or saving raises (a stored value
+  // of the wrong type); a failing version check only calls OnVersionCheckError.
+  void LoadApplicationSettings();
+  // Saves the settings (and the defaults when asked), then runs the cycle again.
+  void SaveApplicationSettings(bool ASaveDefaults);
+
+  // The file version of the running program, as "1.2.3.4"; this build's version by default.
+  std::function<QString()> FileVersion;
+  // The product name of the running program; the application title by default.
+  std::function<QString()> ProductName;
+  // The stored version differs from the running one: show the release notes (the three files,
+  // closing after ATimeout seconds). Unbound: the new version is stored and nothing is shown.
+  std::function<void(const QStringList& AFiles, int ATimeout)> OnShowUpdateInformation;
+  // The version check failed; AMessage is the error box's text.
+  std::function<void(const QString& AMessage)> OnVersionCheckError;
+  // The store cannot be used (a damaged file, kept as it is); the program goes on with defaults.
+  // Called once, by the first cycle that finds it.
+  std::function<void(const QString& AMessage)> OnStoreError;
+  // Apply the loaded options: the profile manager takes "Debug" and the SMTP options.
+  std::function<void(const TProgramSettings& ASettings)> OnApply;
+  // Select the action "LastSelectionID" names (0 to 9); ActionIndex() says which to select.
+  std::function<void(int AIndex)> OnSelectAction;
+
+  // The action to select for a stored index: the index when the list holds it, else the first.
+  static int ActionIndex(int AStoredIndex, int AActionCount);
+
+private:
+  void CheckVersion();
+
+  TProgramSettings* FSettings;
+  bool FStoreErrorShown = false;
+};
