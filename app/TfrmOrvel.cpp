@@ -133,9 +133,13 @@ TfrmOrvel::TfrmOrvel(std::unique_ptr<TSessionControl> ASessionControl, QWidget* 
   FTrayRetry.setInterval(5000);
   connect(&FTrayRetry, &QTimer::timeout, this, &TfrmOrvel::ShowTrayIcon);
 
-  // Enabled states follow the program's state whenever it is idle.
+  // Enabled states follow the program's state whenever it is idle, and during a run, whose
+  // progress reports process events without ever letting the loop wait, on a short timer.
   if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
     connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TfrmOrvel::UpdateActions);
+  FActionUpdate.setInterval(250);
+  connect(&FActionUpdate, &QTimer::timeout, this, &TfrmOrvel::UpdateActions);
+  FActionUpdate.start();
   UpdateActions();
 }
 
@@ -744,8 +748,9 @@ void TfrmOrvel::ActionShowExecute()
 
 void TfrmOrvel::ActionHideExecute()
 {
-  // Without a tray icon a hidden window could not be found again: minimise it instead.
-  if (TrayUsable())
+  // Without a tray icon a hidden window could not be found again: minimise it instead. A closed
+  // window (Shift+Cancel has just quit) stays hidden.
+  if (FClosed || TrayUsable())
     hide();
   else
     showMinimized();

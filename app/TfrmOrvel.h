@@ -178,4 +178,5 @@ private:
   QList<TBalloon> FBalloons;
   QList<QIcon> FTrayIcons;
   QTimer FTrayRetry;
+  QTimer FActionUpdate;
 };
