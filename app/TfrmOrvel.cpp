@@ -377,7 +377,8 @@ void TfrmOrvel::ExecuteCommand(int ACommand)
   default:
     break;
   }
-  qCDebug(lcShell) << "command" << ACommand << "done; main window visible:" << isVisible();
+  qCDebug(lcShell).nospace() << "command " << ACommand << " done; main window visible: " << isVisible()
+                             << ", minimised: " << isMinimized();
 }
 
 bool TfrmOrvel::QueryEndSession()
