@@ -24,7 +24,7 @@ void DrawPowerSymbol(QPainter& APainter, qreal ASide, const QColor& AColor)
   const qreal margin = ASide * 0.2;
   const QRectF ring(margin, margin + ASide * 0.04, ASide - 2 * margin, ASide - 2 * margin);
   // Qt measures arcs in 1/16 degrees, counter-clockwise from three o'clock; leave a gap at the top.
-  APainter.drawArc(ring, 125 * 16, -250 * 16);
+  APainter.drawArc(ring, 60 * 16, -300 * 16);
   APainter.drawLine(QPointF(ASide / 2, ASide * 0.1), QPointF(ASide / 2, ASide * 0.48));
 }
 
