@@ -1,14 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the program's windows to PNG files, so that they can be looked at without a desktop.
 // Usage: corvale-screenshots OUTPUT_FOLDER
+#include "app/Forms.h"
+#include "app/Pictures.h"
 #include "app/TdlgProgress.h"
 #include "app/TfrmBackupProgress.h"
+#include "app/TfrmExitConfirm.h"
+#include "app/TfrmOrvel.h"
 #include "ui/TMessageBox.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
+#include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -28,6 +37,56 @@ void Shoot(const QString& AName, const std::function<QWidget*()>& AMake)
   const bool saved = window->grab().save(path);
   QTextStream(stdout) << (saved ? "wrote " : "FAILED ") << path << Qt::endl;
   AllSaved = AllSaved && saved;
+}
+
+// Saves a window that is already on screen as NAME.png.
+void Grab(const QString& AName, QWidget* AWindow)
+{
+  QApplication::processEvents();
+  const QString path = OutputFolder + QLatin1Char('/') + AName + QStringLiteral(".png");
+  const bool saved = AWindow->grab().save(path);
+  QTextStream(stdout) << (saved ? "wrote " : "FAILED ") << path << Qt::endl;
+  AllSaved = AllSaved && saved;
+}
+
+// The main window with its tray menu open, and the exit confirmation one second into its count-down.
+void ShootShell()
+{
+  // The main window keeps its log in the user's data folder; keep this run's out of the real one.
+  QTemporaryDir home;
+  qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+  CreateForms();
+  frmOrvel->Hooks.ProfileNames = [] { return QStringList({QStringLiteral("Documents"), QStringLiteral("Mail")}); };
+  frmOrvel->show();
+  Grab(QStringLiteral("main-window"), frmOrvel);
+
+  frmOrvel->PopupMenuTrayIcon->popup(frmOrvel->geometry().bottomLeft());
+  Grab(QStringLiteral("tray-menu"), frmOrvel->PopupMenuTrayIcon);
+  frmOrvel->mnuBackup->popup(frmOrvel->geometry().bottomRight());
+  Grab(QStringLiteral("tray-menu-backup"), frmOrvel->mnuBackup);
+  frmOrvel->mnuBackup->hide();
+  frmOrvel->PopupMenuTrayIcon->hide();
+
+  QTimer::singleShot(0, frmExitConfirm, [] {
+    frmExitConfirm->TimerConfirm.stop();
+    frmExitConfirm->TimerConfirmTimer();
+    Grab(QStringLiteral("exit-confirmation"), frmExitConfirm);
+    frmExitConfirm->reject();
+  });
+  (void)frmExitConfirm->Execute(xpShutdown, 30);
+  FreeForms();
+
+  // The thirteen tray icons side by side, at the size of a common panel.
+  QLabel strip;
+  QPixmap icons(TrayIconCount * 28, 28);
+  icons.fill(Qt::white);
+  QPainter painter(&icons);
+  for (int index = 0; index < TrayIconCount; ++index)
+    painter.drawPixmap(index * 28 + 2, 2, TrayIconPicture(index).pixmap(24, 24));
+  painter.end();
+  strip.setPixmap(icons);
+  strip.show();
+  Grab(QStringLiteral("tray-icons"), &strip);
 }
 
 } // namespace
@@ -65,6 +124,8 @@ int main(int argc, char* argv[])
     dialog->Progress(40, QString());
     return dialog;
   });
+
+  ShootShell();
 
   return AllSaved ? 0 : 1;
 }

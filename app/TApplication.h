@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The application object: an exception that escapes an event handler goes to OnException instead
+// of ending the program.
+#pragma once
+
+#include <QApplication>
+
+#include <functional>
+
+class TApplication : public QApplication
+{
+  Q_OBJECT
+
+public:
+  TApplication(int& AArgc, char** AArgv);
+
+  std::function<void(const QString& AMessage)> OnException;
+
+  bool notify(QObject* AReceiver, QEvent* AEvent) override;
+};

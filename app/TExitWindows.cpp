@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/TExitWindows.h"
+
+TExitWindows::TExitWindows(std::unique_ptr<TSessionControl> ASessionControl, QObject* AOwner)
+  : QObject(AOwner)
+  , FSessionControl(ASessionControl ? std::move(ASessionControl) : CreateSessionControl())
+{}
+
+TExitWindows::~TExitWindows() = default;
+
+bool TExitWindows::ExitWindows(TExitParameter AExitParameter)
+{
+  TSessionControl::TExitKind kind = TSessionControl::ekPowerOff;
+  switch (AExitParameter) {
+  case xpNone:
+    return true;
+  case xpLockWorkstation:
+    return LockWorkStation();
+  case xpLogoff:
+    kind = TSessionControl::ekLogOff;
+    break;
+  case xpReboot:
+    kind = TSessionControl::ekReboot;
+    break;
+  case xpShutdown:
+    kind = TSessionControl::ekPowerOff;
+    break;
+  default:
+    // A value outside the enumeration names no action; nothing was carried out.
+    return false;
+  }
+
+  if (!FSessionControl->MayExit(kind)) {
+    if (OnInsufficientPrivileges)
+      OnInsufficientPrivileges(this);
+    return false;
+  }
+
+  bool allow = true;
+  if (OnExitRequest)
+    OnExitRequest(this, AExitParameter, allow);
+  // Declining is the user's choice, not a failure.
+  if (!allow)
+    return true;
+  return FSessionControl->Exit(kind);
+}
+
+bool TExitWindows::LogOff()
+{
+  return ExitWindows(xpLogoff);
+}
+
+bool TExitWindows::Reboot()
+{
+  return ExitWindows(xpReboot);
+}
+
+bool TExitWindows::Shutdown()
+{
+  return ExitWindows(xpShutdown);
+}
+
+bool TExitWindows::LockWorkStation()
+{
+  return FSessionControl->Lock();
+}

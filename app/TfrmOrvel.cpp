@@ -1,0 +1,896 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/TfrmOrvel.h"
+
+#include "app/Forms.h"
+#include "app/Pictures.h"
+#include "app/TExitWindows.h"
+#include "app/TfrmBackupProgress.h"
+#include "app/TfrmExitConfirm.h"
+#include "settings/TLog.h"
+#include "sysinfo/Common.h"
+#include "sysinfo/TClock.h"
+#include "sysinfo/TimeTexts.h"
+#include "ui/TMessageBox.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcShell, "corvale.shell", QtWarningMsg)
+
+namespace {
+
+const QString ActionCaptions[] = {
+    QStringLiteral("Corvale"),
+    QStringLiteral("Backup and Restart"),
+    QStringLiteral("Backup and Log Off"),
+    QStringLiteral("Backup and Lock Workstation"),
+    QStringLiteral("Backup"),
+    QStringLiteral("Shutdown"),
+    QStringLiteral("Restart"),
+    QStringLiteral("Log Off"),
+    QStringLiteral("Lock Workstation"),
+    QStringLiteral("Custom Backup"),
+};
+constexpr int ActionCount = 10;
+constexpr int BalloonsKept = 20;
+
+// The banner at the top: a left-button press moves the borderless window.
+class TLogoLabel : public QLabel
+{
+public:
+  using QLabel::QLabel;
+
+protected:
+  void mousePressEvent(QMouseEvent* AEvent) override
+  {
+    if (AEvent->button() != Qt::LeftButton)
+      return QLabel::mousePressEvent(AEvent);
+    FManual = false;
+    // The window manager moves it, as a title bar would; without one, follow the mouse here.
+    QWindow* handle = window()->windowHandle();
+    if (!handle || !handle->startSystemMove()) {
+      FManual = true;
+      FOffset = AEvent->globalPosition().toPoint() - window()->frameGeometry().topLeft();
+    }
+  }
+  void mouseMoveEvent(QMouseEvent* AEvent) override
+  {
+    if (FManual && (AEvent->buttons() & Qt::LeftButton))
+      window()->move(AEvent->globalPosition().toPoint() - FOffset);
+  }
+  void mouseReleaseEvent(QMouseEvent* AEvent) override
+  {
+    FManual = false;
+    QLabel::mouseReleaseEvent(AEvent);
+  }
+
+private:
+  bool FManual = false;
+  QPoint FOffset;
+};
+
+void BindButton(QPushButton* AButton, QAction* AAction)
+{
+  AButton->setText(AAction->text());
+  QObject::connect(AButton, &QPushButton::clicked, AAction, &QAction::trigger);
+  QObject::connect(AAction, &QAction::changed, AButton,
+                   [AButton, AAction] { AButton->setEnabled(AAction->isEnabled()); });
+}
+
+} // namespace
+
+TfrmOrvel::TfrmOrvel(std::unique_ptr<TSessionControl> ASessionControl, QWidget* AParent)
+  : QWidget(AParent, Qt::Window | Qt::FramelessWindowHint)
+{
+  setObjectName(QStringLiteral("frmOrvel"));
+  setWindowTitle(ApplicationTitle());
+  for (int index = 0; index < TrayIconCount; ++index)
+    FTrayIcons.append(TrayIconPicture(index));
+  setWindowIcon(FTrayIcons.value(0));
+  CreateActions();
+  CreateControls();
+  CreateTray();
+
+  // Creation, in the order the services depend on each other.
+  FApplicationActive = false;
+  FApplicationCanClose = false;
+  FLastAlertCheck = 0;
+  FLog = std::make_unique<TLog>();
+  const QString dataFolder = GetApplicationDataFolder();
+  if (!CheckDirectory(dataFolder, true))
+    TMessageBox::Error(this, QStringLiteral("Failed to locate \"%1\"").arg(dataFolder));
+  FExitWindows = std::make_unique<TExitWindows>(std::move(ASessionControl));
+  FExitWindows->OnInsufficientPrivileges = [this](QObject*) {
+    TMessageBox::Error(this, QStringLiteral("You do not have sufficient privileges to exit windows."));
+  };
+  FExitWindows->OnExitRequest = [](QObject*, TExitParameter AExitParameter, bool& Allow) {
+    Allow = frmExitConfirm && frmExitConfirm->Execute(AExitParameter, 30);
+  };
+
+  TimerCheckAlerts.setInterval(300000);
+  connect(&TimerCheckAlerts, &QTimer::timeout, this, [this] { Guarded([this] { TimerCheckAlertsTimer(); }); });
+  TimerCheckAlerts.start();
+
+  // The tray may appear after the program at login; keep looking for it.
+  FTrayRetry.setInterval(5000);
+  connect(&FTrayRetry, &QTimer::timeout, this, &TfrmOrvel::ShowTrayIcon);
+
+  // Enabled states follow the program's state whenever it is idle, and during a run, whose
+  // progress reports process events without ever letting the loop wait, on a short timer.
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TfrmOrvel::UpdateActions);
+  FActionUpdate.setInterval(250);
+  connect(&FActionUpdate, &QTimer::timeout, this, &TfrmOrvel::UpdateActions);
+  FActionUpdate.start();
+  UpdateActions();
+}
+
+TfrmOrvel::~TfrmOrvel()
+{
+  if (FLog)
+    FLog->SetActive(false);
+  FLog.reset();
+  FExitWindows.reset();
+}
+
+void TfrmOrvel::CreateActions()
+{
+  auto make = [this](const QString& ACaption, const QKeySequence& AShortcut, void (TfrmOrvel::*AHandler)()) {
+    auto* action = new QAction(ACaption, this);
+    action->setShortcut(AShortcut);
+    addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, AHandler] { Guarded([this, AHandler] { (this->*AHandler)(); }); });
+    return action;
+  };
+  ActionOptions = make(QStringLiteral("Options"), QKeySequence(Qt::Key_F3), &TfrmOrvel::ActionOptionsExecute);
+  ActionHide = make(QStringLiteral("Cancel"), QKeySequence(), &TfrmOrvel::ActionHideExecute);
+  ActionExit = make(QStringLiteral("Exit"), QKeySequence(), &TfrmOrvel::ActionExitExecute);
+  ActionAbout = make(QStringLiteral("About"), QKeySequence(), &TfrmOrvel::ActionAboutExecute);
+  ActionShow = make(QStringLiteral("Open"), QKeySequence(), &TfrmOrvel::ActionShowExecute);
+  ActionCustomBackup =
+      make(QStringLiteral("Custom Backup..."), QKeySequence(Qt::Key_F9), &TfrmOrvel::ActionCustomBackupExecute);
+  ActionOk = make(QStringLiteral("Ok"), QKeySequence(), &TfrmOrvel::ActionOkExecute);
+  ActionCheckBackupAlerts =
+      make(QStringLiteral("Backup Alerts"), QKeySequence(), &TfrmOrvel::ActionCheckBackupAlertsExecute);
+  QFont bold = ActionShow->font();
+  bold.setBold(true);
+  ActionShow->setFont(bold);
+}
+
+void TfrmOrvel::CreateControls()
+{
+  setFixedSize(352, 165);
+
+  imgLogo = new TLogoLabel(this);
+  imgLogo->setPixmap(LogoPicture(QSize(352, 48)));
+  imgLogo->setFixedHeight(48);
+
+  lblShutdown = new QLabel(QStringLiteral("What do you want the computer to do?"), this);
+  QFont heading = lblShutdown->font();
+  heading.setBold(true);
+  lblShutdown->setFont(heading);
+
+  ComboBoxSelectBackup = new QComboBox(this);
+  ComboBoxSelectBackup->setEditable(false);
+  for (const QString& caption : ActionCaptions)
+    ComboBoxSelectBackup->addItem(caption);
+  ComboBoxSelectBackup->setCurrentIndex(0);
+
+  bntOptions = new QPushButton(this);
+  btnOk = new QPushButton(this);
+  btnCancel = new QPushButton(this);
+  BindButton(bntOptions, ActionOptions);
+  BindButton(btnOk, ActionOk);
+  BindButton(btnCancel, ActionHide);
+  btnOk->setDefault(true);
+  // Enter on a focused button presses that button, as on any dialog.
+  for (QPushButton* button : {bntOptions, btnOk, btnCancel})
+    button->setAutoDefault(true);
+  btnCancel->installEventFilter(this);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(bntOptions);
+  buttons->addStretch();
+  buttons->addWidget(btnOk);
+  buttons->addWidget(btnCancel);
+
+  auto* body = new QVBoxLayout;
+  body->setContentsMargins(12, 8, 12, 10);
+  body->addWidget(lblShutdown);
+  body->addWidget(ComboBoxSelectBackup);
+  body->addStretch();
+  body->addLayout(buttons);
+
+  auto* main = new QVBoxLayout(this);
+  main->setContentsMargins(1, 1, 1, 1);
+  main->setSpacing(0);
+  main->addWidget(imgLogo);
+  main->addLayout(body, 1);
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+}
+
+void TfrmOrvel::CreateTray()
+{
+  PopupMenuTrayIcon = new QMenu(this);
+  PopupMenuTrayIcon->setObjectName(QStringLiteral("PopupMenuTrayIcon"));
+  PopupMenuTrayIcon->addAction(ActionShow);
+  PopupMenuTrayIcon->setDefaultAction(ActionShow);
+  mnuBackup = PopupMenuTrayIcon->addMenu(style()->standardIcon(QStyle::SP_DriveHDIcon), QStringLiteral("Backup"));
+  mnuBackup->setObjectName(QStringLiteral("mnuBackup"));
+  PopupMenuTrayIcon->addSeparator();
+  PopupMenuTrayIcon->addAction(ActionOptions);
+  PopupMenuTrayIcon->addAction(ActionAbout);
+  PopupMenuTrayIcon->addSeparator();
+  PopupMenuTrayIcon->addAction(ActionExit);
+  connect(PopupMenuTrayIcon, &QMenu::aboutToShow, this, [this] { Guarded([this] { PopupMenuTrayIconPopup(); }); });
+
+  // The same menu is the context menu of the logo, the action list and the window.
+  for (QWidget* widget :
+       {static_cast<QWidget*>(this), static_cast<QWidget*>(imgLogo), static_cast<QWidget*>(ComboBoxSelectBackup)}) {
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(widget, &QWidget::customContextMenuRequested, this,
+            [this, widget](const QPoint& APosition) { PopupMenuTrayIcon->popup(widget->mapToGlobal(APosition)); });
+  }
+
+  TrayIcon = new QSystemTrayIcon(this);
+  TrayIcon->setContextMenu(PopupMenuTrayIcon);
+  TrayIcon->setIcon(FTrayIcons.value(0));
+  FTrayIconIndex = 0;
+  connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason AReason) {
+    // Panels that speak StatusNotifierItem report a plain click only, never a double click.
+    if (AReason == QSystemTrayIcon::DoubleClick || AReason == QSystemTrayIcon::Trigger)
+      ExecuteAction(ActionShow);
+  });
+  connect(TrayIcon, &QSystemTrayIcon::messageClicked, this, &TfrmOrvel::BalloonClicked);
+}
+
+void TfrmOrvel::Guarded(const std::function<void()>& AHandler)
+{
+  try {
+    AHandler();
+  } catch (const std::exception& error) {
+    ApplicationEventsException(QString::fromUtf8(error.what()));
+  }
+}
+
+void TfrmOrvel::ApplicationEventsException(const QString& AMessage)
+{
+  qCWarning(lcShell).noquote() << "Unhandled error:" << AMessage;
+  if (Hooks.ShowException)
+    Hooks.ShowException(AMessage);
+  else
+    TMessageBox::Error(this, AMessage);
+}
+
+// ---- Start-up, messages and shutdown ----------------------------------------------------------
+
+void TfrmOrvel::showEvent(QShowEvent* AEvent)
+{
+  QWidget::showEvent(AEvent);
+  // Desktops that refuse focus to new windows would never activate this one; the first showing
+  // starts the program as well.
+  if (!FApplicationActive)
+    QTimer::singleShot(0, this, &TfrmOrvel::FormActivate);
+}
+
+void TfrmOrvel::changeEvent(QEvent* AEvent)
+{
+  QWidget::changeEvent(AEvent);
+  if (AEvent->type() == QEvent::ActivationChange && isActiveWindow() && !FApplicationActive)
+    FormActivate();
+}
+
+void TfrmOrvel::FormActivate()
+{
+  if (FApplicationActive)
+    return;
+  FApplicationActive = true;
+  Guarded([this] {
+    LoadApplicationSettings();
+    StartLog();
+    LoadBackupProfiles();
+    ShowTrayIcon();
+    SetTrayIcon(0, ApplicationTitle());
+    if (Hooks.SetAutoUpdateEnabled)
+      Hooks.SetAutoUpdateEnabled(true);
+    TimerCheckAlerts.start();
+    TimerCheckAlertsTimer();
+    ProcessCommandLine(FArguments);
+  });
+}
+
+void TfrmOrvel::ShowTrayIcon()
+{
+  const bool available = TrayAvailable ? TrayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+  if (available) {
+    FTrayRetry.stop();
+    TrayIcon->show();
+  } else if (!FTrayRetry.isActive()) {
+    FTrayRetry.start();
+  }
+}
+
+bool TfrmOrvel::TrayUsable() const
+{
+  const bool available = TrayAvailable ? TrayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+  return available && TrayIcon->isVisible();
+}
+
+void TfrmOrvel::ProcessCommandLine(const QStringList& AArguments)
+{
+  for (const QString& argument : AArguments) {
+    const QString upper = argument.toUpper();
+    if (upper == QLatin1String("/HIDE"))
+      ExecuteAction(ActionHide);
+    else if (upper == QLatin1String("/ABOUT"))
+      ExecuteAction(ActionAbout);
+    else if (upper == QLatin1String("/OPTIONS"))
+      ExecuteAction(ActionOptions);
+    else if (upper == QLatin1String("/BACKUP"))
+      ExecuteAction(ActionCustomBackup);
+  }
+}
+
+void TfrmOrvel::ExecuteAction(QAction* AAction)
+{
+  UpdateActions();
+  AAction->trigger();
+}
+
+void TfrmOrvel::ExecuteCommand(int ACommand)
+{
+  qCDebug(lcShell) << "command" << ACommand;
+  switch (ACommand) {
+  case 1:
+    ExecuteAction(ActionShow);
+    break;
+  case 2:
+    ExecuteAction(ActionHide);
+    break;
+  case 3:
+    ExecuteAction(ActionExit);
+    break;
+  case 4:
+    ExecuteAction(ActionOptions);
+    break;
+  default:
+    break;
+  }
+  qCDebug(lcShell).nospace() << "command " << ACommand << " done; main window visible: " << isVisible()
+                             << ", minimised: " << isMinimized();
+}
+
+bool TfrmOrvel::QueryEndSession()
+{
+  FApplicationCanClose = true;
+  return true;
+}
+
+void TfrmOrvel::EndSession()
+{
+  FApplicationCanClose = true;
+  if (!FClosed)
+    close();
+}
+
+void TfrmOrvel::closeEvent(QCloseEvent* AEvent)
+{
+  if (!FApplicationCanClose) {
+    AEvent->ignore();
+    return;
+  }
+  AEvent->accept();
+  FormClose();
+  if (OnClosed)
+    OnClosed(this);
+}
+
+void TfrmOrvel::FormClose()
+{
+  if (FClosed)
+    return;
+  FClosed = true;
+  // The program must end even when a step fails; each failure is logged and the next step runs.
+  auto step = [this](const char* AName, const std::function<void()>& AStep) {
+    try {
+      AStep();
+    } catch (const std::exception& error) {
+      qCWarning(lcShell) << AName << "failed:" << error.what();
+      Log(this, QString::fromUtf8(error.what()));
+    }
+  };
+  TimerCheckAlerts.stop();
+  FTrayRetry.stop();
+  step("Disabling automatic updates", [this] {
+    if (Hooks.SetAutoUpdateEnabled)
+      Hooks.SetAutoUpdateEnabled(false);
+  });
+  step("Saving the settings", [this] { SaveApplicationSettings(false); });
+  step("Saving the profiles", [this] { SaveBackupProfiles(); });
+  step("Stopping the log", [this] { StopLog(); });
+  TrayIcon->hide();
+}
+
+void TfrmOrvel::LoadApplicationSettings()
+{
+  if (Hooks.LoadApplicationSettings)
+    Hooks.LoadApplicationSettings();
+}
+
+void TfrmOrvel::SaveApplicationSettings(bool ASaveDefaults)
+{
+  if (Hooks.SaveSettings)
+    Hooks.SaveSettings(ASaveDefaults);
+  LoadApplicationSettings();
+}
+
+void TfrmOrvel::StartLog()
+{
+  const QString folder = GetApplicationDataFolder() + QStringLiteral("Logs/");
+  if (!CheckDirectory(folder, true))
+    throw ELogError(QStringLiteral("Failed to create log file folder \"%1\"").arg(folder));
+  FLog->SetFileName(folder + TClock::CurrentDateTime().toString(QStringLiteral("ddMMyyHHmmss")) +
+                    QStringLiteral(".log"));
+  FLog->SetActive(true);
+}
+
+void TfrmOrvel::StopLog()
+{
+  Log(this, QStringLiteral("Stopping log..."));
+  FLog->SetActive(false);
+  // The application log records the running process only.
+  if (!FLog->FileName().isEmpty() && QFile::exists(FLog->FileName()))
+    QFile::remove(FLog->FileName());
+}
+
+void TfrmOrvel::LoadBackupProfiles()
+{
+  Log(this, QStringLiteral("Loading Backup Profile Manager..."));
+  if (Hooks.LoadBackupProfiles)
+    Hooks.LoadBackupProfiles();
+}
+
+void TfrmOrvel::SaveBackupProfiles()
+{
+  Log(this, QStringLiteral("Saving Backup Profile Manager..."));
+  if (Hooks.SaveBackupProfiles)
+    Hooks.SaveBackupProfiles();
+}
+
+void TfrmOrvel::Log(QObject*, const QString& AMessage)
+{
+  if (FLog && FLog->Active())
+    FLog->Add(AMessage);
+}
+
+void TfrmOrvel::Debug(QObject* ASender, const QString& AProcedure, const QString& AMessage)
+{
+  if (Hooks.DebugEnabled && Hooks.DebugEnabled())
+    Log(ASender, QStringLiteral("Debug: (") + AProcedure + QStringLiteral("): ") + AMessage);
+}
+
+// ---- Window ------------------------------------------------------------------------------------
+
+void TfrmOrvel::paintEvent(QPaintEvent* AEvent)
+{
+  QWidget::paintEvent(AEvent);
+  // Without a frame the window needs an edge of its own.
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::Dark));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void TfrmOrvel::keyPressEvent(QKeyEvent* AEvent)
+{
+  if (AEvent->modifiers() == Qt::NoModifier || AEvent->modifiers() == Qt::KeypadModifier) {
+    if (AEvent->key() == Qt::Key_Return || AEvent->key() == Qt::Key_Enter) {
+      if (btnOk->isEnabled())
+        btnOk->click();
+      return;
+    }
+    if (AEvent->key() == Qt::Key_Escape) {
+      btnCancel->click();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(AEvent);
+}
+
+bool TfrmOrvel::eventFilter(QObject* AWatched, QEvent* AEvent)
+{
+  // Shift held while Cancel is released quits the program; the click itself still hides.
+  if (AWatched == btnCancel && AEvent->type() == QEvent::MouseButtonRelease) {
+    const auto* mouse = static_cast<QMouseEvent*>(AEvent);
+    if (mouse->button() == Qt::LeftButton && mouse->modifiers() == Qt::ShiftModifier &&
+        btnCancel->rect().contains(mouse->position().toPoint()))
+      ExecuteAction(ActionExit);
+  }
+  return QWidget::eventFilter(AWatched, AEvent);
+}
+
+bool TfrmOrvel::IsBackupActive() const
+{
+  return Hooks.IsBackupActive && Hooks.IsBackupActive();
+}
+
+void TfrmOrvel::UpdateActions()
+{
+  const bool idle = !IsBackupActive();
+  for (QAction* action : {ActionOptions, ActionCustomBackup, ActionOk})
+    if (action->isEnabled() != idle)
+      action->setEnabled(idle);
+}
+
+// ---- Tray icon -----------------------------------------------------------------------------------
+
+void TfrmOrvel::SetTrayIcon(int AIndex, const QString& AHint)
+{
+  if (AIndex != -1 && AIndex != FTrayIconIndex && AIndex >= 0 && AIndex < FTrayIcons.size()) {
+    TrayIcon->setIcon(FTrayIcons.at(AIndex));
+    FTrayIconIndex = AIndex;
+  }
+  if (!AHint.isEmpty())
+    TrayIcon->setToolTip(AHint);
+}
+
+QString TfrmOrvel::TrayIconHint() const
+{
+  return TrayIcon->toolTip();
+}
+
+int TfrmOrvel::ProgressIconIndex(int AProgress)
+{
+  if (AProgress <= 10)
+    return 1;
+  return qMin(10, (AProgress - 1) / 10 + 1);
+}
+
+void TfrmOrvel::ShowBalloon(const QString& AText, TBalloonType ABalloonType, int ATime, TNotifyEvent AOnClick)
+{
+  FBalloons.append({ApplicationTitle(), AText, ABalloonType, ATime});
+  while (FBalloons.size() > BalloonsKept)
+    FBalloons.removeFirst();
+  static const QSystemTrayIcon::MessageIcon icons[] = {QSystemTrayIcon::NoIcon, QSystemTrayIcon::Critical,
+                                                       QSystemTrayIcon::Information, QSystemTrayIcon::Warning};
+  const QSystemTrayIcon::MessageIcon icon =
+      ABalloonType >= btNone && ABalloonType <= btWarning ? icons[ABalloonType] : QSystemTrayIcon::NoIcon;
+  if (TrayIcon->isVisible())
+    TrayIcon->showMessage(ApplicationTitle(), AText, icon, ATime);
+  FBalloonClick = std::move(AOnClick);
+}
+
+void TfrmOrvel::BalloonClicked()
+{
+  if (FBalloonClick) {
+    const TNotifyEvent handler = FBalloonClick;
+    Guarded([this, &handler] { handler(this); });
+  }
+}
+
+void TfrmOrvel::PopupMenuTrayIconPopup()
+{
+  UpdateActions();
+  ActionShow->setEnabled(true);
+  mnuBackup->clear();
+  mnuBackup->addAction(ActionCustomBackup);
+  const QStringList names = Hooks.ProfileNames ? Hooks.ProfileNames() : QStringList();
+  const bool idle = !IsBackupActive();
+  for (const QString& name : names) {
+    // "&&" shows a literal "&"; the name itself travels with the entry, so every name is reachable.
+    auto* entry =
+        new QAction(mnuBackup->icon(), QString(name).replace(QLatin1Char('&'), QStringLiteral("&&")), mnuBackup);
+    entry->setData(name);
+    entry->setEnabled(idle);
+    connect(entry, &QAction::triggered, this, [this, entry] {
+      const QString profile = entry->data().toString();
+      Guarded([this, profile] { QuickBackup(profile); });
+    });
+    mnuBackup->addAction(entry);
+  }
+}
+
+void TfrmOrvel::QuickBackup(const QString& AProfileName)
+{
+  if (IsBackupActive()) {
+    TMessageBox::Error(this, QStringLiteral("Backup already active."));
+    return;
+  }
+  if (!TMessageBox::Confirmation(this,
+                                 QStringLiteral("Are you sure you want to launch backup \"%1\"?").arg(AProfileName)))
+    return;
+  ActionShowExecute();
+  if (Hooks.QueueProfile)
+    Hooks.QueueProfile(AProfileName);
+  RunBackup();
+  ActionHideExecute();
+}
+
+// ---- Actions ---------------------------------------------------------------------------------------
+
+int TfrmOrvel::SelectedIndex() const
+{
+  return ComboBoxSelectBackup->currentIndex();
+}
+
+void TfrmOrvel::SetSelectedIndex(int AIndex)
+{
+  ComboBoxSelectBackup->setCurrentIndex(AIndex >= 0 && AIndex < ActionCount ? AIndex : 0);
+}
+
+TExitParameter TfrmOrvel::SelectedExitParameter() const
+{
+  switch (SelectedIndex()) {
+  case 0:
+  case 5:
+    return xpShutdown;
+  case 1:
+  case 6:
+    return xpReboot;
+  case 2:
+  case 7:
+    return xpLogoff;
+  case 3:
+  case 8:
+    return xpLockWorkstation;
+  default:
+    return xpNone;
+  }
+}
+
+void TfrmOrvel::ActionOkExecute()
+{
+  const int index = SelectedIndex();
+  const TExitParameter exitParameter = SelectedExitParameter();
+  if (index >= 0 && index <= 4) {
+    if (Hooks.Backup) {
+      if (Hooks.QueueAllEnabled)
+        Hooks.QueueAllEnabled();
+      RunBackup();
+      PerformExitAction(exitParameter);
+    } else {
+      qCWarning(lcShell) << "No backup service is bound; the backup actions do nothing";
+    }
+  } else if (index >= 5 && index <= 8) {
+    PerformExitAction(exitParameter);
+  } else if (index == 9) {
+    ActionCustomBackupExecute();
+  }
+  if (Hooks.StoreLastSelection)
+    Hooks.StoreLastSelection(index);
+  ActionHideExecute();
+}
+
+void TfrmOrvel::RunBackup()
+{
+  if (!Hooks.Backup) {
+    qCWarning(lcShell) << "No backup service is bound; nothing runs";
+    return;
+  }
+  SetTrayIcon(1, QString());
+  ShowBalloon(QStringLiteral("Backup in progress..."), btInfo, 5000, {});
+  hide();
+  frmBackupProgress->SetOnCancel([this](QObject*) {
+    if (Hooks.CancelBackup)
+      Hooks.CancelBackup();
+  });
+  frmBackupProgress->SetOnHide([](QObject*) { frmBackupProgress->hide(); });
+  frmBackupProgress->show();
+
+  // The windows come back whether the run ends normally or by an exception.
+  struct TRestore
+  {
+    TfrmOrvel* Form;
+    ~TRestore()
+    {
+      Form->SetTrayIcon(0, ApplicationTitle());
+      frmBackupProgress->hide();
+      Form->show();
+    }
+  } restore{this};
+
+  if (Hooks.Backup()) {
+    ShowBalloon(QStringLiteral("Backup Complete."), btInfo, 5000, {});
+  } else {
+    ShowBalloon(QStringLiteral("Backup Failed."), btError, 5000, {});
+    if (Hooks.ShowFailedBackup)
+      Hooks.ShowFailedBackup(60);
+  }
+}
+
+void TfrmOrvel::PerformExitAction(TExitParameter AExitParameter)
+{
+  if (!FExitWindows->ExitWindows(AExitParameter))
+    ShowBalloon(QStringLiteral("Unable to exit windows, you may not have permission."), btError, 5000, {});
+}
+
+void TfrmOrvel::ShowApplication()
+{
+  if (isMinimized())
+    showNormal();
+  else
+    show();
+  raise();
+  activateWindow();
+}
+
+void TfrmOrvel::ActionShowExecute()
+{
+  if (IsBackupActive()) {
+    frmBackupProgress->show();
+    frmBackupProgress->raise();
+    frmBackupProgress->activateWindow();
+    return;
+  }
+  ShowApplication();
+  if (isActiveWindow())
+    ComboBoxSelectBackup->setFocus();
+}
+
+void TfrmOrvel::ActionHideExecute()
+{
+  // Without a tray icon a hidden window could not be found again: minimise it instead. A closed
+  // window (Shift+Cancel has just quit) stays hidden.
+  if (FClosed || TrayUsable())
+    hide();
+  else
+    showMinimized();
+}
+
+void TfrmOrvel::ActionExitExecute()
+{
+  if (IsBackupActive()) {
+    ActionShowExecute();
+    if (Hooks.CancelBackup)
+      Hooks.CancelBackup();
+    return;
+  }
+  FApplicationCanClose = true;
+  close();
+}
+
+void TfrmOrvel::ActionAboutExecute()
+{
+  if (!Hooks.ShowAbout)
+    return;
+  const QString folder = GetApplicationFolder();
+  Hooks.ShowAbout(folder + QStringLiteral("Corvale - Release Notes.rtf"),
+                  folder + QStringLiteral("Corvale - License.rtf"),
+                  folder + QStringLiteral("Corvale - Support Details.rtf"));
+}
+
+void TfrmOrvel::ActionCustomBackupExecute()
+{
+  TExitParameter exitParameter = xpNone;
+  if (Hooks.CustomBackup && Hooks.CustomBackup(exitParameter)) {
+    RunBackup();
+    PerformExitAction(exitParameter);
+  }
+}
+
+void TfrmOrvel::ActionOptionsExecute()
+{
+  if (Hooks.OptionsVisible && Hooks.OptionsVisible()) {
+    QWidget* front = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
+    front->raise();
+    front->activateWindow();
+    return;
+  }
+  ShowApplication();
+  const QString password = Hooks.OptionsPassword ? Hooks.OptionsPassword() : QString();
+  if (!TrimText(password).isEmpty()) {
+    if (!Hooks.CheckPassword || !Hooks.CheckPassword(QStringLiteral("Please enter your password"), password, 3))
+      return;
+  }
+  if (Hooks.SetAutoUpdateEnabled)
+    Hooks.SetAutoUpdateEnabled(false);
+  try {
+    if (Hooks.ShowOptions && Hooks.ShowOptions())
+      SaveApplicationSettings(false);
+  } catch (...) {
+    if (Hooks.SetAutoUpdateEnabled)
+      Hooks.SetAutoUpdateEnabled(true);
+    throw;
+  }
+  if (Hooks.SetAutoUpdateEnabled)
+    Hooks.SetAutoUpdateEnabled(true);
+}
+
+void TfrmOrvel::ActionCheckBackupAlertsExecute()
+{
+  if (Hooks.BackupAlerts && Hooks.BackupAlerts())
+    RunBackup();
+}
+
+void TfrmOrvel::TimerCheckAlertsTimer()
+{
+  if (!Hooks.CheckBackupAlerts || IsBackupActive())
+    return;
+  const TDateTime now = TClock::Now();
+  // Whole hours, truncated: a check at most every 13 hours.
+  if (std::trunc((now - FLastAlertCheck) * 24) > 12) {
+    Hooks.CheckBackupAlerts();
+    FLastAlertCheck = now;
+  }
+}
+
+// ---- Profile manager events -------------------------------------------------------------------
+
+void TfrmOrvel::BackupProgress(QObject*, const QString& AMessage, int AProgress)
+{
+  frmBackupProgress->SetBackupProgress(AProgress, AMessage);
+}
+
+void TfrmOrvel::ProfileProgress(QObject*, const QString& AMessage, int AProgress)
+{
+  frmBackupProgress->SetProfileProgress(AProgress, AMessage);
+}
+
+void TfrmOrvel::TotalProgress(QObject*, const QString& AMessage, int AProgress)
+{
+  frmBackupProgress->SetTotalProgress(AProgress, AMessage);
+  SetTrayIcon(ProgressIconIndex(AProgress),
+              ApplicationTitle() + QStringLiteral(" - Progress: ") + QString::number(AProgress) + QStringLiteral("%"));
+}
+
+void TfrmOrvel::RemainingTime(QObject*, qint64, qint64, TDateTime AElapsedTime, TDateTime AEstimatedTime)
+{
+  frmBackupProgress->SetTimeRemaining(RemainingTimeText(AEstimatedTime));
+  frmBackupProgress->SetTimeElapsed(ElapsedTimeText(AElapsedTime));
+}
+
+void TfrmOrvel::CancelConfirm(QObject*, bool& ACancel)
+{
+  ACancel = TMessageBox::Confirmation(frmBackupProgress,
+                                      QStringLiteral("Are you sure you want to cancel the current backup?"));
+}
+
+void TfrmOrvel::CancelQueueRequest(QObject*, bool& ACancelAll)
+{
+  SetTrayIcon(11, QString());
+  ACancelAll = !TMessageBox::Confirmation(
+      frmBackupProgress,
+      QStringLiteral("You have cancelled the current backup; do you wish to continue with remaining profiles?"));
+}
+
+void TfrmOrvel::StartBackup(QObject*, const QString& AProfileName)
+{
+  frmBackupProgress->SetBackupProfile(QStringLiteral("Backup: %1").arg(AProfileName));
+}
+
+void TfrmOrvel::FinishBackup(QObject*, const QString& AProfileName)
+{
+  frmBackupProgress->SetBackupProfile(QStringLiteral("Backup Complete: %1").arg(AProfileName));
+}
+
+void TfrmOrvel::ShowProgressWindow(QObject*)
+{
+  frmBackupProgress->show();
+  QCoreApplication::processEvents();
+}
+
+void TfrmOrvel::HideProgressWindow(QObject*)
+{
+  frmBackupProgress->hide();
+  QCoreApplication::processEvents();
+}

@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window: one question, ten actions, three buttons, and the tray icon with its menu.
+// It owns the long-lived services and runs the start-up and shutdown sequences.
+#pragma once
+
+#include "app/TShellHooks.h"
+#include "platform/TSessionControl.h"
+#include "sysinfo/SharedTypes.h"
+
+#include <QIcon>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSystemTrayIcon;
+class TExitWindows;
+class TLog;
+
+enum TBalloonType : int { btNone = 0, btError = 1, btInfo = 2, btWarning = 3 };
+
+class TfrmOrvel : public QWidget
+{
+  Q_OBJECT
+
+public:
+  // Without a session control the desktop's own carries out the exit actions.
+  explicit TfrmOrvel(std::unique_ptr<TSessionControl> ASessionControl = nullptr, QWidget* AParent = nullptr);
+  ~TfrmOrvel() override;
+
+  TShellHooks Hooks;
+  // Ends the program once the shutdown sequence has run.
+  TNotifyEvent OnClosed;
+  // Whether the desktop has a system tray; tests replace it.
+  std::function<bool()> TrayAvailable;
+
+  // The command-line switches processed at the first activation.
+  void SetArguments(const QStringList& AArguments) { FArguments = AArguments; }
+
+  // Start-up, messages and shutdown.
+  void FormActivate();
+  void ProcessCommandLine(const QStringList& AArguments);
+  // A command from a later start of the program: 1 show, 2 hide, 3 exit, 4 options.
+  void ExecuteCommand(int ACommand);
+  // The session is about to end: the window may close from now on. Always answers true.
+  bool QueryEndSession();
+  // The session ends (or the system asked the program to terminate): close through the shutdown sequence.
+  void EndSession();
+  bool ApplicationCanClose() const { return FApplicationCanClose; }
+  bool ApplicationActive() const { return FApplicationActive; }
+  void ApplicationEventsException(const QString& AMessage);
+
+  // The application log callbacks handed to the components.
+  void Log(QObject* ASender, const QString& AMessage);
+  void Debug(QObject* ASender, const QString& AProcedure, const QString& AMessage);
+
+  // Tray icon and balloons.
+  void SetTrayIcon(int AIndex, const QString& AHint);
+  void ShowBalloon(const QString& AText, TBalloonType ABalloonType, int ATime, TNotifyEvent AOnClick);
+  int TrayIconIndex() const { return FTrayIconIndex; }
+  QString TrayIconHint() const;
+  static int ProgressIconIndex(int AProgress);
+  struct TBalloon
+  {
+    QString Title;
+    QString Text;
+    TBalloonType Type;
+    int Time;
+  };
+  // The most recent balloons, oldest first.
+  const QList<TBalloon>& Balloons() const { return FBalloons; }
+  // What a click on the balloon does now (the handler given with the last balloon).
+  void BalloonClicked();
+
+  // The action flow.
+  TExitParameter SelectedExitParameter() const;
+  int SelectedIndex() const;
+  // An index outside the ten actions selects the first.
+  void SetSelectedIndex(int AIndex);
+  void RunBackup();
+  void PerformExitAction(TExitParameter AExitParameter);
+  void PopupMenuTrayIconPopup();
+  void QuickBackup(const QString& AProfileName);
+  void TimerCheckAlertsTimer();
+  void UpdateActions();
+
+  // Handlers for the profile manager's events.
+  void BackupProgress(QObject* ASender, const QString& AMessage, int AProgress);
+  void ProfileProgress(QObject* ASender, const QString& AMessage, int AProgress);
+  void TotalProgress(QObject* ASender, const QString& AMessage, int AProgress);
+  void RemainingTime(QObject* ASender, qint64 ATotalAmount, qint64 ACurrentAmount, TDateTime AElapsedTime,
+                     TDateTime AEstimatedTime);
+  void CancelConfirm(QObject* ASender, bool& ACancel);
+  void CancelQueueRequest(QObject* ASender, bool& ACancelAll);
+  void StartBackup(QObject* ASender, const QString& AProfileName);
+  void FinishBackup(QObject* ASender, const QString& AProfileName);
+  void ShowProgressWindow(QObject* ASender);
+  void HideProgressWindow(QObject* ASender);
+
+  TExitWindows* ExitWindows() const { return FExitWindows.get(); }
+  TLog* ApplicationLog() const { return FLog.get(); }
+
+  // Controls.
+  QLabel* imgLogo = nullptr;
+  QLabel* lblShutdown = nullptr;
+  QComboBox* ComboBoxSelectBackup = nullptr;
+  QPushButton* bntOptions = nullptr;
+  QPushButton* btnOk = nullptr;
+  QPushButton* btnCancel = nullptr;
+  QSystemTrayIcon* TrayIcon = nullptr;
+  QMenu* PopupMenuTrayIcon = nullptr;
+  QMenu* mnuBackup = nullptr;
+  QTimer TimerCheckAlerts;
+
+  // Actions; the tray menu's entries Open, Options, About and Exit are these.
+  QAction* ActionOptions = nullptr;
+  QAction* ActionHide = nullptr;
+  QAction* ActionExit = nullptr;
+  QAction* ActionAbout = nullptr;
+  QAction* ActionShow = nullptr;
+  QAction* ActionCustomBackup = nullptr;
+  QAction* ActionOk = nullptr;
+  QAction* ActionCheckBackupAlerts = nullptr;
+
+protected:
+  void showEvent(QShowEvent* AEvent) override;
+  void changeEvent(QEvent* AEvent) override;
+  void closeEvent(QCloseEvent* AEvent) override;
+  void keyPressEvent(QKeyEvent* AEvent) override;
+  void paintEvent(QPaintEvent* AEvent) override;
+  bool eventFilter(QObject* AWatched, QEvent* AEvent) override;
+
+private:
+  void CreateControls();
+  void CreateActions();
+  void CreateTray();
+  // Runs an action's handler; an exception goes to the exception window instead of the event loop.
+  void Guarded(const std::function<void()>& AHandler);
+  bool IsBackupActive() const;
+  bool TrayUsable() const;
+  void ShowTrayIcon();
+  void ShowApplication();
+  // Executes an action the way a menu does: only while it is enabled.
+  void ExecuteAction(QAction* AAction);
+
+  void ActionOkExecute();
+  void ActionShowExecute();
+  void ActionHideExecute();
+  void ActionExitExecute();
+  void ActionAboutExecute();
+  void ActionCustomBackupExecute();
+  void ActionOptionsExecute();
+  void ActionCheckBackupAlertsExecute();
+
+  void LoadApplicationSettings();
+  void SaveApplicationSettings(bool ASaveDefaults);
+  void StartLog();
+  void StopLog();
+  void LoadBackupProfiles();
+  void SaveBackupProfiles();
+  void FormClose();
+
+  bool FApplicationCanClose = false;
+  bool FApplicationActive = false;
+  std::unique_ptr<TLog> FLog;
+  std::unique_ptr<TExitWindows> FExitWindows;
+  TDateTime FLastAlertCheck = 0;
+
+  bool FClosed = false;
+  QStringList FArguments;
+  int FTrayIconIndex = -1;
+  TNotifyEvent FBalloonClick;
+  QList<TBalloon> FBalloons;
+  QList<QIcon> FTrayIcons;
+  QTimer FTrayRetry;
+  QTimer FActionUpdate;
+};

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Ending or locking the user's session through the desktop's session manager.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class TSessionControl
+{
+public:
+  enum TExitKind : int { ekLogOff = 0, ekReboot = 1, ekPowerOff = 2 };
+
+  virtual ~TSessionControl() = default;
+
+  // The privilege step: true when the caller may take this exit (possibly after the system asks
+  // for a password); false when it may not or the answer could not be had.
+  [[nodiscard]] virtual bool MayExit(TExitKind AKind) = 0;
+  // Ends the session or the machine at once, without asking running programs; false when refused.
+  [[nodiscard]] virtual bool Exit(TExitKind AKind) = 0;
+  // Locks the caller's session; false when the request failed.
+  [[nodiscard]] virtual bool Lock() = 0;
+
+  // Why the last call above failed, for developer logs.
+  virtual QString LastError() const = 0;
+};
+
+// The session control of this desktop. Nothing is contacted until the first call.
+std::unique_ptr<TSessionControl> CreateSessionControl();

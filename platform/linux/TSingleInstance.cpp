@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/TSingleInstance.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QThread>
+
+Q_LOGGING_CATEGORY(lcInstance, "corvale.instance", QtWarningMsg)
+
+namespace {
+
+const QByteArray Acknowledge = QByteArrayLiteral("ok\n");
+
+} // namespace
+
+QString TSingleInstance::DefaultFolder()
+{
+  return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/Corvale");
+}
+
+TSingleInstance::TSingleInstance(const QString& AFolder, QObject* AParent)
+  : QObject(AParent)
+  , FFolder(AFolder)
+{}
+
+TSingleInstance::~TSingleInstance()
+{
+  if (FServer)
+    FServer->close();
+}
+
+QString TSingleInstance::LockFileName() const
+{
+  return FFolder + QStringLiteral("/instance.lock");
+}
+
+QString TSingleInstance::SocketName() const
+{
+  return FFolder + QStringLiteral("/instance.socket");
+}
+
+bool TSingleInstance::Start()
+{
+  if (!QDir(FFolder).exists() && !QDir().mkdir(FFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+    qCWarning(lcInstance) << "Cannot create" << FFolder << "- running without the single-instance rule";
+    return true;
+  }
+  FLock = std::make_unique<QLockFile>(LockFileName());
+  // A running instance holds the lock for hours; only a dead owner makes it stale.
+  FLock->setStaleLockTime(0);
+  if (!FLock->tryLock(0)) {
+    if (FLock->error() == QLockFile::LockFailedError)
+      return false;
+    qCWarning(lcInstance) << "Cannot lock" << LockFileName() << "- running without the single-instance rule";
+    return true;
+  }
+  // We hold the lock, so any socket file left here belongs to a run that is gone.
+  QLocalServer::removeServer(SocketName());
+  FServer = new QLocalServer(this);
+  FServer->setSocketOptions(QLocalServer::UserAccessOption);
+  connect(FServer, &QLocalServer::newConnection, this, &TSingleInstance::Accept);
+  if (!FServer->listen(SocketName()))
+    qCWarning(lcInstance) << "Cannot listen on" << SocketName() << FServer->errorString();
+  return true;
+}
+
+void TSingleInstance::Accept()
+{
+  while (QLocalSocket* socket = FServer->nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+      QPointer<QLocalSocket> guard(socket);
+      while (guard && socket->canReadLine()) {
+        bool valid = false;
+        const int command = socket->readLine().trimmed().toInt(&valid);
+        qCDebug(lcInstance) << "received command" << command;
+        if (valid && OnCommand)
+          OnCommand(command);
+        if (guard) {
+          socket->write(Acknowledge);
+          socket->flush();
+        }
+      }
+    });
+  }
+}
+
+bool TSingleInstance::Send(int ACommand, int ATimeOutMs)
+{
+  const QDeadlineTimer deadline(ATimeOutMs);
+  QLocalSocket socket;
+  // The running instance may hold the lock a moment before it listens.
+  for (;;) {
+    socket.connectToServer(SocketName());
+    if (socket.waitForConnected(qMax(1, qMin(1000, int(deadline.remainingTime())))))
+      break;
+    if (deadline.hasExpired()) {
+      qCWarning(lcInstance) << "No running instance answers on" << SocketName();
+      return false;
+    }
+    socket.abort();
+    QThread::msleep(100);
+  }
+  socket.write(QByteArray(QByteArray::number(ACommand) + '\n'));
+  if (!socket.waitForBytesWritten(qMax(1, int(deadline.remainingTime()))))
+    return false;
+  while (!socket.canReadLine()) {
+    if (deadline.hasExpired() || !socket.waitForReadyRead(qMax(1, int(deadline.remainingTime()))))
+      return false;
+  }
+  return socket.readLine() == Acknowledge;
+}

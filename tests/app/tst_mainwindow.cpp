@@ -1,0 +1,589 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's action flow, tray, start-up and shutdown, with a fake session control.
+#include "app/Forms.h"
+#include "app/TfrmBackupProgress.h"
+#include "app/TfrmExitConfirm.h"
+#include "app/TfrmOrvel.h"
+#include "settings/TLog.h"
+#include "sysinfo/TClock.h"
+#include "ui/TMessageBox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+namespace {
+
+class TFakeSession : public TSessionControl
+{
+public:
+  QStringList Calls;
+  bool Privileged = true;
+  bool Succeeds = true;
+
+  bool MayExit(TExitKind AKind) override
+  {
+    Calls << QStringLiteral("May ") + Name(AKind);
+    return Privileged;
+  }
+  bool Exit(TExitKind AKind) override
+  {
+    Calls << QStringLiteral("Exit ") + Name(AKind);
+    return Succeeds;
+  }
+  bool Lock() override
+  {
+    Calls << QStringLiteral("Lock");
+    return Succeeds;
+  }
+  QString LastError() const override { return {}; }
+
+private:
+  static QString Name(TExitKind AKind)
+  {
+    return AKind == ekLogOff   ? QStringLiteral("LogOff")
+           : AKind == ekReboot ? QStringLiteral("Reboot")
+                               : QStringLiteral("PowerOff");
+  }
+};
+
+// Acts on the exit confirmation as soon as it is on screen.
+void WhenConfirmationShows(const std::function<void(TfrmExitConfirm*)>& AAction)
+{
+  QTimer::singleShot(0, frmExitConfirm, [AAction] {
+    QTRY_VERIFY(frmExitConfirm->isVisible());
+    AAction(frmExitConfirm);
+  });
+}
+
+QStringList Texts(const QList<QAction*>& AActions)
+{
+  QStringList texts;
+  for (const QAction* action : AActions)
+    texts << action->text();
+  return texts;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+  Q_OBJECT
+
+private slots:
+  void initTestCase();
+  void init();
+  void cleanup();
+  void windowAndActions();
+  void selectedExitParameter();
+  void exitConfirmation();
+  void okOnExitOnlyActions();
+  void missingPrivilegeShowsMessageThenBalloon();
+  void startupAndShutdownSequences();
+  void commandLineSwitchesRunInOrder();
+  void commandsFromLaterStarts();
+  void enabledRulesAndShiftCancel();
+  void trayMenuAndQuickBackup();
+  void trayIconsAndBalloons();
+  void runBackupRestoresTheWindows();
+  void hidingWithoutTrayMinimises();
+
+private:
+  void MakeForms(bool AActivate);
+
+  QTemporaryDir FHome;
+  TFakeSession* FSession = nullptr;
+  QStringList FHooks; // hooks called, in order
+};
+
+void TestMainWindow::initTestCase()
+{
+  // The offscreen platform has no window stacking and no tray; its complaints are noise here.
+  static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+  qInstallMessageHandler([](QtMsgType AType, const QMessageLogContext& AContext, const QString& AMessage) {
+    if (!AMessage.contains(QLatin1String("does not support raise()")) &&
+        !AMessage.contains(QLatin1String("systemTrayWindowChanged")))
+      previous(AType, AContext, AMessage);
+  });
+  QStandardPaths::setTestModeEnabled(true);
+  QVERIFY(FHome.isValid());
+  for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+    qputenv(variable, QFile::encodeName(FHome.path() + QLatin1Char('/') + QLatin1String(variable)));
+  TMessageBox::SetHeadless(true);
+}
+
+void TestMainWindow::init()
+{
+  MakeForms(true);
+}
+
+void TestMainWindow::MakeForms(bool AActivate)
+{
+  FreeForms();
+  TMessageBox::Reset();
+  FHooks.clear();
+  auto session = std::make_unique<TFakeSession>();
+  FSession = session.get();
+  CreateForms(std::move(session));
+  frmOrvel->TrayAvailable = [] { return true; };
+  TShellHooks& hooks = frmOrvel->Hooks;
+  hooks.StoreLastSelection = [this](int AIndex) { FHooks << QStringLiteral("Store %1").arg(AIndex); };
+  hooks.ShowException = [this](const QString& AMessage) { FHooks << QStringLiteral("Exception ") + AMessage; };
+  // Started, so that showing the window later runs nothing more.
+  if (AActivate)
+    frmOrvel->FormActivate();
+}
+
+void TestMainWindow::cleanup()
+{
+  FreeForms();
+  TClock::SetSource({});
+}
+
+void TestMainWindow::windowAndActions()
+{
+  QCOMPARE(frmOrvel->size(), QSize(352, 165));
+  QVERIFY(frmOrvel->windowFlags() & Qt::FramelessWindowHint);
+  QCOMPARE(frmOrvel->windowTitle(), QStringLiteral("Corvale"));
+  QCOMPARE(frmOrvel->lblShutdown->text(), QStringLiteral("What do you want the computer to do?"));
+  QStringList items;
+  for (int index = 0; index < frmOrvel->ComboBoxSelectBackup->count(); ++index)
+    items << frmOrvel->ComboBoxSelectBackup->itemText(index);
+  QCOMPARE(items, QStringList({"Corvale", "Backup and Restart", "Backup and Log Off", "Backup and Lock Workstation",
+                               "Backup", "Shutdown", "Restart", "Log Off", "Lock Workstation", "Custom Backup"}));
+  QCOMPARE(frmOrvel->bntOptions->text(), QStringLiteral("Options"));
+  QCOMPARE(frmOrvel->btnOk->text(), QStringLiteral("Ok"));
+  QCOMPARE(frmOrvel->btnCancel->text(), QStringLiteral("Cancel"));
+  QCOMPARE(frmOrvel->ActionOptions->shortcut(), QKeySequence(Qt::Key_F3));
+  QCOMPARE(frmOrvel->ActionCustomBackup->shortcut(), QKeySequence(Qt::Key_F9));
+  QCOMPARE(frmOrvel->ActionCustomBackup->text(), QStringLiteral("Custom Backup..."));
+  QCOMPARE(frmOrvel->ActionCheckBackupAlerts->text(), QStringLiteral("Backup Alerts"));
+}
+
+void TestMainWindow::selectedExitParameter()
+{
+  const TExitParameter expected[] = {xpShutdown, xpReboot, xpLogoff, xpLockWorkstation, xpNone,
+                                     xpShutdown, xpReboot, xpLogoff, xpLockWorkstation, xpNone};
+  for (int index = 0; index < 10; ++index) {
+    frmOrvel->SetSelectedIndex(index);
+    QCOMPARE(frmOrvel->SelectedExitParameter(), expected[index]);
+  }
+  frmOrvel->ComboBoxSelectBackup->setCurrentIndex(-1);
+  QCOMPARE(frmOrvel->SelectedExitParameter(), xpNone);
+  // A stored selection beyond the ten actions selects the first.
+  frmOrvel->SetSelectedIndex(10);
+  QCOMPARE(frmOrvel->SelectedIndex(), 0);
+  frmOrvel->SetSelectedIndex(-2);
+  QCOMPARE(frmOrvel->SelectedIndex(), 0);
+}
+
+void TestMainWindow::exitConfirmation()
+{
+  QCOMPARE(frmExitConfirm->windowTitle(), QStringLiteral("Exit Windows Confim"));
+  QVERIFY(frmExitConfirm->windowFlags() & Qt::WindowStaysOnTopHint);
+  QCOMPARE(TfrmExitConfirm::ExitVerb(xpLogoff), QStringLiteral("Log Off"));
+  QCOMPARE(TfrmExitConfirm::ExitVerb(xpReboot), QStringLiteral("Restart"));
+  QCOMPARE(TfrmExitConfirm::ExitVerb(xpShutdown), QStringLiteral("Shut Down"));
+  QCOMPARE(TfrmExitConfirm::ExitVerb(xpLockWorkstation), QString());
+  {
+    // Every tick counts one down on the button; the tick after 0 confirms.
+    QStringList captions;
+    WhenConfirmationShows([&captions](TfrmExitConfirm* ADialog) {
+      QCOMPARE(ADialog->memoAlert->toPlainText(),
+               QStringLiteral("WARNING\n\nWindows will Shut Down in 30 second(s)..."));
+      ADialog->TimerConfirm.stop();
+      for (int tick = 0; tick < 30; ++tick) {
+        ADialog->TimerConfirmTimer();
+        captions << ADialog->btnOk->text();
+      }
+      QVERIFY(ADialog->isVisible());
+      ADialog->TimerConfirmTimer();
+    });
+    QVERIFY(frmExitConfirm->Execute(xpShutdown, 30));
+    QCOMPARE(captions.first(), QStringLiteral("Ok (29)"));
+    QCOMPARE(captions.last(), QStringLiteral("Ok (0)"));
+    QVERIFY(!frmExitConfirm->TimerConfirm.isActive());
+  }
+  {
+    // Reused: the text and the button start afresh; Cancel and the close box decline.
+    WhenConfirmationShows([](TfrmExitConfirm* ADialog) {
+      QCOMPARE(ADialog->btnOk->text(), QStringLiteral("Ok"));
+      QVERIFY(ADialog->memoAlert->toPlainText().endsWith(QLatin1String("Windows will Restart in 5 second(s)...")));
+      QTest::mouseClick(ADialog->btnCancel, Qt::LeftButton);
+    });
+    QVERIFY(!frmExitConfirm->Execute(xpReboot, 5));
+    WhenConfirmationShows([](TfrmExitConfirm* ADialog) { ADialog->close(); });
+    QVERIFY(!frmExitConfirm->Execute(xpLogoff, 5));
+    WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnOk, Qt::LeftButton); });
+    QVERIFY(frmExitConfirm->Execute(xpLogoff, 5));
+  }
+  {
+    // Left alone, the running timer confirms by itself.
+    frmExitConfirm->TimerConfirm.setInterval(1);
+    QVERIFY(frmExitConfirm->Execute(xpShutdown, 3));
+    QCOMPARE(frmExitConfirm->btnOk->text(), QStringLiteral("Ok (0)"));
+  }
+}
+
+void TestMainWindow::okOnExitOnlyActions()
+{
+  frmExitConfirm->TimerConfirm.setInterval(1);
+  const QString kinds[] = {QStringLiteral("PowerOff"), QStringLiteral("Reboot"), QStringLiteral("LogOff")};
+  for (int index = 5; index <= 7; ++index) {
+    const QString kind = kinds[index - 5];
+    frmOrvel->SetSelectedIndex(index);
+    // Accepted, cancelled, then left to run out.
+    frmOrvel->show();
+    WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnOk, Qt::LeftButton); });
+    frmOrvel->btnOk->click();
+    QCOMPARE(FSession->Calls, QStringList({QStringLiteral("May ") + kind, QStringLiteral("Exit ") + kind}));
+    QVERIFY(!frmOrvel->isVisible());
+
+    FSession->Calls.clear();
+    WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnCancel, Qt::LeftButton); });
+    frmOrvel->ActionOk->trigger();
+    QCOMPARE(FSession->Calls, QStringList({QStringLiteral("May ") + kind}));
+
+    FSession->Calls.clear();
+    frmOrvel->ActionOk->trigger();
+    QCOMPARE(FSession->Calls, QStringList({QStringLiteral("May ") + kind, QStringLiteral("Exit ") + kind}));
+    FSession->Calls.clear();
+    QCOMPARE(FHooks, QStringList(3, QStringLiteral("Store %1").arg(index)));
+    FHooks.clear();
+  }
+  QVERIFY(frmOrvel->Balloons().isEmpty());
+
+  // Lock Workstation locks at once, without the confirmation.
+  QSignalSpy confirmations(frmExitConfirm, &QDialog::finished);
+  frmOrvel->SetSelectedIndex(8);
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FSession->Calls, QStringList({QStringLiteral("Lock")}));
+  QCOMPARE(confirmations.size(), 0);
+
+  // An exit that fails raises the balloon only.
+  FSession->Succeeds = false;
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(frmOrvel->Balloons().size(), 1);
+  QCOMPARE(frmOrvel->Balloons().last().Text, QStringLiteral("Unable to exit windows, you may not have permission."));
+  QVERIFY(TMessageBox::Shown().isEmpty());
+}
+
+void TestMainWindow::missingPrivilegeShowsMessageThenBalloon()
+{
+  FSession->Privileged = false;
+  QSignalSpy confirmations(frmExitConfirm, &QDialog::finished);
+  frmOrvel->SetSelectedIndex(5);
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FSession->Calls, QStringList({QStringLiteral("May PowerOff")}));
+  QCOMPARE(confirmations.size(), 0);
+  QCOMPARE(TMessageBox::Shown().size(), 1);
+  QCOMPARE(TMessageBox::Shown().first().Kind, TMessageBox::mkError);
+  QCOMPARE(TMessageBox::Shown().first().Text, QStringLiteral("You do not have sufficient privileges to exit windows."));
+  QCOMPARE(frmOrvel->Balloons().size(), 1);
+  const TfrmOrvel::TBalloon balloon = frmOrvel->Balloons().first();
+  QCOMPARE(balloon.Text, QStringLiteral("Unable to exit windows, you may not have permission."));
+  QCOMPARE(balloon.Type, btError);
+  QCOMPARE(balloon.Time, 5000);
+}
+
+void TestMainWindow::startupAndShutdownSequences()
+{
+  MakeForms(false);
+  TShellHooks& hooks = frmOrvel->Hooks;
+  hooks.LoadApplicationSettings = [this] { FHooks << QStringLiteral("LoadSettings"); };
+  hooks.SaveSettings = [this](bool ADefaults) { FHooks << QStringLiteral("SaveSettings %1").arg(ADefaults); };
+  hooks.LoadBackupProfiles = [this] { FHooks << QStringLiteral("LoadProfiles"); };
+  hooks.SaveBackupProfiles = [this] { FHooks << QStringLiteral("SaveProfiles"); };
+  hooks.SetAutoUpdateEnabled = [this](bool AOn) { FHooks << QStringLiteral("AutoUpdate %1").arg(AOn); };
+  hooks.CheckBackupAlerts = [this] { FHooks << QStringLiteral("Alerts"); };
+  hooks.ShowAbout = [this](const QString&, const QString&, const QString&) { FHooks << QStringLiteral("About"); };
+  TClock::SetSource([] { return QDateTime(QDate(2015, 12, 25), QTime(14, 30, 5)); });
+  frmOrvel->SetArguments({QStringLiteral("/about")});
+  int closed = 0;
+  frmOrvel->OnClosed = [&closed](QObject*) { ++closed; };
+
+  // Closing is refused until Exit (or the end of the session) allows it.
+  frmOrvel->show();
+  QVERIFY(!frmOrvel->close());
+  QCOMPARE(closed, 0);
+
+  QTRY_VERIFY(frmOrvel->ApplicationActive());
+  frmOrvel->FormActivate();
+  QCOMPARE(FHooks, QStringList({"LoadSettings", "LoadProfiles", "AutoUpdate 1", "Alerts", "About"}));
+  const QString logName =
+      QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath(QStringLiteral("Corvale/Logs/251215143005.log"));
+  QVERIFY(frmOrvel->ApplicationLog()->Active());
+  QCOMPARE(frmOrvel->ApplicationLog()->FileName(), logName);
+  QVERIFY(frmOrvel->TrayIcon->isVisible());
+  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+  QCOMPARE(frmOrvel->TrayIconHint(), QStringLiteral("Corvale"));
+  QVERIFY(frmOrvel->TimerCheckAlerts.isActive());
+
+  FHooks.clear();
+  QVERIFY(frmOrvel->QueryEndSession());
+  frmOrvel->EndSession();
+  QCOMPARE(FHooks, QStringList({"AutoUpdate 0", "SaveSettings 0", "LoadSettings", "SaveProfiles"}));
+  QCOMPARE(closed, 1);
+  QVERIFY(!QFile::exists(logName));
+  QVERIFY(!frmOrvel->TrayIcon->isVisible());
+  QVERIFY(!frmOrvel->TimerCheckAlerts.isActive());
+
+  // A log folder that cannot be made ends the start-up there; the error reaches the exception window.
+  MakeForms(false);
+  frmOrvel->Hooks.LoadBackupProfiles = [this] { FHooks << QStringLiteral("LoadProfiles"); };
+  QDir(qEnvironmentVariable("XDG_DATA_HOME")).removeRecursively();
+  QDir().mkpath(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Corvale"));
+  QFile blocker(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Corvale/Logs"));
+  QVERIFY(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  frmOrvel->FormActivate();
+  QCOMPARE(FHooks.size(), 1);
+  QVERIFY(FHooks.first().startsWith(QLatin1String("Exception Failed to create log file folder \"")));
+  QVERIFY(!frmOrvel->TrayIcon->isVisible());
+  QVERIFY(!frmOrvel->ApplicationLog()->Active());
+  blocker.remove();
+}
+
+void TestMainWindow::commandLineSwitchesRunInOrder()
+{
+  frmOrvel->show();
+  bool visibleDuringDialog = false;
+  frmOrvel->Hooks.CustomBackup = [&](TExitParameter&) {
+    // The dialog holds the following switches until it closes.
+    QTest::qWait(20);
+    visibleDuringDialog = frmOrvel->isVisible();
+    FHooks << QStringLiteral("Custom");
+    return false;
+  };
+  frmOrvel->Hooks.ShowOptions = [this] {
+    FHooks << QStringLiteral("Options");
+    return false;
+  };
+  frmOrvel->ProcessCommandLine(
+      {QStringLiteral("/BACKUP"), QStringLiteral("/hide"), QStringLiteral("other"), QStringLiteral("/Options")});
+  QVERIFY(visibleDuringDialog);
+  QCOMPARE(FHooks, QStringList({"Custom", "Options"}));
+  // /OPTIONS shows the application again after /hide.
+  QVERIFY(frmOrvel->isVisible());
+  frmOrvel->ProcessCommandLine({QStringLiteral("/HiDe")});
+  QVERIFY(!frmOrvel->isVisible());
+}
+
+void TestMainWindow::commandsFromLaterStarts()
+{
+  int closed = 0;
+  frmOrvel->OnClosed = [&closed](QObject*) { ++closed; };
+  frmOrvel->Hooks.ShowOptions = [this] {
+    FHooks << QStringLiteral("Options");
+    return false;
+  };
+  frmOrvel->ExecuteCommand(1);
+  QVERIFY(frmOrvel->isVisible());
+  frmOrvel->ExecuteCommand(2);
+  QVERIFY(!frmOrvel->isVisible());
+  frmOrvel->ExecuteCommand(0);
+  frmOrvel->ExecuteCommand(5);
+  QVERIFY(!frmOrvel->isVisible());
+  frmOrvel->ExecuteCommand(4);
+  QCOMPARE(FHooks, QStringList({"Options"}));
+
+  // While a backup runs, Open shows the progress window and Exit asks to cancel instead of quitting.
+  bool active = true;
+  frmOrvel->Hooks.IsBackupActive = [&active] { return active; };
+  frmOrvel->Hooks.CancelBackup = [this] { FHooks << QStringLiteral("Cancel"); };
+  frmOrvel->hide();
+  frmOrvel->ExecuteCommand(1);
+  QVERIFY(frmBackupProgress->isVisible());
+  QVERIFY(!frmOrvel->isVisible());
+  frmOrvel->ExecuteCommand(4); // options are disabled during a run
+  frmOrvel->ExecuteCommand(3);
+  QCOMPARE(FHooks, QStringList({"Options", "Cancel"}));
+  QCOMPARE(closed, 0);
+  active = false;
+  frmOrvel->ExecuteCommand(3);
+  QCOMPARE(closed, 1);
+}
+
+void TestMainWindow::enabledRulesAndShiftCancel()
+{
+  bool active = false;
+  frmOrvel->Hooks.IsBackupActive = [&active] { return active; };
+  frmOrvel->show();
+  active = true;
+  frmOrvel->UpdateActions();
+  for (QAction* action : {frmOrvel->ActionOk, frmOrvel->ActionOptions, frmOrvel->ActionCustomBackup})
+    QVERIFY(!action->isEnabled());
+  for (QAction* action : {frmOrvel->ActionHide, frmOrvel->ActionExit, frmOrvel->ActionAbout, frmOrvel->ActionShow,
+                          frmOrvel->ActionCheckBackupAlerts})
+    QVERIFY(action->isEnabled());
+  QVERIFY(!frmOrvel->btnOk->isEnabled() && !frmOrvel->bntOptions->isEnabled() && frmOrvel->btnCancel->isEnabled());
+  active = false;
+  QTRY_VERIFY(frmOrvel->btnOk->isEnabled()); // re-evaluated when the program is idle
+
+  int closed = 0;
+  frmOrvel->OnClosed = [&closed](QObject*) { ++closed; };
+  QTest::mouseClick(frmOrvel->btnCancel, Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier);
+  QVERIFY(!frmOrvel->isVisible());
+  QCOMPARE(closed, 0);
+  frmOrvel->show();
+  QTest::mouseClick(frmOrvel->btnCancel, Qt::LeftButton, Qt::ShiftModifier);
+  QCOMPARE(closed, 1);
+  QVERIFY(!frmOrvel->isVisible());
+}
+
+void TestMainWindow::trayMenuAndQuickBackup()
+{
+  QMenu* menu = frmOrvel->PopupMenuTrayIcon;
+  QCOMPARE(Texts(menu->actions()), QStringList({"Open", "Backup", "", "Options", "About", "", "Exit"}));
+  QCOMPARE(menu->defaultAction(), frmOrvel->ActionShow);
+  QVERIFY(frmOrvel->ActionShow->font().bold());
+  QCOMPARE(frmOrvel->TrayIcon->contextMenu(), menu);
+
+  QStringList profiles = {QStringLiteral("Documents"), QStringLiteral("R&D")};
+  frmOrvel->Hooks.ProfileNames = [&profiles] { return profiles; };
+  emit menu->aboutToShow();
+  QCOMPARE(Texts(frmOrvel->mnuBackup->actions()), QStringList({"Custom Backup...", "Documents", "R&&D"}));
+  profiles = {QStringLiteral("Mail")};
+  emit menu->aboutToShow();
+  QCOMPARE(Texts(frmOrvel->mnuBackup->actions()), QStringList({"Custom Backup...", "Mail"}));
+
+  // A profile entry asks, runs that profile alone and ends hidden, without an exit action.
+  profiles = {QStringLiteral("R&D")};
+  bool active = false;
+  frmOrvel->Hooks.IsBackupActive = [&active] { return active; };
+  frmOrvel->Hooks.QueueProfile = [this](const QString& AName) { FHooks << QStringLiteral("Queue ") + AName; };
+  frmOrvel->Hooks.Backup = [this] {
+    FHooks << QStringLiteral("Backup");
+    return true;
+  };
+  emit menu->aboutToShow();
+  TMessageBox::QueueAnswer(TMessageBox::maYes);
+  frmOrvel->mnuBackup->actions().last()->trigger();
+  QCOMPARE(TMessageBox::Shown().last().Text, QStringLiteral("Are you sure you want to launch backup \"R&D\"?"));
+  QCOMPARE(FHooks, QStringList({"Queue R&D", "Backup"}));
+  QVERIFY(FSession->Calls.isEmpty());
+  QVERIFY(!frmOrvel->isVisible());
+
+  active = true;
+  emit menu->aboutToShow();
+  QVERIFY(!frmOrvel->mnuBackup->actions().last()->isEnabled());
+  frmOrvel->QuickBackup(QStringLiteral("R&D"));
+  QCOMPARE(TMessageBox::Shown().last().Text, QStringLiteral("Backup already active."));
+  QCOMPARE(FHooks.size(), 2);
+
+  // A double click on the icon opens the window.
+  active = false;
+  emit frmOrvel->TrayIcon->activated(QSystemTrayIcon::DoubleClick);
+  QVERIFY(frmOrvel->isVisible());
+}
+
+void TestMainWindow::trayIconsAndBalloons()
+{
+  frmOrvel->SetTrayIcon(5, QStringLiteral("hint"));
+  frmOrvel->SetTrayIcon(-1, QString());
+  QCOMPARE(frmOrvel->TrayIconIndex(), 5);
+  QCOMPARE(frmOrvel->TrayIconHint(), QStringLiteral("hint"));
+  frmOrvel->SetTrayIcon(-1, QStringLiteral("other"));
+  QCOMPARE(frmOrvel->TrayIconIndex(), 5);
+  QCOMPARE(frmOrvel->TrayIconHint(), QStringLiteral("other"));
+
+  const QList<std::pair<int, int>> steps = {{0, 1},  {10, 1}, {11, 2}, {20, 2},  {21, 3},
+                                            {50, 5}, {51, 6}, {90, 9}, {91, 10}, {100, 10}};
+  for (const auto& [progress, icon] : steps)
+    QCOMPARE(TfrmOrvel::ProgressIconIndex(progress), icon);
+  frmOrvel->TotalProgress(nullptr, QStringLiteral("45%"), 45);
+  QCOMPARE(frmOrvel->TrayIconIndex(), 5);
+  QCOMPARE(frmOrvel->TrayIconHint(), QStringLiteral("Corvale - Progress: 45%"));
+  TMessageBox::QueueAnswer(TMessageBox::maNo);
+  bool cancelAll = false;
+  frmOrvel->CancelQueueRequest(nullptr, cancelAll);
+  QVERIFY(cancelAll);
+  QCOMPARE(frmOrvel->TrayIconIndex(), 11);
+
+  // A click on a balloon runs the handler given with the last balloon.
+  int first = 0;
+  int second = 0;
+  frmOrvel->ShowBalloon(QStringLiteral("one"), btWarning, 30000, [&first](QObject*) { ++first; });
+  frmOrvel->ShowBalloon(QStringLiteral("two"), btInfo, 5000, {});
+  emit frmOrvel->TrayIcon->messageClicked();
+  frmOrvel->ShowBalloon(QStringLiteral("three"), btInfo, 5000, [&second](QObject*) { ++second; });
+  emit frmOrvel->TrayIcon->messageClicked();
+  QCOMPARE(first, 0);
+  QCOMPARE(second, 1);
+  QCOMPARE(frmOrvel->Balloons().first().Title, QStringLiteral("Corvale"));
+}
+
+void TestMainWindow::runBackupRestoresTheWindows()
+{
+  TShellHooks& hooks = frmOrvel->Hooks;
+  bool result = false;
+  hooks.QueueAllEnabled = [this] { FHooks << QStringLiteral("QueueAll"); };
+  hooks.ShowFailedBackup = [this](int ASeconds) { FHooks << QStringLiteral("Failed %1").arg(ASeconds); };
+  hooks.Backup = [&] {
+    // During the run: main window hidden, progress window shown, icon 1, the start balloon.
+    const bool during = !frmOrvel->isVisible() && frmBackupProgress->isVisible() && frmOrvel->TrayIconIndex() == 1 &&
+                        frmOrvel->Balloons().last().Text == QLatin1String("Backup in progress...");
+    FHooks << (during ? QStringLiteral("Backup") : QStringLiteral("Backup in the wrong state"));
+    return result;
+  };
+  frmOrvel->show();
+  frmOrvel->RunBackup();
+  QCOMPARE(frmOrvel->Balloons().last().Text, QStringLiteral("Backup Failed."));
+  QCOMPARE(frmOrvel->Balloons().last().Type, btError);
+  QCOMPARE(FHooks, QStringList({"Backup", "Failed 60"}));
+  QVERIFY(frmOrvel->isVisible() && !frmBackupProgress->isVisible());
+  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+
+  // Ok on "Backup and Restart": the run, then the exit action whatever its outcome.
+  FHooks.clear();
+  result = true;
+  frmOrvel->SetSelectedIndex(1);
+  WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnCancel, Qt::LeftButton); });
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FHooks, QStringList({"QueueAll", "Backup", "Store 1"}));
+  QCOMPARE(frmOrvel->Balloons().last().Text, QStringLiteral("Backup Complete."));
+  QCOMPARE(FSession->Calls, QStringList({"May Reboot"}));
+  QVERIFY(!frmOrvel->isVisible());
+
+  // "Backup" alone ends with no exit action.
+  FSession->Calls.clear();
+  frmOrvel->SetSelectedIndex(4);
+  frmOrvel->ActionOk->trigger();
+  QVERIFY(FSession->Calls.isEmpty());
+
+  // An error out of the run leaves the windows restored and stops the rest of the action.
+  FHooks.clear();
+  hooks.Backup = []() -> bool { throw std::runtime_error("disk gone"); };
+  frmOrvel->SetSelectedIndex(0);
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FHooks, QStringList({"QueueAll", "Exception disk gone"}));
+  QVERIFY(FSession->Calls.isEmpty());
+  QVERIFY(frmOrvel->isVisible() && !frmBackupProgress->isVisible());
+  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+}
+
+void TestMainWindow::hidingWithoutTrayMinimises()
+{
+  MakeForms(false);
+  frmOrvel->TrayAvailable = [] { return false; };
+  frmOrvel->FormActivate();
+  QVERIFY(!frmOrvel->TrayIcon->isVisible());
+  frmOrvel->show();
+  frmOrvel->ActionHide->trigger();
+  QVERIFY(frmOrvel->isVisible());
+  QVERIFY(frmOrvel->isMinimized());
+  frmOrvel->ExecuteCommand(1);
+  QVERIFY(!frmOrvel->isMinimized());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
