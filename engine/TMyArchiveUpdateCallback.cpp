@@ -19,26 +19,27 @@ constexpr UInt32 DirectoryAttribute = 0x10;
 } // namespace
 
 TMyArchiveUpdateCallback::TMyArchiveUpdateCallback(std::shared_ptr<const TSevenZipLibrary> ALibrary,
-                                                   std::shared_ptr<TSevenZipRun> ARun, const QString& APassword)
+                                                   std::shared_ptr<TSevenZipRun> ARun, const QString& APassword,
+                                                   const QString& ARootDir, AddOpts AOptions)
   : FLibrary(std::move(ALibrary))
   , FRun(std::move(ARun))
   , FPassword(APassword)
+  , FRootDir(ARootDir)
+  , FOptions(AOptions)
 {}
 
-void TMyArchiveUpdateCallback::AddItem(const QString& AFileName, const QString& AArchiveName, UInt64 ASize,
-                                       const FILETIME& ALastWrite, UInt32 AAttributes)
+void TMyArchiveUpdateCallback::AddItem(const QString& AFileName, UInt64 ASize, const FILETIME& ALastWrite,
+                                       UInt32 AAttributes)
 {
   // The arrays grow in steps of 100 items.
   if (FFileNames.size() == FFileNames.capacity()) {
     const std::size_t capacity = FFileNames.size() + 100;
     FFileNames.reserve(capacity);
-    FArchiveNames.reserve(capacity);
     FSizes.reserve(capacity);
     FLastWrites.reserve(capacity);
     FAttributes.reserve(capacity);
   }
   FFileNames.push_back(AFileName);
-  FArchiveNames.push_back(ArchiveNameUnits(AArchiveName));
   FSizes.push_back(ASize);
   FLastWrites.push_back(ALastWrite);
   FAttributes.push_back(AAttributes);
@@ -107,44 +108,48 @@ HRESULT TMyArchiveUpdateCallback::GetProperty(UInt32 AIndex, PROPID APropID, PRO
 {
   if (AIndex >= FFileNames.size() || !AValue)
     return E_INVALIDARG;
-  *AValue = PROPVARIANT{};
-  switch (APropID) {
-  case kpidPath:
-    AValue->bstrVal = FLibrary->AllocString(FArchiveNames[AIndex]);
-    if (!AValue->bstrVal)
-      return E_OUTOFMEMORY;
-    AValue->vt = VT_BSTR;
-    break;
-  case kpidIsDir:
-    AValue->vt = VT_BOOL;
-    AValue->boolVal = (FAttributes[AIndex] & DirectoryAttribute) ? VARIANT_TRUE : VARIANT_FALSE;
-    break;
-  case kpidSize:
-    AValue->vt = VT_UI8;
-    AValue->uhVal = FSizes[AIndex];
-    break;
-  case kpidAttrib:
-    AValue->vt = VT_UI4;
-    AValue->ulVal = FAttributes[AIndex];
-    break;
-  case kpidCTime:
-  case kpidATime:
-    AValue->vt = VT_FILETIME;
-    AValue->filetime = FILETIME{0, 0};
-    break;
-  case kpidMTime:
-    AValue->vt = VT_FILETIME;
-    AValue->filetime = FLastWrites[AIndex];
-    break;
-  case kpidIsAnti:
-    AValue->vt = VT_BOOL;
-    AValue->boolVal = VARIANT_FALSE;
-    break;
-  default:
-    // No value. Any answer but S_OK would stop the library.
-    break;
-  }
-  return S_OK;
+  return Guarded([&]() -> HRESULT {
+    *AValue = PROPVARIANT{};
+    switch (APropID) {
+    case kpidPath:
+      // Formed when asked for, once per item: the list may be long.
+      AValue->bstrVal =
+          FLibrary->AllocString(ArchiveNameUnits(TSevenZip::ArchiveItemName(FFileNames[AIndex], FRootDir, FOptions)));
+      if (!AValue->bstrVal)
+        return E_OUTOFMEMORY;
+      AValue->vt = VT_BSTR;
+      break;
+    case kpidIsDir:
+      AValue->vt = VT_BOOL;
+      AValue->boolVal = (FAttributes[AIndex] & DirectoryAttribute) ? VARIANT_TRUE : VARIANT_FALSE;
+      break;
+    case kpidSize:
+      AValue->vt = VT_UI8;
+      AValue->uhVal = FSizes[AIndex];
+      break;
+    case kpidAttrib:
+      AValue->vt = VT_UI4;
+      AValue->ulVal = FAttributes[AIndex];
+      break;
+    case kpidCTime:
+    case kpidATime:
+      AValue->vt = VT_FILETIME;
+      AValue->filetime = FILETIME{0, 0};
+      break;
+    case kpidMTime:
+      AValue->vt = VT_FILETIME;
+      AValue->filetime = FLastWrites[AIndex];
+      break;
+    case kpidIsAnti:
+      AValue->vt = VT_BOOL;
+      AValue->boolVal = VARIANT_FALSE;
+      break;
+    default:
+      // No value. Any answer but S_OK would stop the library.
+      break;
+    }
+    return S_OK;
+  });
 }
 
 HRESULT TMyArchiveUpdateCallback::GetStream(UInt32 AIndex, ISequentialInStream** AInStream)

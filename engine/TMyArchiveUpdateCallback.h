@@ -7,6 +7,7 @@
 #pragma once
 
 #include "engine/SevenZipInterfaces.h"
+#include "engine/TSevenZip.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,12 +23,13 @@ class TMyArchiveUpdateCallback final : public SevenZip::IArchiveUpdateCallback, 
 {
 public:
   // With one reference.
+  // ARootDir and AOptions shape the item names (TSevenZip::ArchiveItemName).
   TMyArchiveUpdateCallback(std::shared_ptr<const TSevenZipLibrary> ALibrary, std::shared_ptr<TSevenZipRun> ARun,
-                           const QString& APassword);
+                           const QString& APassword, const QString& ARootDir, AddOpts AOptions);
 
   // The item arrays; filled before the run starts.
-  void AddItem(const QString& AFileName, const QString& AArchiveName, SevenZip::UInt64 ASize,
-               const SevenZip::FILETIME& ALastWrite, SevenZip::UInt32 AAttributes);
+  void AddItem(const QString& AFileName, SevenZip::UInt64 ASize, const SevenZip::FILETIME& ALastWrite,
+               SevenZip::UInt32 AAttributes);
   int Count() const { return static_cast<int>(FFileNames.size()); }
   const QString& FileName(int AIndex) const { return FFileNames[static_cast<std::size_t>(AIndex)]; }
   SevenZip::UInt64 Size(int AIndex) const { return FSizes[static_cast<std::size_t>(AIndex)]; }
@@ -53,8 +55,9 @@ private:
   std::shared_ptr<const TSevenZipLibrary> FLibrary;
   std::shared_ptr<TSevenZipRun> FRun;
   QString FPassword;
+  QString FRootDir;
+  AddOpts FOptions;
   std::vector<QString> FFileNames;
-  std::vector<std::wstring> FArchiveNames;
   std::vector<SevenZip::UInt64> FSizes;
   std::vector<SevenZip::FILETIME> FLastWrites;
   std::vector<SevenZip::UInt32> FAttributes;

@@ -111,9 +111,25 @@ ULONG TMyStreamWriter::Release()
   return count;
 }
 
+// Closes the least recently used files while too many are open; 0 or the errno of a close.
+int TMyStreamWriter::MakeRoomForHandle()
+{
+  while (FOpenHandles >= MaxOpenHandles) {
+    TVolume* oldest = nullptr;
+    for (TVolume& candidate : FVolumes)
+      if (candidate.Handle >= 0 && (!oldest || candidate.LastUse < oldest->LastUse))
+        oldest = &candidate;
+    if (const int error = CloseVolume(*oldest); error != 0)
+      return error;
+  }
+  return 0;
+}
+
 // Creates volume AIndex (from 0) under its temporary name; 0 or the errno.
 int TMyStreamWriter::CreateVolume(std::size_t AIndex)
 {
+  if (const int error = MakeRoomForHandle(); error != 0)
+    return error;
   TVolume volume;
   volume.Name = FArcVolumeSize == 0 ? FArcName : VolumeName(FArcName, AIndex + 1);
   for (int attempt = 0;; ++attempt) {
@@ -138,15 +154,9 @@ int TMyStreamWriter::Handle(std::size_t AIndex, int& AError)
   volume.LastUse = ++FUseCounter;
   if (volume.Handle >= 0)
     return volume.Handle;
-  while (FOpenHandles >= MaxOpenHandles) {
-    TVolume* oldest = nullptr;
-    for (TVolume& candidate : FVolumes)
-      if (candidate.Handle >= 0 && (!oldest || candidate.LastUse < oldest->LastUse))
-        oldest = &candidate;
-    if (const int error = CloseVolume(*oldest); error != 0) {
-      AError = error;
-      return -1;
-    }
+  if (const int error = MakeRoomForHandle(); error != 0) {
+    AError = error;
+    return -1;
   }
   volume.Handle = ::open(volume.TempPath.constData(), O_RDWR | O_CLOEXEC);
   if (volume.Handle < 0) {

@@ -65,6 +65,7 @@ private:
                   std::shared_ptr<TSevenZipRun> ARun);
   ~TMyStreamWriter();
 
+  int MakeRoomForHandle();
   int CreateVolume(std::size_t AIndex);
   int Handle(std::size_t AIndex, int& AError);
   int CloseVolume(TVolume& AVolume);

@@ -479,8 +479,7 @@ int CollectItems(const TJob& AJob, TMyArchiveUpdateCallback& ACallback, UInt64& 
       }
       const bool folder = S_ISDIR(info.st_mode);
       const UInt64 size = folder ? 0 : static_cast<UInt64>(info.st_size);
-      ACallback.AddItem(name, TSevenZip::ArchiveItemName(name, AJob.RootDir, AJob.Options), size,
-                        FileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec), Attributes(info));
+      ACallback.AddItem(name, size, FileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec), Attributes(info));
       ATotal += size;
     }
   }
@@ -539,7 +538,7 @@ void RunJob(const TJob& AJob, const std::shared_ptr<TSevenZipRun>& ARun, TJobRes
   TReleaser<TMyArchiveUpdateCallback> callback;
   TReleaser<TMyStreamWriter> writer;
   try {
-    callback.Object = new TMyArchiveUpdateCallback(AJob.Library, ARun, AJob.Password);
+    callback.Object = new TMyArchiveUpdateCallback(AJob.Library, ARun, AJob.Password, AJob.RootDir, AJob.Options);
     UInt64 total = 0;
     QString unreadable;
     if (const int error = CollectItems(AJob, *callback.Object, total, unreadable); error != 0) {
