@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <thread>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -202,6 +203,7 @@ private slots:
   void cancelKeepsThePreviousArchive();
   void windowStaysResponsiveAndCancelWorks();
   void handlerErrorStopsTheRun();
+  void worksOnAThreadWithoutAnEventLoop();
   void unreadableFileFailsTheRun();
   void failedWriteKeepsThePreviousArchive();
   void archiveThatCannotBeCreatedAborts();
@@ -649,6 +651,29 @@ void TestSevenZip::handlerErrorStopsTheRun()
   zip.OnAddfile = nullptr;
   QCOMPARE(zip.Add(), 0);
   QVERIFY(TestArchive(archive));
+}
+
+void TestSevenZip::worksOnAThreadWithoutAnEventLoop()
+{
+  const QString source = FreshFolder(QStringLiteral("plain"));
+  const QByteArray file = EncodeFileName(source) + "/data.txt";
+  WriteBytes(file, TextBytes(3000000));
+  TSevenZip zip;
+  zip.Files() << DecodeFileName(file);
+  zip.SetSZFileName(Path(QStringLiteral("plain.7z")));
+  zip.SetLZMACompressStrength(TCompressStrength::FAST);
+  TRecorder recorder;
+  int result = -2;
+  std::thread caller([&] {
+    recorder.Attach(zip);
+    result = zip.Add();
+  });
+  caller.join();
+  QCOMPARE(result, 0);
+  QVERIFY(recorder.AllOnCallingThread);
+  QCOMPARE(recorder.Added.size(), 1);
+  QVERIFY(!recorder.Progress.isEmpty());
+  QVERIFY(TestArchive(zip.SZFileName()));
 }
 
 void TestSevenZip::unreadableFileFailsTheRun()
