@@ -7,8 +7,6 @@
 #include "engine/TSevenZipRun.h"
 
 #include <cerrno>
-#include <cstring>
-#include <new>
 
 using namespace SevenZip;
 
@@ -171,11 +169,7 @@ HRESULT TMyArchiveUpdateCallback::GetStream(UInt32 AIndex, ISequentialInStream**
       if (error == ENOENT || error == ENOTDIR)
         return S_FALSE;
       // Anything else fails the run with the file named; it is never stored empty.
-      if (!FRun->InputFailed.exchange(true))
-        FRun->PostMessage(12,
-                          TSevenZip::MessageText(12) + QStringLiteral(": ") + fileName + QStringLiteral(" (") +
-                              QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char(')'),
-                          fileName);
+      FRun->ReportInputError(error, fileName);
       return HResultFromErrno(error);
     }
     FRun->PostStreamOpened(AIndex, fileName, FSizes[AIndex], FRun->BytesRead.load());

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TMyStreamReader.h"
 
-#include "engine/TSevenZip.h"
 #include "engine/TSevenZipRun.h"
 #include "platform/FileNames.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -90,11 +88,7 @@ HRESULT TMyStreamReader::Read(void* AData, UInt32 ASize, UInt32* AProcessedSize)
     if (count < 0) {
       // A source that cannot be read fails the run; it is never stored cut short.
       const int error = errno;
-      if (!FRun->InputFailed.exchange(true))
-        FRun->PostMessage(12,
-                          TSevenZip::MessageText(12) + QStringLiteral(": ") + FFileName + QStringLiteral(" (") +
-                              QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char(')'),
-                          FFileName);
+      FRun->ReportInputError(error, FFileName);
       return HResultFromErrno(error);
     }
     FRun->BytesRead += static_cast<UInt64>(count);

@@ -204,7 +204,7 @@ void TMyStreamWriter::Fail(int AError, const QString& AFileName, int ACode)
   int expected = 0;
   if (!FMyLastError.compare_exchange_strong(expected, AError))
     return;
-  if (!FRun->InputFailed.load())
+  if (FRun->InputError() == 0)
     FRun->PostMessage(ACode,
                       TSevenZip::MessageText(ACode) + QStringLiteral(": ") + AFileName + QStringLiteral(" (") +
                           ErrorText(AError) + QLatin1Char(')'),

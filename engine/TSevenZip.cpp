@@ -372,6 +372,11 @@ int TSevenZip::Add()
   }
 
   FRunning = true;
+  struct TRunningGuard
+  {
+    bool& Running;
+    ~TRunningGuard() { Running = false; }
+  } runningGuard{FRunning};
   std::thread worker([&job, run, &result] { RunJob(job, run, result); });
   if (useLoop) {
     loop.exec();
@@ -382,7 +387,6 @@ int TSevenZip::Add()
     }
   }
   worker.join();
-  FRunning = false;
   run->SetWake({});
 
   FLastError = result.LastError;
@@ -455,10 +459,13 @@ UInt32 Attributes(const struct stat& AInfo)
 }
 
 // The item arrays from the file list: 0, or the errno of a file that exists but cannot be looked at.
-int CollectItems(const TJob& AJob, TMyArchiveUpdateCallback& ACallback, UInt64& ATotal, QString& AFailed)
+int CollectItems(const TJob& AJob, const TSevenZipRun& ARun, TMyArchiveUpdateCallback& ACallback, UInt64& ATotal,
+                 QString& AFailed)
 {
   ATotal = 0;
   for (const QString& entry : AJob.Files) {
+    if (ARun.Cancelled())
+      return 0;
     QStringList names;
     if (entry.contains(QLatin1Char('*'))) {
       const qsizetype slash = entry.lastIndexOf(QLatin1Char('/'));
@@ -541,11 +548,16 @@ void RunJob(const TJob& AJob, const std::shared_ptr<TSevenZipRun>& ARun, TJobRes
     callback.Object = new TMyArchiveUpdateCallback(AJob.Library, ARun, AJob.Password, AJob.RootDir, AJob.Options);
     UInt64 total = 0;
     QString unreadable;
-    if (const int error = CollectItems(AJob, *callback.Object, total, unreadable); error != 0) {
+    if (const int error = CollectItems(AJob, *ARun, *callback.Object, total, unreadable); error != 0) {
       // Nothing written yet: the previous archive stays as it is.
       ARun->PostMessage(12, DescribedMessage(12, unreadable, error), unreadable);
       AResult.LastError = error;
       AResult.Code = HResultFromErrno(error);
+      ARun->PostFinished(AResult.Code);
+      return;
+    }
+    if (ARun->Cancelled()) {
+      AResult.Code = ARun->CheckCancel();
       ARun->PostFinished(AResult.Code);
       return;
     }
@@ -584,7 +596,7 @@ void RunJob(const TJob& AJob, const std::shared_ptr<TSevenZipRun>& ARun, TJobRes
         result = HResultFromErrno(error);
       }
     } else {
-      if (result != E_ABORT && !ARun->InputFailed.load() && writer.Object->MyLastError() == 0) {
+      if (result != E_ABORT && ARun->InputError() == 0 && writer.Object->MyLastError() == 0) {
         ARun->PostMessage(2,
                           TSevenZip::MessageText(2) +
                               QStringLiteral(" (0x%1)").arg(static_cast<UInt32>(result), 8, 16, QLatin1Char('0')),
@@ -593,7 +605,7 @@ void RunJob(const TJob& AJob, const std::shared_ptr<TSevenZipRun>& ARun, TJobRes
     }
     if (result == S_OK)
       AResult.Volumes = writer.Object->VolumeNames();
-    AResult.LastError = writer.Object->MyLastError();
+    AResult.LastError = writer.Object->MyLastError() != 0 ? writer.Object->MyLastError() : ARun->InputError();
   } catch (const std::bad_alloc&) {
     result = E_OUTOFMEMORY;
   } catch (...) {

@@ -3,6 +3,8 @@
 
 #include "engine/TSevenZip.h"
 
+#include <cstring>
+
 using namespace SevenZip;
 
 TSevenZipRun::TSevenZipRun(std::atomic<bool>& ACancel)
@@ -37,6 +39,17 @@ HRESULT TSevenZipRun::CheckCancel()
     PostMessage(6, TSevenZip::MessageText(6), file ? *file : QString());
   }
   return E_ABORT;
+}
+
+void TSevenZipRun::ReportInputError(int AError, const QString& AFileName)
+{
+  int none = 0;
+  if (!FInputError.compare_exchange_strong(none, AError))
+    return;
+  PostMessage(12,
+              TSevenZip::MessageText(12) + QStringLiteral(": ") + AFileName + QStringLiteral(" (") +
+                  QString::fromLocal8Bit(std::strerror(AError)) + QLatin1Char(')'),
+              AFileName);
 }
 
 void TSevenZipRun::PostPreProgress(UInt64 ATotal)

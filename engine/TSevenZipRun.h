@@ -69,14 +69,17 @@ public:
 
   // Bytes read from all input streams so far.
   std::atomic<SevenZip::UInt64> BytesRead{0};
-  // Set once a stream has reported a read failure, so the run is not also blamed on the writer.
-  std::atomic<bool> InputFailed{false};
+  // A source file could not be opened or read: the first such failure is told, with the file
+  // and the reason, and kept (errno) so the run is not also blamed on the writer.
+  void ReportInputError(int AError, const QString& AFileName);
+  int InputError() const { return FInputError.load(); }
 
 private:
   void Push(TSevenZipNotice&& ANotice, bool AMergeProgress);
 
   std::atomic<bool>& FCancel;
   std::atomic<bool> FCancelReported{false};
+  std::atomic<int> FInputError{0};
   std::atomic<const QString*> FCurrentFile{nullptr};
   std::mutex FLock;
   std::condition_variable FArrived;

@@ -242,17 +242,6 @@ void TestSevenZip::loadsTheLibraryPrivately()
   // The library's generic C names stay out of the global symbol space.
   QVERIFY(::dlsym(RTLD_DEFAULT, "SysAllocString") == nullptr);
   QVERIFY(::dlsym(RTLD_DEFAULT, "CreateObject") == nullptr);
-
-  QCOMPARE(zip.SZFileName(), QString());
-  QCOMPARE(zip.LZMACompressType(), TCompressType::LZMA);
-  QCOMPARE(zip.LZMACompressStrength(), TCompressStrength::SAVE);
-  QCOMPARE(zip.LZMAStrength(), 0);
-  QCOMPARE(zip.LPPMDsize(), 10);
-  QCOMPARE(zip.LPPMDmem(), 30);
-  QCOMPARE(zip.VolumeSize(), 0u);
-  QCOMPARE(zip.ErrCode(), 0);
-  QCOMPARE(zip.NumberOfFiles(), -1);
-  QVERIFY(zip.AddOptions() == AddOpts());
 }
 
 void TestSevenZip::writesItemsThatSevenZipReadsBack()
@@ -703,6 +692,7 @@ void TestSevenZip::unreadableFileFailsTheRun()
       QCOMPARE(::seteuid(0), 0);
     QVERIFY(result != 0);
     QCOMPARE(zip.ErrCode(), 12);
+    QCOMPARE(zip.LastError(), bad == "/loop" ? ELOOP : EACCES);
     QCOMPARE(recorder.Messages.size(), 1);
     QCOMPARE(std::get<2>(recorder.Messages[0]), DecodeFileName(src + bad));
     QVERIFY2(std::get<1>(recorder.Messages[0])
