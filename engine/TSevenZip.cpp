@@ -380,11 +380,15 @@ int TSevenZip::Add()
   std::thread worker([&job, run, &result] { RunJob(job, run, result); });
   if (useLoop) {
     loop.exec();
-  } else {
-    while (!finished) {
-      run->WaitForNotice();
-      dispatchBatch();
+    // The loop also ends when the application quits: the run is then cancelled, not awaited.
+    if (!finished) {
+      FMainCancel.store(true);
+      run->SetWake({});
     }
+  }
+  while (!finished) {
+    run->WaitForNotice();
+    dispatchBatch();
   }
   worker.join();
   run->SetWake({});

@@ -207,6 +207,8 @@ private slots:
   void unreadableFileFailsTheRun();
   void failedWriteKeepsThePreviousArchive();
   void archiveThatCannotBeCreatedAborts();
+  // Last: once told to exit, the thread's event loops stay ended.
+  void quittingTheApplicationCancelsTheRun();
 
 private:
   QString Path(const QString& AName) const { return FDir.filePath(AName); }
@@ -758,6 +760,21 @@ void TestSevenZip::archiveThatCannotBeCreatedAborts()
   QCOMPARE(zip.ErrCode(), 11);
   QCOMPARE(zip.LastError(), ENOENT);
   QCOMPARE(recorder.Messages.size(), 1);
+}
+
+void TestSevenZip::quittingTheApplicationCancelsTheRun()
+{
+  const QString source = FreshFolder(QStringLiteral("quit"));
+  const QByteArray big = EncodeFileName(source) + "/big.bin";
+  WriteBytes(big, RandomBytes(24 * 1024 * 1024));
+  TSevenZip zip;
+  zip.Files() << DecodeFileName(big);
+  zip.SetSZFileName(Path(QStringLiteral("quit.7z")));
+  zip.SetLZMACompressStrength(TCompressStrength::ULTRA);
+  QTimer::singleShot(300, qApp, [] { QCoreApplication::exit(0); });
+  QCOMPARE(zip.Add(), static_cast<int>(0x80004004u));
+  QCOMPARE(zip.ErrCode(), 6);
+  QVERIFY(!QFileInfo::exists(zip.SZFileName()));
 }
 
 QTEST_GUILESS_MAIN(TestSevenZip)
