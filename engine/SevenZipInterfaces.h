@@ -13,6 +13,11 @@
 #include <new>
 #include <string>
 
+// Marks functions that call methods of the library's own objects. Their type information carries
+// the library's names for these interfaces, not ours, so a sanitizer's dynamic-type check cannot
+// match them; the calls themselves follow the shared ABI.
+#define SEVENZIP_CALLS_LIBRARY_OBJECTS __attribute__((no_sanitize("vptr")))
+
 namespace SevenZip {
 
 using HRESULT = std::int32_t;

@@ -94,7 +94,7 @@ public:
     value.vt = VT_BSTR;
     Append(AName, value);
   }
-  HRESULT SetOn(ISetProperties* ASetter) const
+  SEVENZIP_CALLS_LIBRARY_OBJECTS HRESULT SetOn(ISetProperties* ASetter) const
   {
     return ASetter->SetProperties(FNames.data(), FValues.data(), static_cast<UInt32>(FValues.size()));
   }
@@ -115,7 +115,7 @@ private:
 template <typename T> struct TReleaser
 {
   T* Object = nullptr;
-  ~TReleaser()
+  SEVENZIP_CALLS_LIBRARY_OBJECTS ~TReleaser()
   {
     if (Object)
       Object->Release();
@@ -178,7 +178,7 @@ TSevenZip::TSevenZip(const QStringList& ALibraryFiles, QObject* AOwner)
   LoadLibrary(ALibraryFiles);
 }
 
-TSevenZip::~TSevenZip()
+SEVENZIP_CALLS_LIBRARY_OBJECTS TSevenZip::~TSevenZip()
 {
   if (FSetProperties)
     FSetProperties->Release();
@@ -188,7 +188,7 @@ TSevenZip::~TSevenZip()
     FInArchive->Release();
 }
 
-void TSevenZip::LoadLibrary(const QStringList& ALibraryFiles)
+SEVENZIP_CALLS_LIBRARY_OBJECTS void TSevenZip::LoadLibrary(const QStringList& ALibraryFiles)
 {
   FLibrary = TSevenZipLibrary::Load(ALibraryFiles);
   if (!FLibrary)
@@ -522,7 +522,8 @@ void BuildProperties(const TJob& AJob, TPropertyList& AProperties)
   AProperties.Add(L"mt", L"on");
 }
 
-HRESULT Compress(const TJob& AJob, TMyStreamWriter* AWriter, TMyArchiveUpdateCallback* ACallback)
+SEVENZIP_CALLS_LIBRARY_OBJECTS HRESULT Compress(const TJob& AJob, TMyStreamWriter* AWriter,
+                                                TMyArchiveUpdateCallback* ACallback)
 {
   TReleaser<IOutArchive> archive;
   // A fresh handler for every archive: the library's objects keep state between updates.

@@ -108,7 +108,8 @@ QString TSevenZipLibrary::Open(const QString& AFileName)
   return {};
 }
 
-HRESULT TSevenZipLibrary::CreateObject(const GUID& AClassId, const GUID& AIid, void** AObject) const
+SEVENZIP_CALLS_LIBRARY_OBJECTS HRESULT TSevenZipLibrary::CreateObject(const GUID& AClassId, const GUID& AIid,
+                                                                      void** AObject) const
 {
   *AObject = nullptr;
   const HRESULT result = FCreateObject(&AClassId, &AIid, AObject);
