@@ -57,6 +57,10 @@ int SyncFolder(const QString& AFileName)
 TMyStreamWriter* TMyStreamWriter::Create(const QString& AArcName, std::time_t AArcDate, std::uint32_t AVolumeSize,
                                          std::shared_ptr<TSevenZipRun> ARun, int& AError)
 {
+  if (AArcName.isEmpty()) {
+    AError = ENOENT;
+    return nullptr;
+  }
   auto* writer = new TMyStreamWriter(AArcName, AArcDate, AVolumeSize, std::move(ARun));
   AError = writer->CreateVolume(0);
   if (AError != 0) {

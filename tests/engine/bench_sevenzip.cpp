@@ -211,6 +211,8 @@ int main(int argc, char** argv)
   if (arguments.size() == 7 && arguments[1] == QLatin1String("--engine-child"))
     return RunEngine(arguments[2], arguments[3], arguments[4].toInt(), arguments[5].toUInt(), arguments[6]);
 
+  // Figures appear as they come, also when the output goes to a file.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   TOptions options;
   for (int i = 1; i + 1 < arguments.size(); i += 2) {
     const QString& name = arguments[i];

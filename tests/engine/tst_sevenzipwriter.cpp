@@ -314,6 +314,8 @@ void TestSevenZipWriter::firstFileThatCannotBeCreatedIsReported()
   int error = 0;
   QCOMPARE(TMyStreamWriter::Create(FDir.filePath(QStringLiteral("missing/a.7z")), 0, 0, run, error), nullptr);
   QCOMPARE(error, ENOENT);
+  QCOMPARE(TMyStreamWriter::Create(QString(), 0, 0, run, error), nullptr);
+  QCOMPARE(error, ENOENT);
 }
 
 void TestSevenZipWriter::readerStreamsAFile()
