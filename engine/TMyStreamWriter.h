@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The archive's output stream: one file, or volumes of a fixed size named name.001, name.002, ...
+//
+// Every file is written under a temporary name beside its final one. Only Commit, after the
+// library reported success, gives the files their final names (replacing older files of those
+// names); Discard, or the last Release without a Commit, deletes them. A failed or cancelled run
+// therefore leaves the previous archive as it was.
+#pragma once
+
+#include "engine/SevenZipInterfaces.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class TSevenZipRun;
+
+class TMyStreamWriter final : public SevenZip::IOutStream
+{
+public:
+  // Creates the first file at once. Gives the stream with one reference, or null with the errno
+  // in AError; AArcDate (Unix seconds) becomes the files' modification time.
+  static TMyStreamWriter* Create(const QString& AArcName, std::time_t AArcDate, std::uint32_t AVolumeSize,
+                                 std::shared_ptr<TSevenZipRun> ARun, int& AError);
+
+  // Name of volume ANumber (from 1): AArcName + "." + the number, at least three digits.
+  static QString VolumeName(const QString& AArcName, std::uint64_t ANumber);
+
+  SevenZip::HRESULT QueryInterface(const SevenZip::GUID& AIid, void** AObject) override;
+  SevenZip::ULONG AddRef() override;
+  SevenZip::ULONG Release() override;
+
+  SevenZip::HRESULT Write(const void* AData, SevenZip::UInt32 ASize, SevenZip::UInt32* AProcessedSize) override;
+  SevenZip::HRESULT Seek(SevenZip::Int64 AOffset, SevenZip::UInt32 AOrigin, SevenZip::UInt64* ANewPosition) override;
+  SevenZip::HRESULT SetSize(SevenZip::UInt64 ANewSize) override;
+
+  // Sets the files' times, flushes them to disk, closes them and moves them to their final
+  // names. On failure the files not yet moved are deleted, and the errno and the file are told.
+  [[nodiscard]] bool Commit(int& AError, QString& AFileName);
+  // Closes and deletes the temporary files.
+  void Discard();
+
+  // The final names of the files, in order.
+  QStringList VolumeNames() const;
+  // The errno of the first failed system call, 0 when none failed.
+  int MyLastError() const { return FMyLastError.load(); }
+  std::uint64_t Size() const { return FArcSize; }
+
+private:
+  struct TVolume
+  {
+    QString Name;
+    QByteArray TempPath;
+    int Handle = -1;
+    std::uint64_t LastUse = 0;
+  };
+
+  TMyStreamWriter(const QString& AArcName, std::time_t AArcDate, std::uint32_t AVolumeSize,
+                  std::shared_ptr<TSevenZipRun> ARun);
+  ~TMyStreamWriter();
+
+  int MakeRoomForHandle();
+  int CreateVolume(std::size_t AIndex);
+  int Handle(std::size_t AIndex, int& AError);
+  int CloseVolume(TVolume& AVolume);
+  [[nodiscard]] bool WriteAt(std::size_t AVolume, const char* AData, std::size_t ASize, std::uint64_t AOffset,
+                             int& AError);
+  void Fail(int AError, const QString& AFileName, int ACode);
+
+  std::atomic<SevenZip::ULONG> FRefCount{1};
+  // Writes and seeks may come from different library threads.
+  std::mutex FLock;
+  QString FArcName;
+  std::time_t FArcDate;
+  std::uint64_t FArcVolumeSize;
+  std::uint64_t FArcPosition = 0;
+  std::uint64_t FArcSize = 0;
+  std::vector<TVolume> FVolumes;
+  std::uint64_t FUseCounter = 0;
+  int FOpenHandles = 0;
+  QByteArray FToken;
+  bool FFinished = false;
+  std::atomic<int> FMyLastError{0};
+  std::shared_ptr<TSevenZipRun> FRun;
+};
