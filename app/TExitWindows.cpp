@@ -64,3 +64,8 @@ bool TExitWindows::LockWorkStation()
 {
   return FSessionControl->Lock();
 }
+
+std::unique_ptr<TInhibitLock> TExitWindows::KeepAwake(const QString& AWhy)
+{
+  return FSessionControl->InhibitSleep(AWhy);
+}

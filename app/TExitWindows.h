@@ -29,6 +29,9 @@ public:
   [[nodiscard]] bool Shutdown();
   // Locks at once, without OnExitRequest.
   [[nodiscard]] bool LockWorkStation();
+  // Keeps the machine awake (no suspend, no idle sleep) while the returned lock lives; null when
+  // the system refused, which leaves the machine as it was.
+  [[nodiscard]] std::unique_ptr<TInhibitLock> KeepAwake(const QString& AWhy);
 
   TNotifyEvent OnInsufficientPrivileges;
   TOnExitRequest OnExitRequest;

@@ -687,6 +687,8 @@ void TfrmOrvel::RunBackup()
     qCWarning(lcShell) << "No backup service is bound; nothing runs";
     return;
   }
+  // A run may take hours on a machine left alone: it must not fall asleep under it.
+  const std::unique_ptr<TInhibitLock> awake = FExitWindows->KeepAwake(QStringLiteral("Backup in progress"));
   SetTrayIcon(1, QString());
   ShowBalloon(QStringLiteral("Backup in progress..."), btInfo, 5000, {});
   hide();
@@ -720,6 +722,10 @@ void TfrmOrvel::RunBackup()
 
 void TfrmOrvel::PerformExitAction(TExitParameter AExitParameter)
 {
+  // Sleeping during the count-down would leave the machine half-way, neither on nor off.
+  std::unique_ptr<TInhibitLock> awake;
+  if (AExitParameter != xpNone && AExitParameter != xpLockWorkstation)
+    awake = FExitWindows->KeepAwake(QStringLiteral("Waiting to end the session"));
   if (!FExitWindows->ExitWindows(AExitParameter))
     ShowBalloon(QStringLiteral("Unable to exit windows, you may not have permission."), btError, 5000, {});
 }

@@ -2,6 +2,8 @@
 // Ending or locking the user's session through the desktop's session manager.
 #pragma once
 
+#include "platform/TInhibitLock.h"
+
 #include <QString>
 
 #include <memory>
@@ -20,6 +22,13 @@ public:
   [[nodiscard]] virtual bool Exit(TExitKind AKind) = 0;
   // Locks the caller's session; false when the request failed.
   [[nodiscard]] virtual bool Lock() = 0;
+  // Keeps the machine from suspending or idling into sleep until the lock is destroyed; null when
+  // the system refused. A desktop without such a service answers null.
+  [[nodiscard]] virtual std::unique_ptr<TInhibitLock> InhibitSleep(const QString& AWhy)
+  {
+    (void)AWhy;
+    return nullptr;
+  }
 
   // Why the last call above failed, for developer logs.
   virtual QString LastError() const = 0;

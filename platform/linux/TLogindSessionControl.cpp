@@ -3,8 +3,11 @@
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 #include <QLoggingCategory>
+
+#include <fcntl.h>
 
 Q_LOGGING_CATEGORY(lcSession, "corvale.session", QtWarningMsg)
 
@@ -126,4 +129,20 @@ bool TLogindSessionControl::Lock()
 {
   QString session;
   return CallerSession(session) && CallManager(QStringLiteral("LockSession"), {session});
+}
+
+std::unique_ptr<TInhibitLock> TLogindSessionControl::InhibitSleep(const QString& AWhy)
+{
+  QVariantList replies;
+  if (!CallManager(QStringLiteral("Inhibit"),
+                   {QStringLiteral("sleep:idle"), QStringLiteral("Corvale"), AWhy, QStringLiteral("block")}, &replies))
+    return nullptr;
+  const auto descriptor = replies.value(0).value<QDBusUnixFileDescriptor>();
+  // The reply's descriptor closes with the reply; the lock keeps its own copy.
+  const int fd = descriptor.isValid() ? ::fcntl(descriptor.fileDescriptor(), F_DUPFD_CLOEXEC, 0) : -1;
+  if (fd < 0) {
+    Fail(QStringLiteral("Inhibit answered no file descriptor"));
+    return nullptr;
+  }
+  return std::make_unique<TInhibitLock>(fd);
 }

@@ -20,6 +20,7 @@ public:
   [[nodiscard]] bool MayExit(TExitKind AKind) override;
   [[nodiscard]] bool Exit(TExitKind AKind) override;
   [[nodiscard]] bool Lock() override;
+  [[nodiscard]] std::unique_ptr<TInhibitLock> InhibitSleep(const QString& AWhy) override;
   QString LastError() const override { return FLastError; }
 
 private:

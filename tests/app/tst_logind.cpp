@@ -4,6 +4,7 @@
 #include "app/TExitWindows.h"
 #include "platform/linux/TLogindSessionControl.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -37,6 +38,7 @@ private slots:
   void logOffAndLockUseTheCallersSession();
   void privilegeAnswers();
   void failedCallsAreFailures();
+  void sleepIsHeldOffUntilReleased();
 
 private:
   // The calls logged by the mock since the last look, without their time stamps.
@@ -45,6 +47,8 @@ private:
   void SetManagerMethod(const QString& AName, const QString& AInSignature, const QString& AOutSignature,
                         const QString& ACode);
   QDBusMessage CallMock(const QString& APath, const QString& AMethod, const QVariantList& AArguments);
+  // The inhibitors logind holds now, each as "what who why mode".
+  QStringList Inhibitors();
   std::unique_ptr<TExitWindows> MakeExitWindows(int& ARequests, int& AMissingPrivileges, bool AAllow = true);
 
   QTemporaryDir FFolder;
@@ -330,6 +334,45 @@ void TestLogind::failedCallsAreFailures()
     QCOMPARE(lost, 1);
     QDBusConnection::disconnectFromBus(name);
   }
+}
+
+QStringList TestLogind::Inhibitors()
+{
+  const QDBusMessage reply =
+      FBus->call(QDBusMessage::createMethodCall(Logind, LogindPath, Manager, QStringLiteral("ListInhibitors")));
+  QStringList inhibitors;
+  if (reply.type() != QDBusMessage::ReplyMessage)
+    return {QStringLiteral("error: ") + reply.errorMessage()};
+  const auto list = reply.arguments().value(0).value<QDBusArgument>();
+  list.beginArray();
+  while (!list.atEnd()) {
+    QString what, who, why, mode;
+    uint uid = 0, pid = 0;
+    list.beginStructure();
+    list >> what >> who >> why >> mode >> uid >> pid;
+    list.endStructure();
+    inhibitors << QStringList({what, who, why, mode}).join(QLatin1Char(' '));
+  }
+  list.endArray();
+  return inhibitors;
+}
+
+void TestLogind::sleepIsHeldOffUntilReleased()
+{
+  TExitWindows exitWindows(std::make_unique<TLogindSessionControl>(*FBus));
+  {
+    const std::unique_ptr<TInhibitLock> awake = exitWindows.KeepAwake(QStringLiteral("Backup in progress"));
+    QVERIFY(awake);
+    QCOMPARE(Inhibitors(), QStringList({QStringLiteral("sleep:idle Corvale Backup in progress block")}));
+  }
+  // Closing the descriptor is the release; logind notices it on its own time.
+  QTRY_COMPARE_WITH_TIMEOUT(Inhibitors(), QStringList(), 10000);
+
+  // A refusal leaves nothing held and is no error for the caller.
+  SetManagerMethod(QStringLiteral("Inhibit"), QStringLiteral("ssss"), QStringLiteral("h"),
+                   QStringLiteral("raise dbus.exceptions.DBusException('denied', "
+                                  "name='org.freedesktop.DBus.Error.AccessDenied')"));
+  QVERIFY(!exitWindows.KeepAwake(QStringLiteral("Backup in progress")));
 }
 
 QTEST_GUILESS_MAIN(TestLogind)

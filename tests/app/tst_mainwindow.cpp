@@ -21,6 +21,11 @@
 #include <QTest>
 #include <QTextEdit>
 
+#include <algorithm>
+
+#include <poll.h>
+#include <unistd.h>
+
 namespace {
 
 class TFakeSession : public TSessionControl
@@ -47,7 +52,33 @@ public:
   }
   QString LastError() const override { return {}; }
 
+  // Sleep locks: each is a pipe whose write end the program holds; a hung-up read end is released.
+  QStringList Inhibited;
+  std::unique_ptr<TInhibitLock> InhibitSleep(const QString& AWhy) override
+  {
+    int fds[2];
+    if (::pipe(fds) != 0)
+      return nullptr;
+    Inhibited << AWhy;
+    FReadEnds << fds[0];
+    return std::make_unique<TInhibitLock>(fds[1]);
+  }
+  int HeldLocks() const
+  {
+    return int(std::count_if(FReadEnds.begin(), FReadEnds.end(), [](int AFd) {
+      pollfd poll = {AFd, POLLIN, 0};
+      return ::poll(&poll, 1, 0) == 0;
+    }));
+  }
+  ~TFakeSession() override
+  {
+    for (const int fd : FReadEnds)
+      ::close(fd);
+  }
+
 private:
+  QList<int> FReadEnds;
+
   static QString Name(TExitKind AKind)
   {
     return AKind == ekLogOff   ? QStringLiteral("LogOff")
@@ -247,6 +278,10 @@ void TestMainWindow::okOnExitOnlyActions()
     frmOrvel->btnOk->click();
     QCOMPARE(FSession->Calls, QStringList({QStringLiteral("May ") + kind, QStringLiteral("Exit ") + kind}));
     QVERIFY(!frmOrvel->isVisible());
+    // The machine stayed awake through the count-down, and is free to sleep again.
+    QCOMPARE(FSession->Inhibited, QStringList({QStringLiteral("Waiting to end the session")}));
+    QCOMPARE(FSession->HeldLocks(), 0);
+    FSession->Inhibited.clear();
 
     FSession->Calls.clear();
     WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnCancel, Qt::LeftButton); });
@@ -259,6 +294,7 @@ void TestMainWindow::okOnExitOnlyActions()
     FSession->Calls.clear();
     QCOMPARE(FHooks, QStringList(3, QStringLiteral("Store %1").arg(index)));
     FHooks.clear();
+    FSession->Inhibited.clear();
   }
   QVERIFY(frmOrvel->Balloons().isEmpty());
 
@@ -461,8 +497,10 @@ void TestMainWindow::trayMenuAndQuickBackup()
   bool active = false;
   frmOrvel->Hooks.IsBackupActive = [&active] { return active; };
   frmOrvel->Hooks.QueueProfile = [this](const QString& AName) { FHooks << QStringLiteral("Queue ") + AName; };
-  frmOrvel->Hooks.Backup = [this] {
+  int heldDuringRun = 0;
+  frmOrvel->Hooks.Backup = [this, &heldDuringRun] {
     FHooks << QStringLiteral("Backup");
+    heldDuringRun = FSession->HeldLocks();
     return true;
   };
   emit menu->aboutToShow();
@@ -471,6 +509,10 @@ void TestMainWindow::trayMenuAndQuickBackup()
   QCOMPARE(TMessageBox::Shown().last().Text, QStringLiteral("Are you sure you want to launch backup \"R&D\"?"));
   QCOMPARE(FHooks, QStringList({"Queue R&D", "Backup"}));
   QVERIFY(FSession->Calls.isEmpty());
+  // Kept awake during the run only.
+  QCOMPARE(heldDuringRun, 1);
+  QCOMPARE(FSession->Inhibited, QStringList({QStringLiteral("Backup in progress")}));
+  QCOMPARE(FSession->HeldLocks(), 0);
   QVERIFY(!frmOrvel->isVisible());
 
   active = true;
