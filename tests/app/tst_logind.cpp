@@ -3,28 +3,10 @@
 // template stands in for the system bus, and its call log shows exactly what was asked.
 #include "app/TExitWindows.h"
 #include "platform/linux/TLogindSessionControl.h"
+#include "tests/support/TLogindMock.h"
 
-#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <algorithm>
-
-#include <unistd.h>
-
-namespace {
-
-const QString Mock = QStringLiteral("org.freedesktop.DBus.Mock");
-const QString Logind = QStringLiteral("org.freedesktop.login1");
-const QString LogindPath = QStringLiteral("/org/freedesktop/login1");
-const QString Manager = QStringLiteral("org.freedesktop.login1.Manager");
-
-} // namespace
 
 class TestLogind : public QObject
 {
@@ -41,151 +23,40 @@ private slots:
   void sleepIsHeldOffUntilReleased();
 
 private:
-  // The calls logged by the mock since the last look, without their time stamps.
-  QStringList NewCalls();
-  // Replaces (or adds) a method of logind's manager in the mock.
+  QStringList NewCalls() { return FLogind.NewCalls(); }
   void SetManagerMethod(const QString& AName, const QString& AInSignature, const QString& AOutSignature,
-                        const QString& ACode);
-  QDBusMessage CallMock(const QString& APath, const QString& AMethod, const QVariantList& AArguments);
-  // The inhibitors logind holds now, each as "what who why mode".
-  QStringList Inhibitors();
+                        const QString& ACode)
+  {
+    QString error;
+    QVERIFY2(FLogind.SetManagerMethod(AName, AInSignature, AOutSignature, ACode, &error), qPrintable(error));
+  }
   std::unique_ptr<TExitWindows> MakeExitWindows(int& ARequests, int& AMissingPrivileges, bool AAllow = true);
 
-  QTemporaryDir FFolder;
-  QProcess FDaemon;
-  QProcess FMock;
-  QString FAddress;
-  QString FCallLog;
-  qsizetype FCallsSeen = 0;
-  std::optional<QDBusConnection> FBus;
+  TLogindMock FLogind;
 };
 
 void TestLogind::initTestCase()
 {
-  if (!QFile::exists(QStringLiteral("/usr/bin/dbus-daemon")))
-    QSKIP("dbus-daemon is not installed (Debian package dbus)");
-  if (QProcess::execute(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral("-c"), QStringLiteral("import dbusmock")}) != 0)
-    QSKIP("python3-dbusmock is not installed");
-  QVERIFY(FFolder.isValid());
-
-  const QString config = FFolder.filePath(QStringLiteral("bus.conf"));
-  QFile file(config);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                            "<busconfig>\n"
-                            "  <type>session</type>\n"
-                            "  <listen>unix:dir=%1</listen>\n"
-                            "  <auth>EXTERNAL</auth>\n"
-                            "  <policy context=\"default\">\n"
-                            "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                            "    <allow eavesdrop=\"true\"/>\n"
-                            "    <allow own=\"*\"/>\n"
-                            "  </policy>\n"
-                            "</busconfig>\n")
-                 .arg(FFolder.path())
-                 .toUtf8());
-  file.close();
-
-  FDaemon.start(
-      QStringLiteral("/usr/bin/dbus-daemon"),
-      {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-  QVERIFY(FDaemon.waitForStarted());
-  QTRY_VERIFY_WITH_TIMEOUT(FDaemon.canReadLine(), 10000);
-  FAddress = QString::fromUtf8(FDaemon.readLine().trimmed());
-  QVERIFY(!FAddress.isEmpty());
-
-  // The mock's template claims the system bus; point every bus variable at the private one.
-  FCallLog = FFolder.filePath(QStringLiteral("calls.log"));
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), FAddress);
-  environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), FAddress);
-  FMock.setProcessEnvironment(environment);
-  FMock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  FMock.start(QStringLiteral("/usr/bin/python3"),
-              {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"), QStringLiteral("logind"),
-               QStringLiteral("-l"), FCallLog});
-  QVERIFY(FMock.waitForStarted());
-
-  FBus = QDBusConnection::connectToBus(FAddress, QStringLiteral("tst_logind"));
-  QVERIFY(FBus->isConnected());
-  QTRY_VERIFY_WITH_TIMEOUT(FBus->interface()->isServiceRegistered(Logind).value(), 15000);
-
-  // One session of this user; "auto" (the caller's session) resolves to it.
-  const QDBusMessage added =
-      CallMock(LogindPath, QStringLiteral("AddSession"),
-               {QStringLiteral("c7"), QStringLiteral("seat0"), uint(getuid()), QStringLiteral("tester"), true});
-  QCOMPARE(added.type(), QDBusMessage::ReplyMessage);
-  SetManagerMethod(
-      QStringLiteral("GetSession"), QStringLiteral("s"), QStringLiteral("o"),
-      QStringLiteral("ret = '/org/freedesktop/login1/session/' + ('c7' if args[0] == 'auto' else args[0])"));
+  if (const QString missing = TLogindMock::MissingPeers(); !missing.isEmpty())
+    QSKIP(qPrintable(missing));
+  QString error;
+  QVERIFY2(FLogind.Start(error), qPrintable(error));
 }
 
 void TestLogind::cleanupTestCase()
 {
-  FBus.reset();
-  QDBusConnection::disconnectFromBus(QStringLiteral("tst_logind"));
-  for (QProcess* process : {&FMock, &FDaemon}) {
-    if (process->state() == QProcess::NotRunning)
-      continue;
-    process->terminate();
-    if (!process->waitForFinished(5000))
-      process->kill();
-    process->waitForFinished(5000);
-  }
+  FLogind.Stop();
 }
 
 void TestLogind::init()
 {
   // Every test starts from the template's answers.
-  SetManagerMethod(QStringLiteral("CanPowerOff"), {}, QStringLiteral("s"), QStringLiteral("ret = 'yes'"));
-  SetManagerMethod(QStringLiteral("CanReboot"), {}, QStringLiteral("s"), QStringLiteral("ret = 'yes'"));
-  SetManagerMethod(QStringLiteral("PowerOff"), QStringLiteral("b"), {}, {});
-  SetManagerMethod(QStringLiteral("Reboot"), QStringLiteral("b"), {}, {});
-  SetManagerMethod(QStringLiteral("TerminateSession"), QStringLiteral("s"), {}, {});
-  SetManagerMethod(QStringLiteral("LockSession"), QStringLiteral("s"), {}, {});
-  NewCalls();
-}
-
-QDBusMessage TestLogind::CallMock(const QString& APath, const QString& AMethod, const QVariantList& AArguments)
-{
-  QDBusMessage call = QDBusMessage::createMethodCall(Logind, APath, Mock, AMethod);
-  call.setArguments(AArguments);
-  return FBus->call(call);
-}
-
-void TestLogind::SetManagerMethod(const QString& AName, const QString& AInSignature, const QString& AOutSignature,
-                                  const QString& ACode)
-{
-  const QDBusMessage reply =
-      CallMock(LogindPath, QStringLiteral("AddMethod"), {Manager, AName, AInSignature, AOutSignature, ACode});
-  QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
-}
-
-QStringList TestLogind::NewCalls()
-{
-  QFile file(FCallLog);
-  if (!file.open(QIODevice::ReadOnly))
-    return {};
-  QStringList lines;
-  for (const QByteArray& line : file.readAll().split('\n')) {
-    const QString call = QString::fromUtf8(line.mid(line.indexOf(' ') + 1));
-    // The mock's own bookkeeping (a property read is logged as Get and GetAll) is left out.
-    static const QStringList internal = {QStringLiteral("GetAll "), QStringLiteral("Set "), QStringLiteral("emit "),
-                                         QStringLiteral("Add")};
-    if (!line.isEmpty() && std::none_of(internal.begin(), internal.end(),
-                                        [&call](const QString& AStart) { return call.startsWith(AStart); }))
-      lines.append(call);
-  }
-  const QStringList calls = lines.mid(FCallsSeen);
-  FCallsSeen = lines.size();
-  return calls;
+  QVERIFY(FLogind.Reset());
 }
 
 std::unique_ptr<TExitWindows> TestLogind::MakeExitWindows(int& ARequests, int& AMissingPrivileges, bool AAllow)
 {
-  auto exitWindows = std::make_unique<TExitWindows>(std::make_unique<TLogindSessionControl>(*FBus));
+  auto exitWindows = std::make_unique<TExitWindows>(std::make_unique<TLogindSessionControl>(FLogind.Bus()));
   exitWindows->OnExitRequest = [&ARequests, AAllow](QObject*, TExitParameter, bool& Allow) {
     ++ARequests;
     Allow = AAllow;
@@ -325,8 +196,8 @@ void TestLogind::failedCallsAreFailures()
   {
     // No bus at all: shutting down counts as a missing privilege, locking fails.
     const QString name = QStringLiteral("tst_logind_nowhere");
-    TExitWindows nowhere(std::make_unique<TLogindSessionControl>(QDBusConnection::connectToBus(
-        QStringLiteral("unix:path=") + FFolder.filePath(QStringLiteral("absent")), name)));
+    TExitWindows nowhere(
+        std::make_unique<TLogindSessionControl>(QDBusConnection::connectToBus(FLogind.DeadAddress(), name)));
     int lost = 0;
     nowhere.OnInsufficientPrivileges = [&lost](QObject*) { ++lost; };
     QVERIFY(!nowhere.Shutdown());
@@ -336,37 +207,16 @@ void TestLogind::failedCallsAreFailures()
   }
 }
 
-QStringList TestLogind::Inhibitors()
-{
-  const QDBusMessage reply =
-      FBus->call(QDBusMessage::createMethodCall(Logind, LogindPath, Manager, QStringLiteral("ListInhibitors")));
-  QStringList inhibitors;
-  if (reply.type() != QDBusMessage::ReplyMessage)
-    return {QStringLiteral("error: ") + reply.errorMessage()};
-  const auto list = reply.arguments().value(0).value<QDBusArgument>();
-  list.beginArray();
-  while (!list.atEnd()) {
-    QString what, who, why, mode;
-    uint uid = 0, pid = 0;
-    list.beginStructure();
-    list >> what >> who >> why >> mode >> uid >> pid;
-    list.endStructure();
-    inhibitors << QStringList({what, who, why, mode}).join(QLatin1Char(' '));
-  }
-  list.endArray();
-  return inhibitors;
-}
-
 void TestLogind::sleepIsHeldOffUntilReleased()
 {
-  TExitWindows exitWindows(std::make_unique<TLogindSessionControl>(*FBus));
+  TExitWindows exitWindows(std::make_unique<TLogindSessionControl>(FLogind.Bus()));
   {
     const std::unique_ptr<TInhibitLock> awake = exitWindows.KeepAwake(QStringLiteral("Backup in progress"));
     QVERIFY(awake);
-    QCOMPARE(Inhibitors(), QStringList({QStringLiteral("sleep:idle Corvale Backup in progress block")}));
+    QCOMPARE(FLogind.Inhibitors(), QStringList({QStringLiteral("sleep:idle Corvale Backup in progress block")}));
   }
   // Closing the descriptor is the release; logind notices it on its own time.
-  QTRY_COMPARE_WITH_TIMEOUT(Inhibitors(), QStringList(), 10000);
+  QTRY_COMPARE_WITH_TIMEOUT(FLogind.Inhibitors(), QStringList(), 10000);
 
   // A refusal leaves nothing held and is no error for the caller.
   SetManagerMethod(QStringLiteral("Inhibit"), QStringLiteral("ssss"), QStringLiteral("h"),
