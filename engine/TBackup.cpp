@@ -10,6 +10,7 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -110,6 +111,31 @@ void CloseWritten(TFileHandle& AFile, const QString& AFileName)
 {
   if (!AFile.Close())
     RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), AFileName, errno);
+}
+
+// Whether AFileName is a file that a 7z run writing AArchive replaces: the archive itself or one
+// of its volumes (name.001, name.002, ...), whichever volume size an earlier run had. Packed
+// into its successor, an archive would grow with every run. Names are checked first; only a
+// match is looked up, by identity, so that differently spelt paths to the same folder agree.
+bool IsSevenZipArchiveFile(const QString& AFileName, const QString& AArchive)
+{
+  const qsizetype archiveSlash = AArchive.lastIndexOf(PathDelim);
+  const QString archiveBase = AArchive.mid(archiveSlash + 1);
+  const QString base = AFileName.mid(AFileName.lastIndexOf(PathDelim) + 1);
+  if (archiveBase.isEmpty() || !base.startsWith(archiveBase))
+    return false;
+  if (base.size() != archiveBase.size()) {
+    const QStringView suffix = QStringView(base).mid(archiveBase.size());
+    if (suffix.size() < 4 || suffix.front() != QLatin1Char('.') ||
+        !std::all_of(suffix.begin() + 1, suffix.end(),
+                     [](QChar AChar) { return AChar >= QLatin1Char('0') && AChar <= QLatin1Char('9'); }))
+      return false;
+  }
+  struct stat listed = {};
+  struct stat written = {};
+  return ::stat(EncodeFileName(AFileName).constData(), &listed) == 0 &&
+         ::stat(EncodeFileName(AArchive.left(archiveSlash + 1) + base).constData(), &written) == 0 &&
+         listed.st_dev == written.st_dev && listed.st_ino == written.st_ino;
 }
 
 // APart of AWhole in per cent, to the nearest integer with an exact half to the even neighbour;
@@ -311,6 +337,11 @@ bool TBackup::GenerateFileList()
         break;
       ItemProgress(path, 0);
       if (excluded.contains(path.toCaseFolded())) {
+        Debug(QStringLiteral("GenerateFileList"), QString(QStringLiteral("Exclude: ") + path));
+        continue;
+      }
+      if (IsSevenZipArchiveFile(path, FZipFileName)) {
+        Log(QString(QStringLiteral("Skipped, the archive itself: ") + path), 0);
         Debug(QStringLiteral("GenerateFileList"), QString(QStringLiteral("Exclude: ") + path));
         continue;
       }

@@ -19,6 +19,7 @@ private slots:
   void runReportsInOrder();
   void passwordHidesNamesUnlessBlank();
   void volumesMakeTheResultList();
+  void archiveInsideTheSourceIsLeftOut();
   void cancelKeepsThePreviousArchive();
   void unreadableFileFailsTheRun();
   void writerFailuresEndTheRunAsFailed();
@@ -321,6 +322,45 @@ void TestSevenZipBackup::volumesMakeTheResultList()
       Run7z({QStringLiteral("x"), QStringLiteral("-y"), QString(QStringLiteral("-o") + tree.Name("x")), volumes[0]});
   QVERIFY2(extract.ExitCode == 0, extract.Output.constData());
   QCOMPARE(ReadBytes(tree("x/" + EntryName(tree("src/noise.bin")))), NoiseBytes(250000, 3));
+}
+
+void TestSevenZipBackup::archiveInsideTheSourceIsLeftOut()
+{
+  TTempTree tree;
+  QVERIFY(MakeDir(tree("src")));
+  QVERIFY(MakeDir(tree("src/sub")));
+  QVERIFY(WriteBytes(tree("src/data.bin"), NoiseBytes(3000, 5)));
+  // Names like the archive's that are not its files stay in.
+  QVERIFY(WriteBytes(tree("src/self.7z.12"), "two digits"));
+  QVERIFY(WriteBytes(tree("src/self.7z.notes"), "notes"));
+  QVERIFY(WriteBytes(tree("src/sub/self.7z"), "another folder"));
+  const QStringList kept{QStringLiteral("data.bin"), QStringLiteral("self.7z.12"), QStringLiteral("self.7z.notes"),
+                         QStringLiteral("sub/self.7z")};
+  // Spelt differently from the folder the search walks.
+  const QString archive = tree.Name("src/sub/../self.7z");
+
+  TBackup backup;
+  TRecorder recorder(backup);
+  Configure(backup, archive, tree.Name("src"));
+  backup.SetZipCompression(zcNone);
+  QStringList result;
+  // One file, then volumes: the files of either earlier run are left out.
+  for (const qint32 volumeSize : {0, 0, 1000, 1000}) {
+    backup.SetVolumeSize(volumeSize);
+    recorder.Logs.clear();
+    QCOMPARE(backup.Backup(&result), brComplete);
+    const auto entries = List7z(result.value(0));
+    QStringList names;
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+      if (!it.key().isEmpty())
+        names << QString::fromUtf8(it.key()).mid(tree.Name("src/").size() - 1);
+    }
+    names.sort();
+    QCOMPARE(names, kept);
+  }
+  QVERIFY(recorder.Logs.contains(QString(QStringLiteral("Skipped, the archive itself: ") + tree.Name("src/self.7z"))));
+  QVERIFY(
+      recorder.Logs.contains(QString(QStringLiteral("Skipped, the archive itself: ") + tree.Name("src/self.7z.001"))));
 }
 
 void TestSevenZipBackup::cancelKeepsThePreviousArchive()
