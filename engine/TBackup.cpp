@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TBackup.h"
 
+#include "engine/TSevenZip.h"
+#include "engine/TSevenZipLibrary.h"
 #include "engine/TZipWriter.h"
 #include "platform/FileNames.h"
 #include "platform/FileSystem.h"
@@ -8,7 +10,10 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include <fcntl.h>
@@ -108,13 +113,57 @@ void CloseWritten(TFileHandle& AFile, const QString& AFileName)
     RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), AFileName, errno);
 }
 
+// Whether AFileName is a file that a 7z run writing AArchive replaces: the archive itself or one
+// of its volumes (name.001, name.002, ...), whichever volume size an earlier run had. Packed
+// into its successor, an archive would grow with every run. Names are checked first; only a
+// match is looked up, by identity, so that differently spelt paths to the same folder agree.
+bool IsSevenZipArchiveFile(const QString& AFileName, const QString& AArchive)
+{
+  const qsizetype archiveSlash = AArchive.lastIndexOf(PathDelim);
+  const QString archiveBase = AArchive.mid(archiveSlash + 1);
+  const QString base = AFileName.mid(AFileName.lastIndexOf(PathDelim) + 1);
+  if (archiveBase.isEmpty() || !base.startsWith(archiveBase))
+    return false;
+  if (base.size() != archiveBase.size()) {
+    const QStringView suffix = QStringView(base).mid(archiveBase.size());
+    if (suffix.size() < 4 || suffix.front() != QLatin1Char('.') ||
+        !std::all_of(suffix.begin() + 1, suffix.end(),
+                     [](QChar AChar) { return AChar >= QLatin1Char('0') && AChar <= QLatin1Char('9'); }))
+      return false;
+  }
+  struct stat listed = {};
+  struct stat written = {};
+  return ::stat(EncodeFileName(AFileName).constData(), &listed) == 0 &&
+         ::stat(EncodeFileName(AArchive.left(archiveSlash + 1) + base).constData(), &written) == 0 &&
+         listed.st_dev == written.st_dev && listed.st_ino == written.st_ino;
+}
+
+// APart of AWhole in per cent, to the nearest integer with an exact half to the even neighbour;
+// 0 unless both are above 0.
+int PerCent(qint64 APart, qint64 AWhole)
+{
+  if (APart <= 0 || AWhole <= 0)
+    return 0;
+  const double exact = static_cast<double>(APart) / static_cast<double>(AWhole) * 100.0;
+  const double floor = std::floor(exact);
+  const double fraction = exact - floor;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(floor, 2.0) != 0.0))
+    return static_cast<int>(floor) + 1;
+  return static_cast<int>(floor);
+}
+
 } // namespace
 
 TBackup::TBackup(QObject* AOwner)
+  : TBackup(TSevenZipLibrary::DefaultCandidates(), AOwner)
+{}
+
+TBackup::TBackup(const QStringList& ASevenZipLibraryFiles, QObject* AOwner)
   : QObject(AOwner)
   , FFiles(std::make_unique<TBackupFiles>())
   , FExclusions(std::make_unique<TBackupFiles>())
   , FZipMaster(std::make_unique<TZipWriter>())
+  , FSevenZipLibraryFiles(ASevenZipLibraryFiles)
 {
   FZipMaster->OnProgress = [this](QObject*, const TZipWriter::TProgressDetails& ADetails) {
     ItemProgress(ADetails.ItemName, ADetails.ItemPerCent);
@@ -123,6 +172,8 @@ TBackup::TBackup(QObject* AOwner)
     FZipMaster->SetCancel(FCancelled);
   };
   FZipMaster->OnMessage = [this](QObject*, int AErrorCode, const QString& AMessage) { Log(AMessage, AErrorCode); };
+  // A missing 7z library fails 7z backups only, so the engine is still built without it.
+  (void)LoadSevenZip();
   WireCollections();
 }
 
@@ -154,6 +205,8 @@ void TBackup::Cancel()
 {
   if (FZipType == zZip && !FCancelled)
     FZipMaster->SetCancel(true);
+  if (FZipType == zSeven && !FCancelled && FSevenZip)
+    FSevenZip->Cancel();
   FCancelled = true;
 }
 
@@ -218,7 +271,7 @@ TBackupResult TBackup::Backup(QStringList* AZipFileList)
   FBusy = true;
   FCancelled = false;
 
-  // An exception out of a writer leaves at once: no result message, and Busy stays set.
+  // An exception out of an event handler leaves at once: no result message, and Busy stays set.
   switch (FZipType) {
   case zZip:
     BackupZip(*AZipFileList, result);
@@ -273,7 +326,8 @@ bool TBackup::GenerateFileList()
     return !includeList.isEmpty() && !FCancelled;
   }
   case zSeven: {
-    FSevenZipFiles.clear();
+    QStringList& files = FSevenZip->Files();
+    files.clear();
     // Whole paths, compared without regard to case.
     QSet<QString> excluded;
     for (const QString& path : std::as_const(exclusionList))
@@ -286,11 +340,16 @@ bool TBackup::GenerateFileList()
         Debug(QStringLiteral("GenerateFileList"), QString(QStringLiteral("Exclude: ") + path));
         continue;
       }
+      if (IsSevenZipArchiveFile(path, FZipFileName)) {
+        Log(QString(QStringLiteral("Skipped, the archive itself: ") + path), 0);
+        Debug(QStringLiteral("GenerateFileList"), QString(QStringLiteral("Exclude: ") + path));
+        continue;
+      }
       Debug(QStringLiteral("GenerateFileList"), QString(QStringLiteral("Add: ") + path));
-      FSevenZipFiles.append(path);
+      files.append(path);
     }
-    Debug(QStringLiteral("GenerateFileList"), QStringLiteral("Include Count: %1").arg(FSevenZipFiles.size()));
-    return !FSevenZipFiles.isEmpty() && !FCancelled;
+    Debug(QStringLiteral("GenerateFileList"), QStringLiteral("Include Count: %1").arg(files.size()));
+    return !files.isEmpty() && !FCancelled;
   }
   default:
     return false;
@@ -363,16 +422,117 @@ void TBackup::BackupZip(QStringList& AZipFileList, TBackupResult& AResult)
   AZipFileList.append(FZipMaster->ZipFileName());
 }
 
+bool TBackup::LoadSevenZip()
+{
+  if (FSevenZip)
+    return true;
+  try {
+    FSevenZip = std::make_unique<TSevenZip>(FSevenZipLibraryFiles, nullptr);
+  } catch (const ESevenZipError& AError) {
+    FSevenZipLoadError = AError.Message();
+    return false;
+  }
+  FSevenZipLoadError.clear();
+  WireSevenZip();
+  return true;
+}
+
+void TBackup::WireSevenZip()
+{
+  // Every report also passes on a cancel that arrived before the writer started, which its Add
+  // would otherwise forget.
+  FSevenZip->OnPreProgress = [this](QObject*, qint64 AMaxProgress) {
+    FTotalProgressMax = AMaxProgress;
+    if (FCancelled)
+      FSevenZip->Cancel();
+  };
+  FSevenZip->OnAddfile = [this](QObject*, const QString& AFileName, qint64 ASize) {
+    FItemProgressMax = ASize;
+    Log(QString(AFileName + QStringLiteral(" (") + QString::number(ASize) + QLatin1Char(')')), 0);
+    if (FCancelled)
+      FSevenZip->Cancel();
+  };
+  FSevenZip->OnProgress = [this](QObject*, const QString& AFileName, qint64 AFilePosArc, qint64 AFilePosFile) {
+    ItemProgress(AFileName, PerCent(AFilePosFile, FItemProgressMax));
+    TotalProgress(FSevenZip->SZFileName(), PerCent(AFilePosArc, FTotalProgressMax));
+    if (FCancelled)
+      FSevenZip->Cancel();
+  };
+  FSevenZip->OnMessage = [this](QObject*, int AErrCode, const QString& AMessage, const QString&) {
+    Log(AMessage, AErrCode);
+  };
+}
+
+TCompressStrength TBackup::GetSevenZipCompression()
+{
+  TCompressStrength strength = TCompressStrength::ULTRA;
+  switch (FZipCompression) {
+  case zcNone:
+    strength = TCompressStrength::SAVE;
+    break;
+  case zcFast:
+    strength = TCompressStrength::FAST;
+    break;
+  case zcNormal:
+    strength = TCompressStrength::NORMAL;
+    break;
+  case zcHigh:
+    strength = TCompressStrength::MAXIMUM;
+    break;
+  case zcMaximum:
+    strength = TCompressStrength::ULTRA;
+    break;
+  }
+  Debug(QStringLiteral("GetSevenZipCompression"), QStringLiteral("Result: %1").arg(static_cast<int>(strength)));
+  return strength;
+}
+
 void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
 {
-  Q_UNUSED(AZipFileList);
-  Q_UNUSED(AResult);
+  if (!LoadSevenZip()) {
+    Log(FSevenZipLoadError, 2);
+    return;
+  }
   if (!GenerateFileList()) {
     Log(QStringLiteral("File list is empty, backup cannot continue."), 1);
     return;
   }
-  // The 7z writer takes FSevenZipFiles from here; until it is part of the engine, the type fails.
-  Log(QStringLiteral("7z archives are not supported by this version."), 1);
+  if (FSystemState)
+    AddSystemState(FSevenZip->Files());
+
+  Log(QStringLiteral("Backup in progress, Please wait..."), 0);
+
+  FSevenZip->SetLZMACompressStrength(GetSevenZipCompression());
+  Debug(QStringLiteral("Backup"), QString(QStringLiteral("SZFileName: ") + FZipFileName));
+  FSevenZip->SetSZFileName(FZipFileName);
+  Debug(QStringLiteral("Backup"), QStringLiteral("Volumesize: %1").arg(FVolumeSize));
+  FSevenZip->SetVolumeSize(static_cast<std::uint32_t>(FVolumeSize));
+  FSevenZip->SetSevenZipComment(FZipDescription);
+  FSevenZip->SetPassword(FZipPassword);
+  // Set for this run alone: the same writer serves every profile, and a password of spaces
+  // encrypts the data but leaves the names readable.
+  AddOpts options = FSevenZip->AddOptions();
+  options.setFlag(AddOptsEnum::AddEncryptFilename, !TrimText(FZipPassword).isEmpty());
+  FSevenZip->SetAddOptions(options);
+
+  ItemProgress(QStringLiteral("Starting 7z compression..."), 0);
+  FTotalProgressMax = 0;
+  FItemProgressMax = 0;
+  try {
+    if (FSevenZip->Add() == 0)
+      AResult = brComplete;
+  } catch (const ESevenZipAbort&) {
+    // The archive file could not be created; the writer's message has said which and why.
+  } catch (const ESevenZipError& AError) {
+    Log(AError.Message(), 1);
+  }
+
+  const QStringList& volumes = FSevenZip->NamesOfVolumesWritten();
+  Debug(QStringLiteral("Backup"), QStringLiteral("Zip Volumes: %1 file(s)").arg(volumes.size()));
+  for (const QString& name : volumes) {
+    Debug(QStringLiteral("Backup"), QString(QStringLiteral("Zip Volumes: ") + name));
+    AZipFileList.append(name);
+  }
 }
 
 void TBackup::BackupNTBackup(QStringList& AZipFileList, TBackupResult& AResult)

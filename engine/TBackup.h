@@ -12,7 +12,9 @@
 #include <memory>
 #include <stdexcept>
 
+class TSevenZip;
 class TZipWriter;
+enum class TCompressStrength : int;
 
 class EBackupException : public std::runtime_error
 {
@@ -33,6 +35,8 @@ class TBackup : public QObject
 
 public:
   explicit TBackup(QObject* AOwner = nullptr);
+  // The same, loading the 7z library from the first usable of ASevenZipLibraryFiles.
+  TBackup(const QStringList& ASevenZipLibraryFiles, QObject* AOwner);
   ~TBackup() override;
 
   TBackupFiles* Files() const { return FFiles.get(); }
@@ -87,6 +91,9 @@ private:
   [[nodiscard]] bool GenerateFileList();
   [[nodiscard]] bool LoadZipDll();
   int GetZipCompression();
+  [[nodiscard]] bool LoadSevenZip();
+  void WireSevenZip();
+  TCompressStrength GetSevenZipCompression();
   void BackupZip(QStringList& AZipFileList, TBackupResult& AResult);
   void Backup7z(QStringList& AZipFileList, TBackupResult& AResult);
   void BackupNTBackup(QStringList& AZipFileList, TBackupResult& AResult);
@@ -108,8 +115,13 @@ private:
   bool FSystemState = false;
 
   std::unique_ptr<TZipWriter> FZipMaster;
-  // The files list preparation hands to the 7z writer.
-  QStringList FSevenZipFiles;
+  // Null while the 7z library cannot be loaded; FSevenZipLoadError then tells why.
+  std::unique_ptr<TSevenZip> FSevenZip;
+  QStringList FSevenZipLibraryFiles;
+  QString FSevenZipLoadError;
+  // Byte counts that turn the 7z writer's progress into percentages.
+  qint64 FTotalProgressMax = 0;
+  qint64 FItemProgressMax = 0;
   bool FBusy = false;
   bool FCancelled = false;
 };

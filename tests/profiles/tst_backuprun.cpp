@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -66,6 +67,7 @@ private slots:
   void missingOrDamagedProfileFailsItsEntry();
   void missingPluginFolderFailsAfterSaving();
   void errorInAHandlerEndsTheRun();
+  void sevenZipProfileListsItsVolumes();
 
 private:
   // A profile backing up the source folder into <name>.zip, saved in the store.
@@ -157,7 +159,8 @@ void TestBackupRun::completeRunInItsOrder()
   const QString logFile = Path(QStringLiteral("logs/One.log"));
   QCOMPARE(m.ProfileByName(QStringLiteral("One"))->LogFile(), logFile);
   const QString firstLog = ReadText(logFile);
-  QVERIFY2(firstLog.contains(QStringLiteral("Added 20 files to ") + Path(QStringLiteral("One.zip"))), qPrintable(firstLog));
+  QVERIFY2(firstLog.contains(QStringLiteral("Added 20 files to ") + Path(QStringLiteral("One.zip"))),
+           qPrintable(firstLog));
   QVERIFY(QFile::exists(Path(QStringLiteral("plugins"))));
 
   // LastBackup was stamped and stored.
@@ -405,6 +408,34 @@ void TestBackupRun::errorInAHandlerEndsTheRun()
   QVERIFY(!m.IsBackupActive());
   QVERIFY(!m.ProcessTimer().Running());
   QVERIFY(!FLog.contains(QStringLiteral("Backup Complete.")));
+}
+
+void TestBackupRun::sevenZipProfileListsItsVolumes()
+{
+  TRunManager m;
+  SetUp(m);
+  TBackupProfile* profile = AddProfile(m, QStringLiteral("Seven"));
+  QVERIFY(profile);
+  profile->SetZipType(zSeven);
+  profile->SetZipFile(Path(QStringLiteral("Seven.7z")));
+  // 20 files of 4 KiB, stored as they are, spread over volumes of 30000 bytes.
+  profile->SetCompressionLevel(clNone);
+  profile->SetSpanningSize(30000);
+  profile->SetPassword(QStringLiteral("secret"));
+  QVERIFY(profile->SaveProfile());
+  FLog.clear();
+
+  QVERIFY(m.Backup());
+  QCOMPARE(Statuses(m), QList<TBackupProfileQueueStatus>{qsComplete});
+  const QString base = Path(QStringLiteral("Seven.7z"));
+  QVERIFY(FLog.contains(QStringLiteral("Backup Complete: Seven, Zip Files: ") + base + QStringLiteral(".001\r\n") +
+                        base + QStringLiteral(".002\r\n") + base + QStringLiteral(".003\r\n")));
+  QCOMPARE(QFileInfo(base + QStringLiteral(".001")).size(), 30000);
+  QVERIFY(!QFile::exists(base + QStringLiteral(".004")));
+  const QString runLog = ReadText(Path(QStringLiteral("logs/Seven.log")));
+  QVERIFY2(runLog.contains(Path(QStringLiteral("source/sub/file7.txt")) + QStringLiteral(" (4096)")),
+           qPrintable(runLog));
+  QVERIFY(runLog.contains(QStringLiteral("Backup Complete.")));
 }
 
 QTEST_GUILESS_MAIN(TestBackupRun)
