@@ -9,11 +9,18 @@
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStringDecoder>
 #include <QTest>
 
+#include <csignal>
+
+#include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +48,97 @@ TResult RunCli(const QStringList& AArguments)
   result.Error = QString::fromUtf8(process.readAllStandardError());
   return result;
 }
+
+// corvale-cli on a terminal of its own (a pseudo-terminal), as a user at a shell runs it.
+class TTerminalRun
+{
+public:
+  explicit TTerminalRun(const QStringList& AArguments)
+  {
+    QList<QByteArray> arguments{QByteArray(CORVALE_CLI)};
+    for (const QString& argument : AArguments)
+      arguments << argument.toUtf8();
+    winsize size{};
+    size.ws_col = 200;
+    size.ws_row = 40;
+    FChild = ::forkpty(&FMaster, nullptr, nullptr, &size);
+    if (FChild == 0) {
+      QList<char*> argv;
+      for (QByteArray& argument : arguments)
+        argv << argument.data();
+      argv << nullptr;
+      ::execv(argv.first(), argv.data());
+      ::_exit(127);
+    }
+  }
+  ~TTerminalRun()
+  {
+    if (FChild > 0 && Status() == -1) {
+      ::kill(FChild, SIGKILL);
+      ::waitpid(FChild, nullptr, 0);
+    }
+    if (FMaster >= 0)
+      ::close(FMaster);
+  }
+
+  bool IsValid() const { return FChild > 0; }
+  const QString& Output() const { return FOutput; }
+  void Type(const QByteArray& AKeys)
+  {
+    [[maybe_unused]] const ssize_t written = ::write(FMaster, AKeys.constData(), size_t(AKeys.size()));
+  }
+
+  // Reads the terminal until AText shows after AFrom; false after ATimeOutMs.
+  bool WaitFor(const QString& AText, int ATimeOutMs = 60000, qsizetype AFrom = 0)
+  {
+    QElapsedTimer timer;
+    timer.start();
+    while (!FOutput.mid(AFrom).contains(AText)) {
+      if (timer.elapsed() > ATimeOutMs || !ReadSome(100))
+        return FOutput.mid(AFrom).contains(AText);
+    }
+    return true;
+  }
+  // Waits for the end and gives the exit status, -1 while it still runs.
+  int Finish(int ATimeOutMs = 120000)
+  {
+    QElapsedTimer timer;
+    timer.start();
+    while (Status() == -1 && timer.elapsed() < ATimeOutMs)
+      ReadSome(100);
+    while (ReadSome(0)) {
+    }
+    return Status();
+  }
+
+private:
+  bool ReadSome(int AWaitMs)
+  {
+    pollfd handle{FMaster, POLLIN, 0};
+    if (::poll(&handle, 1, AWaitMs) <= 0)
+      return Status() == -1;
+    char buffer[4096];
+    const ssize_t got = ::read(FMaster, buffer, sizeof buffer);
+    if (got <= 0)
+      return false;
+    FOutput += QString::fromUtf8(buffer, got);
+    return true;
+  }
+  int Status()
+  {
+    if (FStatus == -1 && FChild > 0) {
+      int status = 0;
+      if (::waitpid(FChild, &status, WNOHANG) == FChild)
+        FStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    }
+    return FStatus;
+  }
+
+  pid_t FChild = -1;
+  int FMaster = -1;
+  int FStatus = -1;
+  QString FOutput;
+};
 
 QString Snapshot()
 {
@@ -73,11 +171,15 @@ private slots:
   void exportImportRoundTrip();
   void importAcceptsTheOtherEncodings();
   void refusedImportNamesTheLineAndChangesNothing();
+  void terminalShowsProgressAndAsksBeforeCancelling();
+  void yesCancelsAtOnce();
 
 private:
   // A ZIP profile of the source folder, saved in the store.
   void AddProfile(const QString& AName, const QString& AZipFile, bool AEnabled = true, TDateTime ALastBackup = 0);
   TDateTime StoredLastBackup(const QString& AName);
+  // Enough incompressible data that a backup takes a few seconds.
+  void MakeLargeSource();
   QString Path(const QString& AName) const { return FHome->Path(AName); }
 
   std::unique_ptr<TTestHome> FHome;
@@ -322,6 +424,64 @@ void TestCli::refusedImportNamesTheLineAndChangesNothing()
   QCOMPARE(notReg.Status, 3);
   QVERIFY(notReg.Error.contains(QStringLiteral("Line 1: not a registry file")));
   QCOMPARE(Snapshot(), before);
+}
+
+void TestCli::MakeLargeSource()
+{
+  QFile random(QStringLiteral("/dev/urandom"));
+  QVERIFY(random.open(QIODevice::ReadOnly));
+  for (int i = 0; i < 40; ++i)
+    QVERIFY(WriteFile(Path(QStringLiteral("source/large%1.bin").arg(i)), random.read(2 * 1024 * 1024)));
+}
+
+void TestCli::terminalShowsProgressAndAsksBeforeCancelling()
+{
+  MakeLargeSource();
+  AddProfile(QStringLiteral("Large"), Path(QStringLiteral("large.zip")));
+  {
+    // Declined: the backup goes on and completes.
+    TTerminalRun run({QStringLiteral("backup"), QStringLiteral("Large")});
+    QVERIFY(run.IsValid());
+    QVERIFY2(run.WaitFor(QStringLiteral("Large: ")), qPrintable(run.Output()));
+    run.Type("\x03");
+    QVERIFY2(run.WaitFor(QStringLiteral("Are you sure you want to cancel the current backup? (y/N)")),
+             qPrintable(run.Output()));
+    run.Type("n\r");
+    QCOMPARE(run.Finish(), 0);
+    QVERIFY(run.Output().contains(QStringLiteral("Backup Complete: Large")));
+    // The live line: profile, percentage and the time texts, redrawn in place.
+    QVERIFY(run.Output().contains(QStringLiteral("\r\033[KLarge: ")));
+    QVERIFY(run.Output().contains(QStringLiteral("Elapsed: ")));
+  }
+  {
+    // Confirmed with a second Ctrl-C while the question waits.
+    TTerminalRun run({QStringLiteral("backup"), QStringLiteral("Large")});
+    QVERIFY(run.WaitFor(QStringLiteral("Large: ")));
+    run.Type("\x03");
+    QVERIFY(run.WaitFor(QStringLiteral("(y/N)")));
+    run.Type("\x03");
+    QVERIFY2(run.Finish() == 2, qPrintable(run.Output()));
+    QVERIFY2(run.Output().contains(QStringLiteral("Backup Cancelled: Large")), qPrintable(run.Output()));
+  }
+}
+
+void TestCli::yesCancelsAtOnce()
+{
+  MakeLargeSource();
+  AddProfile(QStringLiteral("Large"), Path(QStringLiteral("large.zip")));
+  AddProfile(QStringLiteral("Next"), Path(QStringLiteral("next.zip")));
+  const TDateTime before = StoredLastBackup(QStringLiteral("Large"));
+  TTerminalRun run({QStringLiteral("backup"), QStringLiteral("--yes"), QStringLiteral("--then"),
+                    QStringLiteral("shutdown"), QStringLiteral("Large"), QStringLiteral("Next")});
+  QVERIFY(run.WaitFor(QStringLiteral("Large: ")));
+  run.Type("\x03");
+  // No question, the rest of the queue is not run and the session is not ended.
+  QCOMPARE(run.Finish(), 2);
+  QVERIFY(!run.Output().contains(QStringLiteral("(y/N)")));
+  QVERIFY(run.Output().contains(QStringLiteral("Backup Cancelled: Large")));
+  QVERIFY(!run.Output().contains(QStringLiteral("Starting Backup: Next")));
+  QVERIFY(run.Output().contains(QStringLiteral("the session is left as it is")));
+  QCOMPARE(StoredLastBackup(QStringLiteral("Large")), before);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
