@@ -17,8 +17,7 @@ class TBackupCommand
 public:
   explicit TBackupCommand(TBackupProfileManager& AManager);
 
-  bool AllEnabled = false;
-  QStringList ProfileNames; // empty with AllEnabled false: every enabled profile as well
+  // The queue is filled by the caller.
   TExitParameter Then = xpNone;
   bool Yes = false;   // cancel and end the session without asking
   bool Debug = false; // show the manager's debug lines

@@ -284,8 +284,6 @@ int TCommandLine::Backup(const QStringList& AArguments)
   }
 
   TBackupCommand command(*FManager);
-  command.AllEnabled = names.isEmpty();
-  command.ProfileNames = names;
   command.Then = then;
   command.Yes = yes;
   command.Debug = FSettings->GetValueByName(QStringLiteral("Debug")).toBool();
