@@ -38,6 +38,12 @@ int Wait(TTerminationWatcher* AWatcher, int ATimeOutMs)
   }
 }
 
+// Questions go where the user sees them: the output when it is the terminal, else the error stream.
+void Prompt(const QString& AText)
+{
+  Write(TTerminal::OutputIsTerminal() ? stdout : stderr, AText);
+}
+
 } // namespace
 
 bool TTerminal::InputIsTerminal()
@@ -71,23 +77,23 @@ void TTerminal::Error(const QString& AText)
 
 bool TTerminal::Ask(const QString& AQuestion, TTerminationWatcher* AWatcher)
 {
-  Out(AQuestion + QStringLiteral(" (y/N) "));
+  Prompt(AQuestion + QStringLiteral(" (y/N) "));
   QByteArray answer;
   for (;;) {
     const int event = Wait(AWatcher, -1);
     if (event == 2) {
       AWatcher->TakeSignal();
-      Out(QStringLiteral("y\n"));
+      Prompt(QStringLiteral("y\n"));
       return true;
     }
     if (event != 1) {
-      Out(QStringLiteral("\n"));
+      Prompt(QStringLiteral("\n"));
       return false;
     }
     char c = 0;
     const ssize_t got = ::read(STDIN_FILENO, &c, 1);
     if (got <= 0) {
-      Out(QStringLiteral("\n"));
+      Prompt(QStringLiteral("\n"));
       return false;
     }
     if (c == '\n')
@@ -114,7 +120,7 @@ bool TTerminal::CountDown(int ASeconds, const std::function<QString(int)>& AText
   }
   bool ranOut = true;
   for (int left = ASeconds; left >= 0; --left) {
-    Out(QStringLiteral("\r\033[K") + AText(left));
+    Prompt(QStringLiteral("\r\033[K") + AText(left));
     if (left == 0)
       break;
     const int event = Wait(AWatcher, 1000);
@@ -129,7 +135,7 @@ bool TTerminal::CountDown(int ASeconds, const std::function<QString(int)>& AText
     ranOut = false;
     break;
   }
-  Out(QStringLiteral("\n"));
+  Prompt(QStringLiteral("\n"));
   if (raw)
     ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
   return ranOut;
