@@ -4,6 +4,7 @@
 #include "cli/TBackupCommand.h"
 #include "cli/TTerminal.h"
 #include "platform/TRegistry.h"
+#include "platform/TSingleInstance.h"
 #include "profiles/TBackupProfileManager.h"
 #include "regfile/TRegFileTransfer.h"
 #include "settings/TApplicationOptions.h"
@@ -283,6 +284,11 @@ int TCommandLine::Backup(const QStringList& AArguments)
     return ConfigurationError(QString::fromUtf8(error.what()));
   }
 
+  if (TSingleInstance::IsRunning())
+    TTerminal::Error(
+        QStringLiteral("corvale-cli: Corvale is running. It does not see the last-backup times of this run "
+                       "and may store its own over them when it closes; restart it after the backup.\n"));
+
   TBackupCommand command(*FManager);
   command.Then = then;
   command.Yes = yes;
@@ -304,6 +310,9 @@ int TCommandLine::Export(const QString& AFileName)
 
 int TCommandLine::Import(const QString& AFileName, bool AReplace)
 {
+  if (TSingleInstance::IsRunning())
+    TTerminal::Error(QStringLiteral("corvale-cli: Corvale is running. It keeps its own copy of the profiles and "
+                                    "may store it over the imported ones when it closes; restart it now.\n"));
   TRegFileTransfer transfer(TApplicationOptions::RegistryKey);
   if (!transfer.Import(AFileName, AReplace))
     return ConfigurationError(QStringLiteral("\"%1\" was not imported. %2").arg(AFileName, transfer.ErrorText()));
