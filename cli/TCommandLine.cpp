@@ -286,8 +286,8 @@ int TCommandLine::Backup(const QStringList& AArguments)
 
   if (TSingleInstance::IsRunning())
     TTerminal::Error(
-        QStringLiteral("corvale-cli: Corvale is running. It does not see the last-backup times of this run "
-                       "and may store its own over them when it closes; restart it after the backup.\n"));
+        QStringLiteral("corvale-cli: Corvale is running; it does not see the last-backup times of this run "
+                       "and stores its own over them when it closes.\n"));
 
   TBackupCommand command(*FManager);
   command.Then = then;
@@ -311,8 +311,8 @@ int TCommandLine::Export(const QString& AFileName)
 int TCommandLine::Import(const QString& AFileName, bool AReplace)
 {
   if (TSingleInstance::IsRunning())
-    TTerminal::Error(QStringLiteral("corvale-cli: Corvale is running. It keeps its own copy of the profiles and "
-                                    "may store it over the imported ones when it closes; restart it now.\n"));
+    TTerminal::Error(QStringLiteral("corvale-cli: Corvale is running; when it closes it stores its own copy of "
+                                    "the profiles over the imported ones. Close it and import again.\n"));
   TRegFileTransfer transfer(TApplicationOptions::RegistryKey);
   if (!transfer.Import(AFileName, AReplace))
     return ConfigurationError(QStringLiteral("\"%1\" was not imported. %2").arg(AFileName, transfer.ErrorText()));
