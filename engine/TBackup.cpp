@@ -264,12 +264,13 @@ TBackupResult TBackup::Backup(QStringList* AZipFileList)
   TBackupResult result = brFailed;
   WireCollections();
 
+  // Cleared before the first report: a cancel requested from its handlers must stand.
+  FCancelled = false;
   Log(QStringLiteral("Initialising backup, please wait..."), 0);
   TotalProgress(QStringLiteral("Gathering details, please wait..."), 0);
   ItemProgress(QStringLiteral("Gathering details, please wait..."), 0);
 
   FBusy = true;
-  FCancelled = false;
 
   // An exception out of an event handler leaves at once: no result message, and Busy stays set.
   switch (FZipType) {

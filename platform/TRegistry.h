@@ -61,6 +61,13 @@ public:
   // caller shows it and goes on with defaults; the file is left as it is.
   QString ErrorText();
 
+  // Groups the writes to this root's hive that follow into one transaction: nothing of them is
+  // stored until the commit, and a rollback (or freeing the registry first) leaves the hive as it
+  // was. Other programs wait for the hive meanwhile.
+  [[nodiscard]] bool BeginTransaction();
+  [[nodiscard]] bool CommitTransaction();
+  void RollbackTransaction();
+
   bool KeyExists(const QString& AKey);
   bool DeleteKey(const QString& AKey); // the key and everything below it
   QStringList GetKeyNames();           // sub-keys of the open key

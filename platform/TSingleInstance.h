@@ -37,6 +37,8 @@ public:
 
   // The user's runtime folder (XDG_RUNTIME_DIR) + "Corvale".
   static QString DefaultFolder();
+  // Whether an instance holds the lock in AFolder now, asked without taking the lock.
+  static bool IsRunning(const QString& AFolder = DefaultFolder());
 
 private:
   void Accept();

@@ -21,6 +21,12 @@ public:
   // Called with the signal number; the signal handler itself only wakes the event loop.
   std::function<void(int ASignal)> OnTerminate;
 
+  // For code that waits outside the event loop (a question on the terminal): the descriptor that
+  // becomes readable when a signal arrives, and the next pending signal (0 when none), which
+  // then no longer reaches OnTerminate.
+  int Handle() const;
+  int TakeSignal();
+
 private:
   void Read();
 

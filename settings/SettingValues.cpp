@@ -150,6 +150,23 @@ std::optional<TDateTime> ParseDateTime(TSettingValueType AType, const QString& A
 
 } // namespace
 
+TRegDataType RegistryDataType(TSettingValueType AType)
+{
+  switch (AType) {
+  case vtInteger:
+  case vtBoolean:
+    return rdInteger;
+  case vtCurrency:
+  case vtFloat:
+  case vtTime:
+  case vtDate:
+  case vtDateTime:
+    return rdBinary;
+  default:
+    return rdString;
+  }
+}
+
 void WriteRegistryValue(TRegistry& ARegistry, const QString& AName, TSettingValueType AType, const QVariant& AValue,
                         const QString& AEncryptKey, TCurrencyForm ACurrencyForm)
 {

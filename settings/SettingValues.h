@@ -7,16 +7,18 @@
 // as text, numbers, dates and times in the user's regional formats.
 #pragma once
 
+#include "platform/TRegistry.h"
 #include "settings/SettingTypes.h"
 
 #include <QString>
 #include <QVariant>
 
 class TIniFile;
-class TRegistry;
 
 enum TCurrencyForm : int { cfScaled, cfDouble };
 
+// The registry data type a value of AType is stored as.
+TRegDataType RegistryDataType(TSettingValueType AType);
 // Writes into the open key; a failed write raises the registry's error.
 void WriteRegistryValue(TRegistry& ARegistry, const QString& AName, TSettingValueType AType, const QVariant& AValue,
                         const QString& AEncryptKey, TCurrencyForm ACurrencyForm = cfScaled);

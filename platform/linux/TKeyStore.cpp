@@ -215,7 +215,7 @@ bool TKeyStore::CreateKey(int ARoot, const QStringList& ANames)
 {
   if (!FDatabase || !FWritable)
     return false;
-  if (sqlite3_exec(FDatabase, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+  if (!BeginChange())
     return false;
   QString path;
   for (const QString& name : ANames) {
@@ -223,22 +223,17 @@ bool TKeyStore::CreateKey(int ARoot, const QStringList& ANames)
     path = path.isEmpty() ? Fold(name) : QString(path + QLatin1Char('\\') + Fold(name));
     TStatement insert(FDatabase, "INSERT OR IGNORE INTO keys(root, path, parent, name) VALUES(?,?,?,?)");
     insert.Bind(1, ARoot).Bind(2, path).Bind(3, parent).Bind(4, name);
-    if (insert.Step() != SQLITE_DONE) {
-      sqlite3_exec(FDatabase, "ROLLBACK", nullptr, nullptr, nullptr);
-      return false;
-    }
+    if (insert.Step() != SQLITE_DONE)
+      return EndChange(false);
   }
-  if (sqlite3_exec(FDatabase, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
-    return true;
-  sqlite3_exec(FDatabase, "ROLLBACK", nullptr, nullptr, nullptr);
-  return false;
+  return EndChange(true);
 }
 
 bool TKeyStore::DeleteKey(int ARoot, const QString& APath)
 {
   if (!FDatabase || !FWritable || APath.isEmpty() || !KeyExists(ARoot, APath))
     return false;
-  if (sqlite3_exec(FDatabase, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+  if (!BeginChange())
     return false;
   const QString below = APath + QLatin1Char('\\');
   bool ok = true;
@@ -248,10 +243,7 @@ bool TKeyStore::DeleteKey(int ARoot, const QString& APath)
     remove.Bind(1, ARoot).Bind(2, APath).Bind(3, int(below.size())).Bind(4, below);
     ok = ok && remove.Step() == SQLITE_DONE;
   }
-  if (ok && sqlite3_exec(FDatabase, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
-    return true;
-  sqlite3_exec(FDatabase, "ROLLBACK", nullptr, nullptr, nullptr);
-  return false;
+  return EndChange(ok);
 }
 
 QStringList TKeyStore::SubKeyNames(int ARoot, const QString& APath)
@@ -322,4 +314,49 @@ bool TKeyStore::DeleteValue(int ARoot, const QString& APath, const QString& ANam
   TStatement remove(FDatabase, "DELETE FROM vals WHERE root=? AND path=? AND folded=?");
   remove.Bind(1, ARoot).Bind(2, APath).Bind(3, Fold(AName));
   return remove.Step() == SQLITE_DONE && sqlite3_changes(FDatabase) > 0;
+}
+
+bool TKeyStore::BeginChange()
+{
+  if (sqlite3_get_autocommit(FDatabase))
+    return sqlite3_exec(FDatabase, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+  FChangeInTransaction = true;
+  return sqlite3_exec(FDatabase, "SAVEPOINT change", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool TKeyStore::EndChange(bool AOk)
+{
+  const bool nested = FChangeInTransaction;
+  FChangeInTransaction = false;
+  if (nested) {
+    if (!AOk)
+      sqlite3_exec(FDatabase, "ROLLBACK TO change", nullptr, nullptr, nullptr);
+    return sqlite3_exec(FDatabase, "RELEASE change", nullptr, nullptr, nullptr) == SQLITE_OK && AOk;
+  }
+  if (AOk && sqlite3_exec(FDatabase, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+    return true;
+  sqlite3_exec(FDatabase, "ROLLBACK", nullptr, nullptr, nullptr);
+  return false;
+}
+
+bool TKeyStore::BeginTransaction()
+{
+  if (!FDatabase || !FWritable || !sqlite3_get_autocommit(FDatabase))
+    return false;
+  return sqlite3_exec(FDatabase, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool TKeyStore::CommitTransaction()
+{
+  if (!FDatabase || sqlite3_get_autocommit(FDatabase))
+    return false;
+  if (sqlite3_exec(FDatabase, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+    return true;
+  Rollback();
+  return false;
+}
+
+void TKeyStore::RollbackTransaction()
+{
+  Rollback();
 }

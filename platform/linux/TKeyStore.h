@@ -42,16 +42,26 @@ public:
                               const QVariant& AData);
   [[nodiscard]] bool DeleteValue(int ARoot, const QString& APath, const QString& AName);
 
+  // Groups the writes that follow into one transaction: none of them reaches the file until the
+  // commit, and a rollback leaves the file as it was before the begin.
+  [[nodiscard]] bool BeginTransaction();
+  [[nodiscard]] bool CommitTransaction();
+  void RollbackTransaction();
+
   static QString Fold(const QString& AName) { return AName.toUpper(); }
 
 private:
   bool Execute(const char* ASql);
   bool Upgrade();
   void Rollback();
+  // A change of several statements: its own transaction, or a savepoint inside an open one.
+  bool BeginChange();
+  bool EndChange(bool AOk);
   void Fail(const QString& AWhat);
 
   sqlite3* FDatabase = nullptr;
   bool FWritable = false;
+  bool FChangeInTransaction = false;
   QString FFileName;
   QString FErrorText;
 };

@@ -132,6 +132,25 @@ QString TRegistry::CurrentPath() const
   return d->KeyOpen ? d->Names.join(QLatin1Char('\\')) : QString();
 }
 
+bool TRegistry::BeginTransaction()
+{
+  TKeyStore* hive = d->Hive();
+  return hive->IsOpen() && hive->BeginTransaction();
+}
+
+bool TRegistry::CommitTransaction()
+{
+  TKeyStore* hive = d->Hive();
+  return hive->IsOpen() && hive->CommitTransaction();
+}
+
+void TRegistry::RollbackTransaction()
+{
+  TKeyStore* hive = d->Hive();
+  if (hive->IsOpen())
+    hive->RollbackTransaction();
+}
+
 bool TRegistry::KeyExists(const QString& AKey)
 {
   TKeyStore* hive = d->Hive();

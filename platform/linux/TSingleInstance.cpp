@@ -11,6 +11,9 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <cerrno>
+#include <csignal>
+
 Q_LOGGING_CATEGORY(lcInstance, "corvale.instance", QtWarningMsg)
 
 namespace {
@@ -33,6 +36,16 @@ TSingleInstance::~TSingleInstance()
 {
   if (FServer)
     FServer->close();
+}
+
+bool TSingleInstance::IsRunning(const QString& AFolder)
+{
+  QLockFile lock(AFolder + QStringLiteral("/instance.lock"));
+  qint64 pid = 0;
+  QString host;
+  QString application;
+  // A lock file left by a process that is gone does not count.
+  return lock.getLockInfo(&pid, &host, &application) && pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
 QString TSingleInstance::LockFileName() const

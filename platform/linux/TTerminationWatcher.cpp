@@ -60,6 +60,17 @@ TTerminationWatcher::~TTerminationWatcher()
   Pipe[0] = Pipe[1] = -1;
 }
 
+int TTerminationWatcher::Handle() const
+{
+  return Pipe[1];
+}
+
+int TTerminationWatcher::TakeSignal()
+{
+  unsigned char byte = 0;
+  return Pipe[1] >= 0 && ::read(Pipe[1], &byte, 1) == 1 ? int(byte) : 0;
+}
+
 void TTerminationWatcher::Read()
 {
   unsigned char byte = 0;

@@ -72,6 +72,7 @@ void TestSingleInstance::secondStartWakesTheFirst()
   Start(first, {QStringLiteral("/HIDE")});
   QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(InstanceFolder() + QStringLiteral("/instance.socket")), 10000);
   QTRY_COMPARE_WITH_TIMEOUT(LogFiles().size(), 1, 10000);
+  QVERIFY(TSingleInstance::IsRunning(InstanceFolder()));
 
   // Whatever its arguments, the second start shows the running one and ends with 0, silently.
   QProcess second;
@@ -95,6 +96,7 @@ void TestSingleInstance::secondStartWakesTheFirst()
   QVERIFY(first.waitForFinished(15000));
   QCOMPARE(first.exitStatus(), QProcess::NormalExit);
   QCOMPARE(first.exitCode(), 0);
+  QVERIFY(!TSingleInstance::IsRunning(InstanceFolder()));
   // A normal exit deletes the application log.
   QCOMPARE(LogFiles(), QStringList());
 }
@@ -109,6 +111,7 @@ void TestSingleInstance::crashedRunDoesNotBlock()
   QVERIFY(crashed.waitForFinished(10000));
   QVERIFY(QFile::exists(InstanceFolder() + QStringLiteral("/instance.lock")));
   QVERIFY(QFile::exists(InstanceFolder() + QStringLiteral("/instance.socket")));
+  QVERIFY(!TSingleInstance::IsRunning(InstanceFolder())); // the lock of a dead process
   const QStringList leftBehind = LogFiles();
   QTest::qWait(1100); // the next log file is named by the second
 

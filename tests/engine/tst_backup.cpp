@@ -350,6 +350,16 @@ void TestBackup::cancelAfterASuccessfulWriteStillCancels()
   // The next run starts without the old request.
   backup.OnLog = onLog;
   QCOMPARE(backup.Backup(&result), brComplete);
+
+  // A request from the very first report of a run is not lost.
+  auto onTotal = backup.OnTotalProgress;
+  backup.OnTotalProgress = [&](QObject* ASender, const QString& AMessage, int AProgress) {
+    onTotal(ASender, AMessage, AProgress);
+    if (AMessage == QStringLiteral("Gathering details, please wait..."))
+      backup.Cancel();
+  };
+  QCOMPARE(backup.Backup(&result), brCancelled);
+  QCOMPARE(recorder.Logs.last(), QStringLiteral("Backup Cancelled."));
 }
 
 void TestBackup::busyFollowsTheRunningWriter()

@@ -18,6 +18,7 @@ private slots:
   void keysAndValues();
   void typesAreEnforced();
   void deleteRemovesTheSubtree();
+  void transactionCommitsOrLeavesTheHiveAsItWas();
   void userHiveIsPrivateAndDurable();
   void machineHiveIsReadOnlyForUsers();
   void damagedHiveIsReported();
@@ -108,6 +109,54 @@ void TestRegistry::deleteRemovesTheSubtree()
   QVERIFY(reg.OpenKey(QStringLiteral("\\A\\B\\C"), true));
   QVERIFY(reg.GetValueNames().isEmpty()); // nothing of the old key survives
   QVERIFY(!reg.DeleteKey(QStringLiteral("\\Nowhere")));
+}
+
+void TestRegistry::transactionCommitsOrLeavesTheHiveAsItWas()
+{
+  {
+    TRegistry reg;
+    QVERIFY(reg.OpenKey(QStringLiteral("\\P\\Old"), true));
+    reg.WriteString(QStringLiteral("v"), QStringLiteral("before"));
+  }
+  // Rolled back: key creation, deletion and value writes inside the transaction all vanish.
+  {
+    TRegistry reg;
+    QVERIFY(reg.BeginTransaction());
+    QVERIFY(!reg.BeginTransaction()); // no nesting
+    QVERIFY(reg.OpenKey(QStringLiteral("\\P\\New\\Deep"), true));
+    reg.WriteInteger(QStringLiteral("n"), 5);
+    QVERIFY(reg.DeleteKey(QStringLiteral("\\P\\Old")));
+    QVERIFY(!reg.KeyExists(QStringLiteral("\\P\\Old")));
+    reg.RollbackTransaction();
+    QVERIFY(reg.KeyExists(QStringLiteral("\\P\\Old")));
+    QVERIFY(!reg.KeyExists(QStringLiteral("\\P\\New")));
+  }
+  // Freed with the transaction open: nothing of it is stored either.
+  {
+    TRegistry reg;
+    QVERIFY(reg.BeginTransaction());
+    QVERIFY(reg.OpenKey(QStringLiteral("\\P\\Old"), false));
+    reg.WriteString(QStringLiteral("v"), QStringLiteral("lost"));
+  }
+  {
+    TRegistry reg;
+    QVERIFY(reg.OpenKeyReadOnly(QStringLiteral("\\P\\Old")));
+    QCOMPARE(reg.ReadString(QStringLiteral("v")), QStringLiteral("before"));
+  }
+  // Committed: everything is there for another handle.
+  {
+    TRegistry reg;
+    QVERIFY(reg.BeginTransaction());
+    QVERIFY(reg.OpenKey(QStringLiteral("\\P\\New"), true));
+    reg.WriteString(QStringLiteral("v"), QStringLiteral("after"));
+    QVERIFY(reg.DeleteKey(QStringLiteral("\\P\\Old")));
+    QVERIFY(reg.CommitTransaction());
+    QVERIFY(!reg.CommitTransaction());
+  }
+  TRegistry reader;
+  QVERIFY(!reader.KeyExists(QStringLiteral("\\P\\Old")));
+  QVERIFY(reader.OpenKeyReadOnly(QStringLiteral("\\P\\New")));
+  QCOMPARE(reader.ReadString(QStringLiteral("v")), QStringLiteral("after"));
 }
 
 void TestRegistry::userHiveIsPrivateAndDurable()

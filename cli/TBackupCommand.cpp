@@ -1,0 +1,215 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/TBackupCommand.h"
+
+#include "app/TExitWindows.h"
+#include "cli/TTerminal.h"
+#include "platform/TTerminationWatcher.h"
+#include "profiles/TBackupProfileManager.h"
+#include "sysinfo/TimeTexts.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+
+namespace {
+
+QString ExitVerb(TExitParameter AExitParameter)
+{
+  switch (AExitParameter) {
+  case xpLogoff:
+    return QStringLiteral("Log Off");
+  case xpReboot:
+    return QStringLiteral("Restart");
+  case xpShutdown:
+    return QStringLiteral("Shut Down");
+  default:
+    return QString();
+  }
+}
+
+// Log lines may carry CR LF line breaks (the archive list); the terminal wants LF.
+QString PlainLines(const QString& AText)
+{
+  QString text = AText;
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  while (text.endsWith(QLatin1Char('\n')))
+    text.chop(1);
+  return text;
+}
+
+} // namespace
+
+TBackupCommand::TBackupCommand(TBackupProfileManager& AManager)
+  : FManager(AManager)
+{}
+
+int TBackupCommand::Run()
+{
+  FLive = TTerminal::OutputIsTerminal();
+  TTerminationWatcher watcher;
+  FWatcher = &watcher;
+  watcher.OnTerminate = [this](int ASignal) { Interrupt(ASignal); };
+  Bind();
+
+  int status = 0;
+  if (FManager.Queue().Count() == 0)
+    ShowLine(QStringLiteral("No profiles to back up."));
+  try {
+    FManager.Backup();
+    status = Status();
+  } catch (const std::exception& error) {
+    ShowLine(QString::fromUtf8(error.what()));
+    status = 1;
+  }
+  ClearProgress();
+  status = PerformExitAction(status);
+  FWatcher = nullptr;
+  return status;
+}
+
+void TBackupCommand::Bind()
+{
+  FManager.OnLog = [this](QObject*, const QString& AMessage) { ShowLine(PlainLines(AMessage)); };
+  FManager.OnDebug = [this](QObject*, const QString& AProcedure, const QString& AMessage) {
+    if (Debug)
+      ShowLine(QStringLiteral("Debug: (") + AProcedure + QStringLiteral("): ") + AMessage);
+  };
+  FManager.OnStartBackup = [this](QObject*, TBackupProfile* AProfile) {
+    FProfile = AProfile ? AProfile->ProfileName() : QString();
+    FProfilePercent = 0;
+    FElapsed = FEstimated = 0;
+    ShowProgress();
+  };
+  FManager.OnProfileProgress = [this](QObject*, const QString&, int AProgress) {
+    FProfilePercent = AProgress;
+    ShowProgress();
+    // Ctrl-C reaches the run here, between two steps of the engine.
+    QCoreApplication::processEvents();
+  };
+  FManager.OnBackupProgress = [](QObject*, const QString&, int) { QCoreApplication::processEvents(); };
+  FManager.OnRemainingTime = [this](QObject*, qint64, qint64, TDateTime AElapsed, TDateTime AEstimated) {
+    FElapsed = AElapsed;
+    FEstimated = AEstimated;
+    ShowProgress();
+  };
+  FManager.OnCancelConfirm = [this](QObject*, bool& ACancel) {
+    ACancel = !FAskOnCancel || Ask(QStringLiteral("Are you sure you want to cancel the current backup?"));
+    FInterrupted = FInterrupted || ACancel;
+  };
+  FManager.OnCancelQueueRequest = [this](QObject*, bool& ACancelAll) {
+    // Asked only when Ctrl-C on a terminal cancelled the profile; otherwise the run stops.
+    if (FAskAboutRest)
+      ACancelAll = !Ask(
+          QStringLiteral("You have cancelled the current backup; do you wish to continue with remaining profiles?"));
+    FAskAboutRest = false;
+    FInterrupted = ACancelAll;
+  };
+  FManager.OnCloseActiveApplications = [this](QObject*, const QStringList& APrograms, bool, bool& AContinue) {
+    // Programs are closed through the desktop's windows, which the command line does not touch.
+    if (!APrograms.isEmpty())
+      ShowLine(QStringLiteral("Programs listed to be closed are left running: ") +
+               APrograms.join(QStringLiteral(", ")));
+    AContinue = true;
+  };
+}
+
+void TBackupCommand::Interrupt(int ASignal)
+{
+  if (!FManager.IsBackupActive())
+    return;
+  // Ctrl-C on a terminal asks first; --yes, SIGTERM and SIGHUP cancel at once.
+  FAskOnCancel = ASignal == SIGINT && !Yes && TTerminal::InputIsTerminal();
+  const bool wasInterrupted = FInterrupted;
+  FManager.CancelBackup();
+  FAskAboutRest = FAskOnCancel && FInterrupted && !wasInterrupted;
+  FAskOnCancel = false;
+}
+
+bool TBackupCommand::Ask(const QString& AQuestion)
+{
+  ClearProgress();
+  const bool answer = TTerminal::Ask(AQuestion, FWatcher);
+  ShowProgress();
+  return answer;
+}
+
+void TBackupCommand::ShowLine(const QString& AText)
+{
+  const bool progress = !FShownProgress.isEmpty();
+  ClearProgress();
+  TTerminal::Out(AText + QLatin1Char('\n'));
+  if (progress)
+    ShowProgress();
+}
+
+void TBackupCommand::ShowProgress()
+{
+  if (!FLive || FProfile.isEmpty() || !FManager.IsBackupActive())
+    return;
+  QString text = FProfile + QStringLiteral(": ") + QString::number(FProfilePercent) + QStringLiteral("%  ") +
+                 ElapsedTimeText(FElapsed) + QStringLiteral(" ") + RemainingTimeText(FEstimated);
+  text = text.trimmed().left(qMax(10, TTerminal::Width() - 1));
+  if (text == FShownProgress)
+    return;
+  FShownProgress = text;
+  TTerminal::Out(QStringLiteral("\r\033[K") + text);
+}
+
+void TBackupCommand::ClearProgress()
+{
+  if (FShownProgress.isEmpty())
+    return;
+  FShownProgress.clear();
+  TTerminal::Out(QStringLiteral("\r\033[K"));
+}
+
+int TBackupCommand::Status() const
+{
+  bool cancelled = false;
+  for (int i = 0; i < FManager.Queue().Count(); ++i) {
+    switch (FManager.Queue().GetItem(i)->QueueStatus()) {
+    case qsFailed:
+    case qsInProgress:
+      return 1;
+    case qsCancelled:
+    case qsPending:
+      cancelled = true;
+      break;
+    default:
+      break;
+    }
+  }
+  return cancelled ? 2 : 0;
+}
+
+int TBackupCommand::PerformExitAction(int AStatus)
+{
+  if (Then == xpNone)
+    return AStatus;
+  if (FInterrupted) {
+    ShowLine(QStringLiteral("The backup was cancelled; the session is left as it is."));
+    return AStatus;
+  }
+  TExitWindows exitWindows;
+  exitWindows.OnInsufficientPrivileges = [](QObject*) {
+    TTerminal::Error(QStringLiteral("You do not have sufficient privileges to exit windows.\n"));
+  };
+  exitWindows.OnExitRequest = [this](QObject*, TExitParameter AExitParameter, bool& AAllow) {
+    if (Yes)
+      return;
+    const QString verb = ExitVerb(AExitParameter);
+    AAllow = TTerminal::CountDown(
+        30,
+        [&verb](int ALeft) {
+          return QStringLiteral("%1 in %2 second(s)... Press any key to cancel.").arg(verb).arg(ALeft);
+        },
+        FWatcher);
+    if (!AAllow)
+      ShowLine(QStringLiteral("%1 cancelled.").arg(verb));
+  };
+  if (!exitWindows.ExitWindows(Then)) {
+    TTerminal::Error(QStringLiteral("Unable to exit windows, you may not have permission.\n"));
+    return AStatus == 0 ? 1 : AStatus;
+  }
+  return AStatus;
+}

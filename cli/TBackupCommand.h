@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// "corvale-cli backup": queues the profiles, runs them through the profile manager with a live
+// progress line on a terminal (plain log lines otherwise), handles Ctrl-C with the program's
+// cancel questions, and ends with the exit action.
+#pragma once
+
+#include "sysinfo/SharedTypes.h"
+
+#include <QString>
+#include <QStringList>
+
+class TBackupProfileManager;
+class TTerminationWatcher;
+
+class TBackupCommand
+{
+public:
+  explicit TBackupCommand(TBackupProfileManager& AManager);
+
+  // The queue is filled by the caller.
+  TExitParameter Then = xpNone;
+  bool Yes = false;   // cancel and end the session without asking
+  bool Debug = false; // show the manager's debug lines
+
+  // The exit status: 0 complete, 1 failed, 2 cancelled.
+  int Run();
+
+private:
+  void Bind();
+  void Interrupt(int ASignal);
+  bool Ask(const QString& AQuestion);
+  void ShowLine(const QString& AText);
+  void ShowProgress();
+  void ClearProgress();
+  int Status() const;
+  int PerformExitAction(int AStatus);
+
+  TBackupProfileManager& FManager;
+  TTerminationWatcher* FWatcher = nullptr;
+  bool FLive = false;         // a progress line on the terminal
+  bool FAskOnCancel = false;  // the current cancel request came from Ctrl-C on a terminal
+  bool FAskAboutRest = false; // the cancelled profile was confirmed on the terminal
+  bool FInterrupted = false;  // the user or the system asked the run to stop
+  QString FProfile;
+  int FProfilePercent = 0;
+  TDateTime FElapsed = 0;
+  TDateTime FEstimated = 0;
+  QString FShownProgress;
+};

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The commands of corvale-cli. They use the program's own core, store and log folder, so that
+// what they do cannot be told apart from the same thing done from the tray.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class TBackupProfileManager;
+class TProgramSettings;
+
+class TCommandLine
+{
+public:
+  enum TExitStatus : int { esComplete = 0, esFailed = 1, esCancelled = 2, esUsage = 3 };
+
+  TCommandLine();
+  ~TCommandLine();
+
+  // AArguments without the program name; returns the exit status.
+  int Run(const QStringList& AArguments);
+
+  static QString Usage();
+
+private:
+  int List();
+  int Overdue();
+  int Backup(const QStringList& AArguments);
+  int Export(const QString& AFileName);
+  int Import(const QString& AFileName, bool AReplace);
+  // Reads the options and the profiles as the tray program does at start-up.
+  bool LoadConfiguration();
+  int UsageError(const QString& AMessage);
+  int ConfigurationError(const QString& AMessage);
+
+  std::unique_ptr<TProgramSettings> FSettings;
+  std::unique_ptr<TBackupProfileManager> FManager;
+};
