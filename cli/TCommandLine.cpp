@@ -6,7 +6,7 @@
 #include "platform/TRegistry.h"
 #include "platform/TSingleInstance.h"
 #include "profiles/TBackupProfileManager.h"
-#include "regfile/TRegFileTransfer.h"
+#include "settings/TRegFileTransfer.h"
 #include "settings/TApplicationOptions.h"
 #include "settings/TProgramSettings.h"
 #include "sysinfo/Common.h"

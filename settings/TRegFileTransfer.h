@@ -5,7 +5,7 @@
 // "name"=- deletes a value, and what the file does not mention stays.
 #pragma once
 
-#include "regfile/TRegFile.h"
+#include "settings/TRegFile.h"
 
 #include <QString>
 #include <QStringList>

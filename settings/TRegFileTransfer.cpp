@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "regfile/TRegFileTransfer.h"
+#include "settings/TRegFileTransfer.h"
 
 #include "platform/FileNames.h"
-#include "regfile/TRegFileLayout.h"
+#include "settings/TRegFileLayout.h"
 
 #include <cerrno>
 #include <cstdlib>

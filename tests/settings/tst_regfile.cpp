@@ -3,9 +3,9 @@
 // 5.00, the type check against the stored layout, and export and import against the user's hive.
 #include "platform/TRegistry.h"
 #include "profiles/TBackupProfileManager.h"
-#include "regfile/TRegFile.h"
-#include "regfile/TRegFileLayout.h"
-#include "regfile/TRegFileTransfer.h"
+#include "settings/TRegFile.h"
+#include "settings/TRegFileLayout.h"
+#include "settings/TRegFileTransfer.h"
 #include "settings/TApplicationOptions.h"
 #include "settings/TProgramSettings.h"
 #include "settings/TestHome.h"

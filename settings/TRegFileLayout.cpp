@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "regfile/TRegFileLayout.h"
+#include "settings/TRegFileLayout.h"
 
 #include "settings/SettingValues.h"
 #include "settings/TApplicationOptions.h"

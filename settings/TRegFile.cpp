@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "regfile/TRegFile.h"
+#include "settings/TRegFile.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
