@@ -822,6 +822,19 @@ void TfrmOrvel::ActionCheckBackupAlertsExecute()
     RunBackup();
 }
 
+void TfrmOrvel::ShowBackupAlerts()
+{
+  ExecuteAction(ActionShow);
+  // Whether the window manager made this window the active one is its own choice; what matters
+  // is that no dialog of the program is waiting for an answer.
+  if (QApplication::activeModalWidget()) {
+    TMessageBox::Warning(this, QStringLiteral("A dialog box is open in Corvale. Close the dialog box and try again."));
+    return;
+  }
+  if (Hooks.BackupAlerts && Hooks.BackupAlerts())
+    RunBackup();
+}
+
 void TfrmOrvel::TimerCheckAlertsTimer()
 {
   if (!Hooks.CheckBackupAlerts || IsBackupActive())

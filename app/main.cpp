@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Forms.h"
 #include "app/TApplication.h"
+#include "app/TShellServices.h"
 #include "app/TfrmOrvel.h"
 #include "platform/TSingleInstance.h"
 #include "platform/TTerminationWatcher.h"
@@ -28,6 +29,8 @@ int main(int argc, char* argv[])
   QApplication::setApplicationDisplayName(ApplicationTitle());
 
   CreateForms();
+  // The settings and the profile manager, owned by the main window and bound to its hooks.
+  new TShellServices(frmOrvel);
   frmOrvel->SetArguments(QApplication::arguments().mid(1));
   frmOrvel->OnClosed = [](QObject*) { QCoreApplication::quit(); };
   application.OnException = [](const QString& AMessage) {
