@@ -704,6 +704,7 @@ void TfrmOrvel::RunBackup()
     ~TRestore()
     {
       Form->SetTrayIcon(0, ApplicationTitle());
+      frmBackupProgress->ClearTaskbarProgress();
       frmBackupProgress->hide();
       Form->show();
     }

@@ -7,6 +7,7 @@
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
 #include "platform/TRegistry.h"
+#include "platform/TTaskbarProgress.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TLog.h"
 #include "settings/TProgramSettings.h"
@@ -48,6 +49,23 @@ public:
     return true;
   }
   QString LastError() const override { return {}; }
+};
+
+class TFakeTaskbar : public TTaskbarProgress
+{
+public:
+  explicit TFakeTaskbar(QStringList& ACalls)
+    : FCalls(ACalls)
+  {}
+  void SetProgress(int AProgress) override
+  {
+    if (FCalls.isEmpty() || FCalls.last() != QString::number(AProgress))
+      FCalls << QString::number(AProgress);
+  }
+  void Clear() override { FCalls << QStringLiteral("clear"); }
+
+private:
+  QStringList& FCalls;
 };
 
 QStringList Texts(const QList<QAction*>& AActions)
@@ -321,6 +339,8 @@ void TestShellServices::okRunsTheEnabledProfiles()
   StoreProfile(QStringLiteral("Second"));
   Start();
   frmOrvel->show();
+  QStringList taskbar;
+  frmBackupProgress->SetTaskbarProgress(std::make_unique<TFakeTaskbar>(taskbar));
 
   // Watch the windows and the tray icon during the run, behind the main window's own handlers.
   TBackupProfileManager& manager = Manager();
@@ -355,6 +375,11 @@ void TestShellServices::okRunsTheEnabledProfiles()
   QVERIFY(IsZip(Path(QStringLiteral("Second.zip"))));
   QVERIFY(!QFile::exists(Path(QStringLiteral("Off.zip"))));
   QVERIFY(QFile::exists(Path(QStringLiteral("XDG_DATA_HOME/Corvale/Logs/First.log"))));
+  // The taskbar entry follows each profile's progress and is cleared when the run ends.
+  QVERIFY2(taskbar.size() >= 4, qPrintable(taskbar.join(QLatin1Char(' '))));
+  QCOMPARE(taskbar.count(QStringLiteral("100")), 2);
+  QCOMPARE(taskbar.last(), QStringLiteral("clear"));
+  QCOMPARE(taskbar.count(QStringLiteral("clear")), 1);
 
   // Afterwards: the progress window hidden with the last texts, the idle icon, the balloons, no
   // exit action for "Backup", the selection stored, the main window hidden to the tray.
