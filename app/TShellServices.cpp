@@ -2,11 +2,14 @@
 #include "app/TShellServices.h"
 
 #include "app/TfrmOrvel.h"
+#include "platform/TSleepInhibitor.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TApplicationOptions.h"
 #include "settings/TProgramSettings.h"
 #include "sysinfo/Common.h"
 #include "ui/TMessageBox.h"
+
+#include <QScopeGuard>
 
 namespace {
 
@@ -14,9 +17,10 @@ constexpr int ActionCount = 10;
 
 } // namespace
 
-TShellServices::TShellServices(TfrmOrvel* AForm)
+TShellServices::TShellServices(TfrmOrvel* AForm, std::unique_ptr<TSleepInhibitor> ASleepInhibitor)
   : QObject(AForm)
   , FForm(AForm)
+  , FSleepInhibitor(std::move(ASleepInhibitor))
 {
   setObjectName(QStringLiteral("ShellServices"));
   FProgramSettings = new TProgramSettings(this);
@@ -36,6 +40,7 @@ TShellServices::~TShellServices()
 {
   // The manager goes before the settings store, as the main window frees them.
   FBackupProfileManager.reset();
+  FSleepInhibitor.reset();
   FOptions.reset();
   delete FProgramSettings;
   FProgramSettings = nullptr;
@@ -190,6 +195,13 @@ QStringList TShellServices::ProfileNames() const
 
 bool TShellServices::Backup()
 {
+  // Neither sleep nor a blank screen in the middle of a run; a refusal does not stop the run.
+  if (FSleepInhibitor)
+    (void)FSleepInhibitor->Acquire(QStringLiteral("Backup in progress..."));
+  const auto release = qScopeGuard([this] {
+    if (FSleepInhibitor)
+      FSleepInhibitor->Release();
+  });
   return FBackupProfileManager->Backup();
 }
 

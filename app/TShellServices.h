@@ -13,6 +13,7 @@
 class TApplicationOptions;
 class TBackupProfileManager;
 class TProgramSettings;
+class TSleepInhibitor;
 class TfrmOrvel;
 
 class TShellServices : public QObject
@@ -20,8 +21,9 @@ class TShellServices : public QObject
   Q_OBJECT
 
 public:
-  // Creates the services and binds AForm's hooks; AForm becomes the owner.
-  explicit TShellServices(TfrmOrvel* AForm);
+  // Creates the services and binds AForm's hooks; AForm becomes the owner. ASleepInhibitor, when
+  // given, keeps the machine awake during every run.
+  explicit TShellServices(TfrmOrvel* AForm, std::unique_ptr<TSleepInhibitor> ASleepInhibitor = nullptr);
   ~TShellServices() override;
 
   TProgramSettings& ProgramSettings() const { return *FProgramSettings; }
@@ -51,4 +53,5 @@ private:
   TProgramSettings* FProgramSettings = nullptr;
   std::unique_ptr<TApplicationOptions> FOptions;
   std::unique_ptr<TBackupProfileManager> FBackupProfileManager;
+  std::unique_ptr<TSleepInhibitor> FSleepInhibitor;
 };

@@ -5,6 +5,7 @@
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmOrvel.h"
 #include "platform/TSingleInstance.h"
+#include "platform/TSleepInhibitor.h"
 #include "platform/TTaskbarProgress.h"
 #include "platform/TTerminationWatcher.h"
 #include "sysinfo/Common.h"
@@ -33,7 +34,7 @@ int main(int argc, char* argv[])
 
   CreateForms();
   // The settings and the profile manager, owned by the main window and bound to its hooks.
-  new TShellServices(frmOrvel);
+  new TShellServices(frmOrvel, CreateSleepInhibitor());
   frmBackupProgress->SetTaskbarProgress(
       CreateTaskbarProgress(QGuiApplication::desktopFileName() + QStringLiteral(".desktop")));
   frmOrvel->SetArguments(QApplication::arguments().mid(1));

@@ -3,7 +3,9 @@
 // template stands in for the system bus, and its call log shows exactly what was asked.
 #include "app/TExitWindows.h"
 #include "platform/linux/TLogindSessionControl.h"
+#include "platform/linux/TLogindSleepInhibitor.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -37,6 +39,7 @@ private slots:
   void logOffAndLockUseTheCallersSession();
   void privilegeAnswers();
   void failedCallsAreFailures();
+  void sleepInhibitorHeldUntilReleased();
 
 private:
   // The calls logged by the mock since the last look, without their time stamps.
@@ -44,6 +47,8 @@ private:
   // Replaces (or adds) a method of logind's manager in the mock.
   void SetManagerMethod(const QString& AName, const QString& AInSignature, const QString& AOutSignature,
                         const QString& ACode);
+  // logind's inhibitors as "what|who|why|mode".
+  QStringList Inhibitors();
   QDBusMessage CallMock(const QString& APath, const QString& AMethod, const QVariantList& AArguments);
   std::unique_ptr<TExitWindows> MakeExitWindows(int& ARequests, int& AMissingPrivileges, bool AAllow = true);
 
@@ -157,6 +162,25 @@ void TestLogind::SetManagerMethod(const QString& AName, const QString& AInSignat
   const QDBusMessage reply =
       CallMock(LogindPath, QStringLiteral("AddMethod"), {Manager, AName, AInSignature, AOutSignature, ACode});
   QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
+}
+
+QStringList TestLogind::Inhibitors()
+{
+  const QDBusMessage reply =
+      FBus->call(QDBusMessage::createMethodCall(Logind, LogindPath, Manager, QStringLiteral("ListInhibitors")));
+  QStringList result;
+  const QDBusArgument list = reply.arguments().value(0).value<QDBusArgument>();
+  list.beginArray();
+  while (!list.atEnd()) {
+    QString what, who, why, mode;
+    uint uid = 0, pid = 0;
+    list.beginStructure();
+    list >> what >> who >> why >> mode >> uid >> pid;
+    list.endStructure();
+    result << QStringList({what, who, why, mode}).join(QLatin1Char('|'));
+  }
+  list.endArray();
+  return result;
 }
 
 QStringList TestLogind::NewCalls()
@@ -330,6 +354,43 @@ void TestLogind::failedCallsAreFailures()
     QCOMPARE(lost, 1);
     QDBusConnection::disconnectFromBus(name);
   }
+}
+
+void TestLogind::sleepInhibitorHeldUntilReleased()
+{
+  QCOMPARE(Inhibitors(), QStringList());
+  {
+    TLogindSleepInhibitor inhibitor(*FBus);
+    QVERIFY(inhibitor.Acquire(QStringLiteral("Backup in progress...")));
+    QVERIFY(inhibitor.Held());
+    // Holding it twice is one inhibitor.
+    QVERIFY(inhibitor.Acquire(QStringLiteral("Backup in progress...")));
+    QCOMPARE(Inhibitors(), QStringList({QStringLiteral("sleep:idle|Corvale|Backup in progress...|block")}));
+    inhibitor.Release();
+    QVERIFY(!inhibitor.Held());
+    QTRY_COMPARE(Inhibitors(), QStringList());
+
+    // Going away releases it as well.
+    QVERIFY(inhibitor.Acquire(QStringLiteral("again")));
+    QCOMPARE(Inhibitors().size(), 1);
+  }
+  QTRY_COMPARE(Inhibitors(), QStringList());
+
+  // A refusal or a missing bus is reported, and nothing is held.
+  SetManagerMethod(QStringLiteral("Inhibit"), QStringLiteral("ssss"), QStringLiteral("h"),
+                   QStringLiteral("raise dbus.exceptions.DBusException('denied', "
+                                  "name='org.freedesktop.DBus.Error.AccessDenied')"));
+  TLogindSleepInhibitor refused(*FBus);
+  QVERIFY(!refused.Acquire(QStringLiteral("Backup in progress...")));
+  QVERIFY(!refused.Held());
+  QVERIFY(refused.LastError().contains(QLatin1String("AccessDenied")));
+  const QString name = QStringLiteral("tst_logind_noinhibit");
+  {
+    TLogindSleepInhibitor nowhere(
+        QDBusConnection::connectToBus(QStringLiteral("unix:path=") + FFolder.filePath(QStringLiteral("absent")), name));
+    QVERIFY(!nowhere.Acquire(QStringLiteral("Backup in progress...")));
+  }
+  QDBusConnection::disconnectFromBus(name);
 }
 
 QTEST_GUILESS_MAIN(TestLogind)

@@ -7,6 +7,7 @@
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
 #include "platform/TRegistry.h"
+#include "platform/TSleepInhibitor.h"
 #include "platform/TTaskbarProgress.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TLog.h"
@@ -66,6 +67,31 @@ public:
 
 private:
   QStringList& FCalls;
+};
+
+class TFakeInhibitor : public TSleepInhibitor
+{
+public:
+  explicit TFakeInhibitor(QStringList& ACalls)
+    : FCalls(ACalls)
+  {}
+  bool Acquire(const QString& AReason) override
+  {
+    FCalls << QStringLiteral("acquire ") + AReason;
+    FHeld = true;
+    return true;
+  }
+  void Release() override
+  {
+    if (FHeld)
+      FCalls << QStringLiteral("release");
+    FHeld = false;
+  }
+  bool Held() const override { return FHeld; }
+
+private:
+  QStringList& FCalls;
+  bool FHeld = false;
 };
 
 QStringList Texts(const QList<QAction*>& AActions)
@@ -138,6 +164,7 @@ private:
   TFakeSession* FSession = nullptr;
   TShellServices* FServices = nullptr;
   int FClosed = 0;
+  QStringList FInhibitor;
 };
 
 void TestShellServices::initTestCase()
@@ -165,6 +192,7 @@ void TestShellServices::init()
     file.write(QByteArray(64 * 1024, char('a' + i % 26)));
   }
   FClosed = 0;
+  FInhibitor.clear();
 }
 
 void TestShellServices::cleanup()
@@ -203,7 +231,7 @@ void TestShellServices::MakeForms()
   frmOrvel->TrayAvailable = [] { return true; };
   frmOrvel->OnClosed = [this](QObject*) { ++FClosed; };
   frmOrvel->ApplicationLog()->SetCacheSize(1000);
-  FServices = new TShellServices(frmOrvel);
+  FServices = new TShellServices(frmOrvel, std::make_unique<TFakeInhibitor>(FInhibitor));
   Manager().SetPluginFolder(Path(QStringLiteral("plugins")) + QLatin1Char('/'));
 }
 
@@ -356,7 +384,7 @@ void TestShellServices::okRunsTheEnabledProfiles()
   const TOnProgress total = manager.OnTotalProgress;
   manager.OnTotalProgress = [&, total](QObject* ASender, const QString& AMessage, int AProgress) {
     total(ASender, AMessage, AProgress);
-    progressShown = progressShown && frmBackupProgress->isVisible();
+    progressShown = progressShown && frmBackupProgress->isVisible() && FInhibitor.size() == 1;
     mainHidden = mainHidden && !frmOrvel->isVisible();
     if (icons.isEmpty() || icons.last() != frmOrvel->TrayIconIndex())
       icons << frmOrvel->TrayIconIndex();
@@ -390,6 +418,8 @@ void TestShellServices::okRunsTheEnabledProfiles()
   QCOMPARE(BalloonTexts(), QStringList({"Backup in progress...", "Backup Complete."}));
   QVERIFY(FSession->Calls.isEmpty());
   QCOMPARE(FServices->ProgramSettings().GetValueByName(QStringLiteral("LastSelectionID")).toInt(), 4);
+  // The machine was kept awake for the run only.
+  QCOMPARE(FInhibitor, QStringList({"acquire Backup in progress...", "release"}));
   QVERIFY(!frmOrvel->isVisible());
   QVERIFY(Manager().ProfileByName(QStringLiteral("First"))->LastBackup() > 0);
   const QString log = LogText();
