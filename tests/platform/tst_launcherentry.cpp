@@ -4,6 +4,7 @@
 #include "platform/linux/TLauncherEntryProgress.h"
 
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QFile>
@@ -82,6 +83,9 @@ void TestLauncherEntry::progressAndClearReachTheDock()
   QVERIFY(dock.isConnected() && program.isConnected());
   QVERIFY(dock.connect(QString(), QString(), TLauncherEntryProgress::Interface, QStringLiteral("Update"), this,
                        SLOT(Received(QDBusMessage))));
+  // The match rule is sent on its own; a round trip on the same connection makes sure the bus
+  // has it before the first signal goes out.
+  QVERIFY(dock.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.DBus")).value());
 
   TLauncherEntryProgress progress(QStringLiteral("corvale.desktop"), program);
   // Clearing what was never shown says nothing.
