@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TfrmBackupProgress.h"
 
+#include "platform/TTaskbarProgress.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QHBoxLayout>
@@ -137,9 +139,28 @@ void TfrmBackupProgress::SetBackupProgress(int AProgress, const QString& AMessag
   QCoreApplication::processEvents();
 }
 
+TfrmBackupProgress::~TfrmBackupProgress()
+{
+  ClearTaskbarProgress();
+}
+
+void TfrmBackupProgress::SetTaskbarProgress(std::unique_ptr<TTaskbarProgress> ATaskbarProgress)
+{
+  ClearTaskbarProgress();
+  FTaskbarProgress = std::move(ATaskbarProgress);
+}
+
+void TfrmBackupProgress::ClearTaskbarProgress()
+{
+  if (FTaskbarProgress)
+    FTaskbarProgress->Clear();
+}
+
 void TfrmBackupProgress::SetProfileProgress(int AProgress, const QString& AMessage)
 {
   SetBar(ProgressBarProfile, AProgress);
+  if (FTaskbarProgress)
+    FTaskbarProgress->SetProgress(ProgressBarProfile->value() * 100 / qMax(ProgressBarProfile->maximum(), 1));
   if (!AMessage.isEmpty())
     lblProfileProgress->setText(AMessage + QStringLiteral(" (") + QString::number(AProgress) + QStringLiteral("%)"));
   QCoreApplication::processEvents();

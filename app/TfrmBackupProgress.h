@@ -7,10 +7,13 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <memory>
+
 class QAction;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class TTaskbarProgress;
 
 class TfrmBackupProgress : public QWidget
 {
@@ -18,6 +21,7 @@ class TfrmBackupProgress : public QWidget
 
 public:
   explicit TfrmBackupProgress(QWidget* AParent = nullptr);
+  ~TfrmBackupProgress() override;
 
   void SetBackupProgress(int AProgress, const QString& AMessage);
   void SetProfileProgress(int AProgress, const QString& AMessage);
@@ -29,6 +33,11 @@ public:
   // Binding or unbinding these enables or disables Cancel and Hide.
   void SetOnCancel(TNotifyEvent AHandler);
   void SetOnHide(TNotifyEvent AHandler);
+
+  // The profile's progress is also shown on the program's taskbar entry through ATaskbarProgress.
+  void SetTaskbarProgress(std::unique_ptr<TTaskbarProgress> ATaskbarProgress);
+  // Takes the progress off the taskbar entry, at the end of a run.
+  void ClearTaskbarProgress();
 
   QAction* ActionCancel() const { return FActionCancel; }
   QAction* ActionHide() const { return FActionHide; }
@@ -58,4 +67,5 @@ private:
   QAction* FActionCancel = nullptr;
   QAction* FActionHide = nullptr;
   QPoint FDragOffset;
+  std::unique_ptr<TTaskbarProgress> FTaskbarProgress;
 };

@@ -706,6 +706,7 @@ void TfrmOrvel::RunBackup()
     ~TRestore()
     {
       Form->SetTrayIcon(0, ApplicationTitle());
+      frmBackupProgress->ClearTaskbarProgress();
       frmBackupProgress->hide();
       Form->show();
     }
@@ -824,6 +825,19 @@ void TfrmOrvel::ActionOptionsExecute()
 
 void TfrmOrvel::ActionCheckBackupAlertsExecute()
 {
+  if (Hooks.BackupAlerts && Hooks.BackupAlerts())
+    RunBackup();
+}
+
+void TfrmOrvel::ShowBackupAlerts()
+{
+  ExecuteAction(ActionShow);
+  // Whether the window manager made this window the active one is its own choice; what matters
+  // is that no dialog of the program is waiting for an answer.
+  if (QApplication::activeModalWidget()) {
+    TMessageBox::Warning(this, QStringLiteral("A dialog box is open in Corvale. Close the dialog box and try again."));
+    return;
+  }
   if (Hooks.BackupAlerts && Hooks.BackupAlerts())
     RunBackup();
 }

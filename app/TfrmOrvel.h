@@ -87,6 +87,8 @@ public:
   void PopupMenuTrayIconPopup();
   void QuickBackup(const QString& AProfileName);
   void TimerCheckAlertsTimer();
+  // The click on the alert balloon: open the window and offer the overdue profiles.
+  void ShowBackupAlerts();
   void UpdateActions();
 
   // Handlers for the profile manager's events.

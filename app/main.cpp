@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Forms.h"
 #include "app/TApplication.h"
+#include "app/TShellServices.h"
+#include "app/TfrmBackupProgress.h"
 #include "app/TfrmOrvel.h"
 #include "platform/TSingleInstance.h"
+#include "platform/TTaskbarProgress.h"
 #include "platform/TTerminationWatcher.h"
 #include "sysinfo/Common.h"
 #include "sysinfo/TFormatSettings.h"
@@ -26,8 +29,13 @@ int main(int argc, char* argv[])
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setApplicationName(ApplicationTitle());
   QApplication::setApplicationDisplayName(ApplicationTitle());
+  QGuiApplication::setDesktopFileName(QStringLiteral("corvale"));
 
   CreateForms();
+  // The settings and the profile manager, owned by the main window and bound to its hooks.
+  new TShellServices(frmOrvel);
+  frmBackupProgress->SetTaskbarProgress(
+      CreateTaskbarProgress(QGuiApplication::desktopFileName() + QStringLiteral(".desktop")));
   frmOrvel->SetArguments(QApplication::arguments().mid(1));
   frmOrvel->OnClosed = [](QObject*) { QCoreApplication::quit(); };
   application.OnException = [](const QString& AMessage) {

@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/TShellServices.h"
+
+#include "app/TfrmOrvel.h"
+#include "profiles/TBackupProfileManager.h"
+#include "settings/TApplicationOptions.h"
+#include "settings/TProgramSettings.h"
+#include "sysinfo/Common.h"
+#include "ui/TMessageBox.h"
+
+namespace {
+
+constexpr int ActionCount = 10;
+
+} // namespace
+
+TShellServices::TShellServices(TfrmOrvel* AForm)
+  : QObject(AForm)
+  , FForm(AForm)
+{
+  setObjectName(QStringLiteral("ShellServices"));
+  FProgramSettings = new TProgramSettings(this);
+  TApplicationOptions::ConfigureStore(*FProgramSettings);
+  FOptions = std::make_unique<TApplicationOptions>(FProgramSettings);
+  FOptions->OnApply = [this](const TProgramSettings& ASettings) { ApplyOptions(ASettings); };
+  FOptions->OnSelectAction = [this](int AIndex) {
+    FForm->SetSelectedIndex(TApplicationOptions::ActionIndex(AIndex, ActionCount));
+  };
+  FOptions->OnVersionCheckError = [this](const QString& AMessage) { TMessageBox::Error(FForm, AMessage); };
+  FOptions->OnStoreError = [this](const QString& AMessage) { TMessageBox::Error(FForm, AMessage); };
+  FBackupProfileManager = std::make_unique<TBackupProfileManager>();
+  BindHooks();
+}
+
+TShellServices::~TShellServices()
+{
+  // The manager goes before the settings store, as the main window frees them.
+  FBackupProfileManager.reset();
+  FOptions.reset();
+  delete FProgramSettings;
+  FProgramSettings = nullptr;
+}
+
+void TShellServices::BindHooks()
+{
+  TShellHooks& hooks = FForm->Hooks;
+  hooks.LoadApplicationSettings = [this] { LoadApplicationSettings(); };
+  hooks.SaveSettings = [this](bool ASaveDefaults) { SaveSettings(ASaveDefaults); };
+  hooks.DebugEnabled = [this] { return Setting(QStringLiteral("Debug")).toBool(); };
+  hooks.OptionsPassword = [this] { return Setting(QStringLiteral("Password")).toString(); };
+  hooks.StoreLastSelection = [this](int AIndex) {
+    if (FProgramSettings->KeyExists(QStringLiteral("LastSelectionID")))
+      FProgramSettings->SetValueByName(QStringLiteral("LastSelectionID"), AIndex);
+  };
+
+  hooks.LoadBackupProfiles = [this] { LoadBackupProfiles(); };
+  hooks.SaveBackupProfiles = [this] { SaveBackupProfiles(); };
+  hooks.ProfileNames = [this] { return ProfileNames(); };
+  hooks.IsBackupActive = [this] { return FBackupProfileManager->IsBackupActive(); };
+  hooks.QueueAllEnabled = [this] { FBackupProfileManager->QueueAllEnabled(); };
+  hooks.QueueProfile = [this](const QString& AProfileName) {
+    FBackupProfileManager->ClearQueue();
+    FBackupProfileManager->QueueAdd(AProfileName);
+  };
+  hooks.Backup = [this] { return Backup(); };
+  hooks.CancelBackup = [this] { FBackupProfileManager->CancelBackup(); };
+  hooks.CheckBackupAlerts = [this] { FBackupProfileManager->CheckBackupAlerts(); };
+}
+
+QVariant TShellServices::Setting(const QString& AName) const
+{
+  return FProgramSettings->KeyExists(AName) ? FProgramSettings->GetValueByName(AName) : QVariant();
+}
+
+// ---- Settings ------------------------------------------------------------------------------------
+
+void TShellServices::LoadApplicationSettings()
+{
+  FOptions->LoadApplicationSettings();
+}
+
+void TShellServices::SaveSettings(bool ASaveDefaults)
+{
+  // The main window runs the load cycle again afterwards.
+  FProgramSettings->SaveSettings();
+  if (ASaveDefaults)
+    FProgramSettings->SaveDefaults();
+}
+
+void TShellServices::ApplyOptions(const TProgramSettings& ASettings)
+{
+  TBackupProfileManager& manager = *FBackupProfileManager;
+  manager.SetDebugBackup(ASettings.GetValueByName(QStringLiteral("Debug")).toBool());
+  TBackupProfileSMTPSettings& smtp = manager.SMTPSettings();
+  smtp.SetSMTPHostname(ASettings.GetValueByName(QStringLiteral("SMTPHost")).toString());
+  smtp.SetSMTPPort(ASettings.GetValueByName(QStringLiteral("SMTPPort")).toInt());
+  smtp.SetSMTPAuthentication(ASettings.GetValueByName(QStringLiteral("SMTPAuthentication")).toBool());
+  smtp.SetSMTPSecure(ASettings.GetValueByName(QStringLiteral("SMTPSecure")).toBool());
+  smtp.SetUsername(ASettings.GetValueByName(QStringLiteral("SMTPUsername")).toString());
+  smtp.SetPassword(ASettings.GetValueByName(QStringLiteral("SMTPPassword")).toString());
+}
+
+TBackupProfileStorageType TShellServices::StoredStorageType() const
+{
+  // Only the two known values select a storage; anything else keeps the registry, the one
+  // storage that holds profiles.
+  return Setting(QStringLiteral("StorageType")).toInt() == stINI ? stINI : stRegistry;
+}
+
+// ---- Profile manager -------------------------------------------------------------------------
+
+void TShellServices::ConfigureManager()
+{
+  TBackupProfileManager& manager = *FBackupProfileManager;
+  manager.SetRootKey(HKEY_CURRENT_USER);
+  manager.SetRegistryKey(TApplicationOptions::RegistryKey);
+  manager.SetRootFolder(GetApplicationFolder() + QStringLiteral("Profiles/"));
+}
+
+void TShellServices::LoadBackupProfiles()
+{
+  TBackupProfileManager& manager = *FBackupProfileManager;
+  manager.SetStorageType(StoredStorageType());
+  ConfigureManager();
+  manager.SetLogFolder(GetApplicationDataFolder() + QStringLiteral("Logs/"));
+  manager.SetDLLFolder(GetApplicationFolder());
+  BindManagerEvents();
+  // Damaged profiles are reported through OnProfileLoadErrors; the result says nothing more.
+  (void)manager.LoadProfiles();
+}
+
+void TShellServices::SaveBackupProfiles()
+{
+  // A changed storage type saves in the old storage first, so the profiles end up in both.
+  ConfigureManager();
+  (void)FBackupProfileManager->SaveProfilesInStorage(StoredStorageType());
+}
+
+void TShellServices::BindManagerEvents()
+{
+  TBackupProfileManager& manager = *FBackupProfileManager;
+  TfrmOrvel* form = FForm;
+  manager.OnLog = [form](QObject* ASender, const QString& AMessage) { form->Log(ASender, AMessage); };
+  manager.OnDebug = [form](QObject* ASender, const QString& AProcedure, const QString& AMessage) {
+    form->Debug(ASender, AProcedure, AMessage);
+  };
+  manager.OnBackupProgress = [form](QObject* ASender, const QString& AMessage, int AProgress) {
+    form->BackupProgress(ASender, AMessage, AProgress);
+  };
+  manager.OnProfileProgress = [form](QObject* ASender, const QString& AMessage, int AProgress) {
+    form->ProfileProgress(ASender, AMessage, AProgress);
+  };
+  manager.OnTotalProgress = [form](QObject* ASender, const QString& AMessage, int AProgress) {
+    form->TotalProgress(ASender, AMessage, AProgress);
+  };
+  manager.OnRemainingTime = [form](QObject* ASender, qint64 ATotal, qint64 ACurrent, TDateTime AElapsed,
+                                   TDateTime AEstimated) {
+    form->RemainingTime(ASender, ATotal, ACurrent, AElapsed, AEstimated);
+  };
+  manager.OnCancelConfirm = [form](QObject* ASender, bool& ACancel) { form->CancelConfirm(ASender, ACancel); };
+  manager.OnCancelQueueRequest = [form](QObject* ASender, bool& ACancelAll) {
+    form->CancelQueueRequest(ASender, ACancelAll);
+  };
+  // A queue entry whose profile is gone has no name to show; its failure reaches the log.
+  manager.OnStartBackup = [form](QObject* ASender, TBackupProfile* AProfile) {
+    if (AProfile)
+      form->StartBackup(ASender, AProfile->ProfileName());
+  };
+  manager.OnFinishBackup = [form](QObject* ASender, TBackupProfile* AProfile) {
+    if (AProfile)
+      form->FinishBackup(ASender, AProfile->ProfileName());
+  };
+  manager.OnNTBackupStart = [form](QObject* ASender) { form->HideProgressWindow(ASender); };
+  manager.OnNTBackupFinished = [form](QObject* ASender) { form->ShowProgressWindow(ASender); };
+  manager.OnPluginsFileListStart = [form](QObject* ASender) { form->HideProgressWindow(ASender); };
+  manager.OnPluginsFileListFinished = [form](QObject* ASender) { form->ShowProgressWindow(ASender); };
+  manager.OnPluginsStart = nullptr;
+  manager.OnPluginsFinished = nullptr;
+  manager.OnBackupAlerts = [this](QObject*, int ACount) { BackupAlerts(ACount); };
+  manager.OnProfileLoadErrors = [this](QObject*, const QStringList& ANames) { ProfileLoadErrors(ANames); };
+}
+
+QStringList TShellServices::ProfileNames() const
+{
+  QStringList names;
+  for (int index = 0; index < FBackupProfileManager->ProfileCount(); ++index)
+    names << FBackupProfileManager->GetProfileByIndex(index)->ProfileName();
+  return names;
+}
+
+bool TShellServices::Backup()
+{
+  return FBackupProfileManager->Backup();
+}
+
+void TShellServices::BackupAlerts(int ACount)
+{
+  if (!Setting(QStringLiteral("CheckLastBackup")).toBool())
+    return;
+  FForm->SetTrayIcon(12, ApplicationTitle() + QStringLiteral(" - Backup Alerts: ") + QString::number(ACount));
+  TfrmOrvel* form = FForm;
+  FForm->ShowBalloon(QStringLiteral("You have %1 Backup Alerts pending, click here for more details.").arg(ACount),
+                     btWarning, 30000, [form](QObject*) { form->ShowBackupAlerts(); });
+}
+
+void TShellServices::ProfileLoadErrors(const QStringList& AProfileNames)
+{
+  const QString names = AProfileNames.join(QStringLiteral(", "));
+  FForm->Log(this, QStringLiteral("Backup profiles that could not be read: ") + names);
+  TMessageBox::Warning(FForm, QStringLiteral("The following backup profiles could not be read: %1\n\n"
+                                             "They are not backed up, and what is stored for them is "
+                                             "not overwritten.")
+                                  .arg(names));
+}

@@ -1,0 +1,570 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window bound to the real settings store and profile manager: start-up and shutdown
+// against the user's key store, real ZIP runs from Ok and from the tray, cancelling a run.
+#include "app/Forms.h"
+#include "app/TShellServices.h"
+#include "app/TfrmBackupProgress.h"
+#include "app/TfrmExitConfirm.h"
+#include "app/TfrmOrvel.h"
+#include "platform/TRegistry.h"
+#include "platform/TTaskbarProgress.h"
+#include "profiles/TBackupProfileManager.h"
+#include "settings/TLog.h"
+#include "settings/TProgramSettings.h"
+#include "sysinfo/Common.h"
+#include "ui/TMessageBox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+const QString ProgramKey = QStringLiteral("\\Software\\Quenfield\\Orvel");
+
+class TFakeSession : public TSessionControl
+{
+public:
+  QStringList Calls;
+  bool MayExit(TExitKind) override
+  {
+    Calls << QStringLiteral("May");
+    return true;
+  }
+  bool Exit(TExitKind) override
+  {
+    Calls << QStringLiteral("Exit");
+    return true;
+  }
+  bool Lock() override
+  {
+    Calls << QStringLiteral("Lock");
+    return true;
+  }
+  QString LastError() const override { return {}; }
+  // Sleep locks as pipes: the program holds the write end, a hung-up read end is released.
+  QStringList Inhibited;
+  std::unique_ptr<TInhibitLock> InhibitSleep(const QString& AWhy) override
+  {
+    int fds[2];
+    if (::pipe(fds) != 0)
+      return nullptr;
+    Inhibited << AWhy;
+    FReadEnds << fds[0];
+    return std::make_unique<TInhibitLock>(fds[1]);
+  }
+  int HeldLocks() const
+  {
+    return int(std::count_if(FReadEnds.begin(), FReadEnds.end(), [](int AFd) {
+      pollfd poll = {AFd, POLLIN, 0};
+      return ::poll(&poll, 1, 0) == 0;
+    }));
+  }
+  ~TFakeSession() override
+  {
+    for (const int fd : FReadEnds)
+      ::close(fd);
+  }
+
+private:
+  QList<int> FReadEnds;
+};
+
+class TFakeTaskbar : public TTaskbarProgress
+{
+public:
+  explicit TFakeTaskbar(QStringList& ACalls)
+    : FCalls(ACalls)
+  {}
+  void SetProgress(int AProgress) override
+  {
+    if (FCalls.isEmpty() || FCalls.last() != QString::number(AProgress))
+      FCalls << QString::number(AProgress);
+  }
+  void Clear() override { FCalls << QStringLiteral("clear"); }
+
+private:
+  QStringList& FCalls;
+};
+
+QStringList Texts(const QList<QAction*>& AActions)
+{
+  QStringList texts;
+  for (const QAction* action : AActions)
+    texts << action->text();
+  return texts;
+}
+
+QStringList BalloonTexts()
+{
+  QStringList texts;
+  for (const TfrmOrvel::TBalloon& balloon : frmOrvel->Balloons())
+    texts << balloon.Text;
+  return texts;
+}
+
+QStringList ShownTexts()
+{
+  QStringList texts;
+  for (const TMessageBox::TShown& shown : TMessageBox::Shown())
+    texts << shown.Text;
+  return texts;
+}
+
+QList<TBackupProfileQueueStatus> Statuses(const TBackupProfileManager& AManager)
+{
+  QList<TBackupProfileQueueStatus> result;
+  for (int i = 0; i < AManager.Queue().Count(); ++i)
+    result << AManager.Queue().GetItem(i)->QueueStatus();
+  return result;
+}
+
+bool IsZip(const QString& APath)
+{
+  QFile file(APath);
+  return file.open(QIODevice::ReadOnly) && file.read(2) == "PK";
+}
+
+} // namespace
+
+class TestShellServices : public QObject
+{
+  Q_OBJECT
+
+private slots:
+  void initTestCase();
+  void init();
+  void cleanup();
+  void startupLoadsAndShutdownSaves();
+  void changedStorageTypeSavesInBoth();
+  void damagedProfileIsReported();
+  void okRunsTheEnabledProfiles();
+  void cancelDuringARun();
+  void quickBackupFromTheTray();
+  void overdueProfilesRaiseTheAlert();
+
+private:
+  QString Path(const QString& AName) const { return FDir->filePath(AName); }
+  // A profile backing up the source folder into <name>.zip, stored in the user's key store.
+  void StoreProfile(const QString& AName, bool AEnabled = true);
+  void WriteSetting(const QString& AName, int AValue);
+  void MakeForms();
+  void Start();
+  QString LogText() const;
+  TBackupProfileManager& Manager() const { return FServices->BackupProfileManager(); }
+
+  std::unique_ptr<QTemporaryDir> FDir;
+  TFakeSession* FSession = nullptr;
+  TShellServices* FServices = nullptr;
+  int FClosed = 0;
+};
+
+void TestShellServices::initTestCase()
+{
+  static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+  qInstallMessageHandler([](QtMsgType AType, const QMessageLogContext& AContext, const QString& AMessage) {
+    if (!AMessage.contains(QLatin1String("does not support raise()")) &&
+        !AMessage.contains(QLatin1String("systemTrayWindowChanged")))
+      previous(AType, AContext, AMessage);
+  });
+  QStandardPaths::setTestModeEnabled(true);
+  TMessageBox::SetHeadless(true);
+}
+
+void TestShellServices::init()
+{
+  FDir = std::make_unique<QTemporaryDir>();
+  QVERIFY(FDir->isValid());
+  for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"})
+    qputenv(variable, QFile::encodeName(Path(QString::fromLatin1(variable))));
+  QVERIFY(QDir().mkpath(Path(QStringLiteral("source/sub"))));
+  for (int i = 0; i < 40; ++i) {
+    QFile file(Path(QStringLiteral("source/sub/file%1.txt").arg(i)));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(64 * 1024, char('a' + i % 26)));
+  }
+  FClosed = 0;
+}
+
+void TestShellServices::cleanup()
+{
+  FreeForms();
+  FServices = nullptr;
+}
+
+void TestShellServices::StoreProfile(const QString& AName, bool AEnabled)
+{
+  TBackupProfileManager store;
+  store.SetRegistryKey(ProgramKey);
+  TBackupProfile* profile = store.NewProfile(AName);
+  profile->SetEnabled(AEnabled);
+  profile->SetShowAlerts(false);
+  profile->SetZipType(zZip);
+  profile->SetZipFile(Path(AName + QStringLiteral(".zip")));
+  profile->Files().Add(Path(QStringLiteral("source")) + QLatin1Char('/'), QStringLiteral("*.*"), true);
+  QVERIFY(profile->SaveProfile());
+}
+
+void TestShellServices::WriteSetting(const QString& AName, int AValue)
+{
+  TRegistry reg;
+  QVERIFY(reg.OpenKey(ProgramKey, true));
+  reg.WriteInteger(AName, AValue);
+}
+
+void TestShellServices::MakeForms()
+{
+  FreeForms();
+  TMessageBox::Reset();
+  auto session = std::make_unique<TFakeSession>();
+  FSession = session.get();
+  CreateForms(std::move(session));
+  frmOrvel->TrayAvailable = [] { return true; };
+  frmOrvel->OnClosed = [this](QObject*) { ++FClosed; };
+  frmOrvel->ApplicationLog()->SetCacheSize(1000);
+  FServices = new TShellServices(frmOrvel);
+  Manager().SetPluginFolder(Path(QStringLiteral("plugins")) + QLatin1Char('/'));
+}
+
+void TestShellServices::Start()
+{
+  MakeForms();
+  frmOrvel->FormActivate();
+  QVERIFY(frmOrvel->ApplicationLog()->Active());
+}
+
+QString TestShellServices::LogText() const
+{
+  QStringList lines = frmOrvel->ApplicationLog()->LogCache();
+  std::reverse(lines.begin(), lines.end());
+  return lines.join(QLatin1Char('\n'));
+}
+
+void TestShellServices::startupLoadsAndShutdownSaves()
+{
+  StoreProfile(QStringLiteral("Mail"));
+  StoreProfile(QStringLiteral("Documents"));
+  WriteSetting(QStringLiteral("LastSelectionID"), 6);
+  WriteSetting(QStringLiteral("Debug"), 1);
+  WriteSetting(QStringLiteral("SMTPPort"), 2525);
+  Start();
+
+  // The options were loaded, applied to the manager and written back with their defaults.
+  QCOMPARE(frmOrvel->SelectedIndex(), 6);
+  QVERIFY(Manager().DebugBackup());
+  QCOMPARE(Manager().SMTPSettings().SMTPPort(), 2525);
+  {
+    TRegistry reg;
+    QVERIFY(reg.OpenKey(ProgramKey, false));
+    QVERIFY(reg.ValueExists(QStringLiteral("CheckLastBackup")));
+    QCOMPARE(reg.ReadString(QStringLiteral("Version")).count(QLatin1Char('.')), 3);
+  }
+
+  // The manager is configured and its lines reach the application log, debug lines too.
+  QCOMPARE(Manager().StorageType(), stRegistry);
+  QCOMPARE(Manager().RootKey(), HKEY_CURRENT_USER);
+  QCOMPARE(Manager().RegistryKey(), ProgramKey);
+  QCOMPARE(Manager().RootFolder(), GetApplicationFolder() + QStringLiteral("Profiles/"));
+  QCOMPARE(Manager().LogFolder(), Path(QStringLiteral("XDG_DATA_HOME/Corvale/Logs/")));
+  QCOMPARE(Manager().DLLFolder(), GetApplicationFolder());
+  const QString log = LogText();
+  QVERIFY2(log.contains(QStringLiteral(": Loading Backup Profile Manager...\n")), qPrintable(log));
+  QVERIFY(log.contains(QStringLiteral("Debug: (LoadProfilesRegistry): Loading profile: Mail")));
+
+  // The tray's Backup submenu lists the profiles in the manager's order.
+  emit frmOrvel->PopupMenuTrayIcon->aboutToShow();
+  QCOMPARE(Texts(frmOrvel->mnuBackup->actions()), QStringList({"Custom Backup...", "Documents", "Mail"}));
+  QVERIFY(TMessageBox::Shown().isEmpty());
+
+  // Exit saves the options and the profiles, changes made meanwhile included.
+  Manager().ProfileByName(QStringLiteral("Mail"))->SetDescription(QStringLiteral("changed"));
+  frmOrvel->ActionExit->trigger();
+  QCOMPARE(FClosed, 1);
+  QVERIFY(frmOrvel->ApplicationLog()
+              ->LogCache()
+              .join(QLatin1Char('\n'))
+              .contains(QStringLiteral("Saving Backup Profile Manager...")));
+  TBackupProfileManager reloaded;
+  reloaded.SetRegistryKey(ProgramKey);
+  reloaded.LoadProfiles();
+  QCOMPARE(reloaded.ProfileCount(), 2);
+  QCOMPARE(reloaded.ProfileByName(QStringLiteral("Mail"))->Description(), QStringLiteral("changed"));
+}
+
+void TestShellServices::changedStorageTypeSavesInBoth()
+{
+  StoreProfile(QStringLiteral("Mail"));
+  Start();
+  Manager().ProfileByName(QStringLiteral("Mail"))->SetDescription(QStringLiteral("before the switch"));
+  FServices->ProgramSettings().SetValueByName(QStringLiteral("StorageType"), 1);
+  frmOrvel->ActionExit->trigger();
+  QCOMPARE(FClosed, 1);
+  // Saved in the registry first, then in the new storage, which the manager now uses.
+  QCOMPARE(Manager().StorageType(), stINI);
+  QCOMPARE(Manager().ProfileByName(QStringLiteral("Mail"))->StorageType(), stINI);
+  TBackupProfileManager reloaded;
+  reloaded.SetRegistryKey(ProgramKey);
+  reloaded.LoadProfiles();
+  QCOMPARE(reloaded.ProfileByName(QStringLiteral("Mail"))->Description(), QStringLiteral("before the switch"));
+  {
+    TRegistry reg;
+    QVERIFY(reg.OpenKey(ProgramKey, false));
+    QCOMPARE(reg.ReadInteger(QStringLiteral("StorageType")), 1);
+  }
+
+  // A value that names no storage keeps the profiles in the registry.
+  WriteSetting(QStringLiteral("StorageType"), 7);
+  Start();
+  QCOMPARE(Manager().StorageType(), stRegistry);
+  QCOMPARE(Manager().ProfileCount(), 1);
+}
+
+void TestShellServices::damagedProfileIsReported()
+{
+  StoreProfile(QStringLiteral("Broken"));
+  StoreProfile(QStringLiteral("Good"));
+  {
+    TRegistry reg;
+    QVERIFY(reg.OpenKey(ProgramKey + QStringLiteral("\\Broken"), false));
+    reg.WriteString(QStringLiteral("AlertDays"), QStringLiteral("seven"));
+  }
+  MakeForms();
+  TMessageBox::QueueAnswer(TMessageBox::maOk);
+  frmOrvel->FormActivate();
+  QCOMPARE(TMessageBox::Shown().size(), 1);
+  const TMessageBox::TShown warning = TMessageBox::Shown().first();
+  QCOMPARE(warning.Kind, TMessageBox::mkWarning);
+  QVERIFY(warning.Queued);
+  QVERIFY2(warning.Text.startsWith(QStringLiteral("The following backup profiles could not be read: Broken\n")),
+           qPrintable(warning.Text));
+  const QString log = LogText();
+  QVERIFY2(log.contains(QStringLiteral("Backup profiles that could not be read: Broken")), qPrintable(log));
+  QVERIFY(log.contains(QStringLiteral("Failed to load profile: Broken, Error: ")));
+  // The start-up went on: the other profile loaded, the tray shows.
+  QVERIFY(Manager().ProfileByName(QStringLiteral("Good")));
+  QVERIFY(frmOrvel->TrayIcon->isVisible());
+
+  // Exit does not write the partly read profile over what is stored.
+  frmOrvel->ActionExit->trigger();
+  TRegistry reg;
+  QVERIFY(reg.OpenKey(ProgramKey + QStringLiteral("\\Broken"), false));
+  QCOMPARE(reg.ReadString(QStringLiteral("AlertDays")), QStringLiteral("seven"));
+}
+
+void TestShellServices::okRunsTheEnabledProfiles()
+{
+  StoreProfile(QStringLiteral("First"));
+  StoreProfile(QStringLiteral("Off"), false);
+  StoreProfile(QStringLiteral("Second"));
+  Start();
+  frmOrvel->show();
+  QStringList taskbar;
+  frmBackupProgress->SetTaskbarProgress(std::make_unique<TFakeTaskbar>(taskbar));
+
+  // Watch the windows and the tray icon during the run, behind the main window's own handlers.
+  TBackupProfileManager& manager = Manager();
+  QStringList started;
+  bool progressShown = true;
+  bool mainHidden = true;
+  QList<int> icons;
+  const TOnStartBackup start = manager.OnStartBackup;
+  manager.OnStartBackup = [&, start](QObject* ASender, TBackupProfile* AProfile) {
+    start(ASender, AProfile);
+    started << frmBackupProgress->lblProfileName->text();
+  };
+  const TOnProgress total = manager.OnTotalProgress;
+  manager.OnTotalProgress = [&, total](QObject* ASender, const QString& AMessage, int AProgress) {
+    total(ASender, AMessage, AProgress);
+    progressShown = progressShown && frmBackupProgress->isVisible() && FSession->HeldLocks() == 1;
+    mainHidden = mainHidden && !frmOrvel->isVisible();
+    if (icons.isEmpty() || icons.last() != frmOrvel->TrayIconIndex())
+      icons << frmOrvel->TrayIconIndex();
+  };
+
+  frmOrvel->SetSelectedIndex(4);
+  frmOrvel->btnOk->click();
+  QCOMPARE(started, QStringList({"Backup: First", "Backup: Second"}));
+  QVERIFY(progressShown);
+  QVERIFY(mainHidden);
+  QVERIFY(icons.size() >= 2);
+  QVERIFY(icons.first() >= 1 && icons.first() <= 5);
+  QCOMPARE(icons.last(), 10);
+  QCOMPARE(Statuses(manager), (QList<TBackupProfileQueueStatus>{qsComplete, qsComplete}));
+  QVERIFY(IsZip(Path(QStringLiteral("First.zip"))));
+  QVERIFY(IsZip(Path(QStringLiteral("Second.zip"))));
+  QVERIFY(!QFile::exists(Path(QStringLiteral("Off.zip"))));
+  QVERIFY(QFile::exists(Path(QStringLiteral("XDG_DATA_HOME/Corvale/Logs/First.log"))));
+  // The taskbar entry follows each profile's progress and is cleared when the run ends.
+  QVERIFY2(taskbar.size() >= 4, qPrintable(taskbar.join(QLatin1Char(' '))));
+  QCOMPARE(taskbar.count(QStringLiteral("100")), 2);
+  QCOMPARE(taskbar.last(), QStringLiteral("clear"));
+  QCOMPARE(taskbar.count(QStringLiteral("clear")), 1);
+
+  // Afterwards: the progress window hidden with the last texts, the idle icon, the balloons, no
+  // exit action for "Backup", the selection stored, the main window hidden to the tray.
+  QVERIFY(!frmBackupProgress->isVisible());
+  QCOMPARE(frmBackupProgress->lblProfileName->text(), QStringLiteral("Backup Complete: Second"));
+  QCOMPARE(frmBackupProgress->lblTotalProgress->text(), QStringLiteral("100%"));
+  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+  QCOMPARE(BalloonTexts(), QStringList({"Backup in progress...", "Backup Complete."}));
+  QVERIFY(FSession->Calls.isEmpty());
+  QCOMPARE(FServices->ProgramSettings().GetValueByName(QStringLiteral("LastSelectionID")).toInt(), 4);
+  // The machine was kept awake for the run only.
+  QCOMPARE(FSession->Inhibited, QStringList({"Backup in progress"}));
+  QCOMPARE(FSession->HeldLocks(), 0);
+  QVERIFY(!frmOrvel->isVisible());
+  QVERIFY(Manager().ProfileByName(QStringLiteral("First"))->LastBackup() > 0);
+  const QString log = LogText();
+  QVERIFY2(log.contains(QStringLiteral("Backup Complete: Second, Zip Files: ")), qPrintable(log));
+
+  // The stored selection is the next start's selection.
+  frmOrvel->ActionExit->trigger();
+  QCOMPARE(FClosed, 1);
+  Start();
+  QCOMPARE(frmOrvel->SelectedIndex(), 4);
+
+  // "Corvale" runs the queue, then asks to shut down; declining leaves the machine alone.
+  frmOrvel->SetSelectedIndex(0);
+  QTimer decline;
+  decline.setInterval(10);
+  connect(&decline, &QTimer::timeout, frmExitConfirm, [] {
+    if (frmExitConfirm->isVisible())
+      QTest::mouseClick(frmExitConfirm->btnCancel, Qt::LeftButton);
+  });
+  decline.start();
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(Statuses(Manager()), (QList<TBackupProfileQueueStatus>{qsComplete, qsComplete}));
+  QCOMPARE(FSession->Calls, QStringList({"May"}));
+}
+
+void TestShellServices::cancelDuringARun()
+{
+  for (const char* name : {"First", "Second", "Third"})
+    StoreProfile(QString::fromLatin1(name));
+  Start();
+  TBackupProfileManager& manager = Manager();
+  QString running;
+  int reports = 0;
+  bool cancelledOnce = false;
+  bool declinedOnce = false;
+  bool progressWindowShown = false;
+  int iconDuringQuestion = -1;
+  const TOnStartBackup start = manager.OnStartBackup;
+  manager.OnStartBackup = [&, start](QObject* ASender, TBackupProfile* AProfile) {
+    start(ASender, AProfile);
+    running = AProfile->ProfileName();
+    reports = 0;
+  };
+  const TOnProgress item = manager.OnBackupProgress;
+  manager.OnBackupProgress = [&, item](QObject* ASender, const QString& AMessage, int AProgress) {
+    item(ASender, AMessage, AProgress);
+    // The engine's first report comes before it takes cancel requests.
+    if (++reports < 3)
+      return;
+    if (running == QLatin1String("First") && !declinedOnce) {
+      // The progress window's Cancel asks first; No goes on.
+      declinedOnce = true;
+      TMessageBox::QueueAnswer(TMessageBox::maNo);
+      frmBackupProgress->btnCancel->click();
+    } else if (running == QLatin1String("Second") && !cancelledOnce) {
+      // Exit during a run shows the progress window and cancels instead of quitting.
+      cancelledOnce = true;
+      frmBackupProgress->hide();
+      TMessageBox::QueueAnswer(TMessageBox::maYes);
+      TMessageBox::QueueAnswer(TMessageBox::maYes);
+      frmOrvel->ActionExit->trigger();
+      progressWindowShown = frmBackupProgress->isVisible();
+    }
+  };
+  const TOnCancelQueueRequest question = manager.OnCancelQueueRequest;
+  manager.OnCancelQueueRequest = [&, question](QObject* ASender, bool& ACancelAll) {
+    question(ASender, ACancelAll);
+    iconDuringQuestion = frmOrvel->TrayIconIndex();
+  };
+
+  frmOrvel->SetSelectedIndex(4);
+  frmOrvel->ActionOk->trigger();
+  QVERIFY(declinedOnce && cancelledOnce);
+  QVERIFY(progressWindowShown);
+  QCOMPARE(FClosed, 0);
+  QCOMPARE(ShownTexts(),
+           QStringList({"Are you sure you want to cancel the current backup?",
+                        "Are you sure you want to cancel the current backup?",
+                        "You have cancelled the current backup; do you wish to continue with remaining profiles?"}));
+  QCOMPARE(iconDuringQuestion, 11);
+  QCOMPARE(Statuses(manager), (QList<TBackupProfileQueueStatus>{qsComplete, qsCancelled, qsComplete}));
+  QVERIFY(!QFile::exists(Path(QStringLiteral("Second.zip"))));
+  QVERIFY(IsZip(Path(QStringLiteral("Third.zip"))));
+  QCOMPARE(frmOrvel->Balloons().last().Text, QStringLiteral("Backup Failed."));
+  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+  const QString log = LogText();
+  QCOMPARE(log.count(QStringLiteral("Backup Cancel Request...")), 1);
+  QVERIFY(log.contains(QStringLiteral("Backup Cancelled: Second")));
+
+  // With the run over, Exit quits.
+  frmOrvel->ActionExit->trigger();
+  QCOMPARE(FClosed, 1);
+}
+
+void TestShellServices::quickBackupFromTheTray()
+{
+  StoreProfile(QStringLiteral("First"));
+  StoreProfile(QStringLiteral("Second"));
+  Start();
+  emit frmOrvel->PopupMenuTrayIcon->aboutToShow();
+  QAction* entry = frmOrvel->mnuBackup->actions().last();
+  QCOMPARE(entry->text(), QStringLiteral("Second"));
+  TMessageBox::QueueAnswer(TMessageBox::maYes);
+  entry->trigger();
+  QCOMPARE(ShownTexts(), QStringList({"Are you sure you want to launch backup \"Second\"?"}));
+  QCOMPARE(Manager().Queue().Count(), 1);
+  QCOMPARE(Statuses(Manager()), QList<TBackupProfileQueueStatus>{qsComplete});
+  QVERIFY(IsZip(Path(QStringLiteral("Second.zip"))));
+  QVERIFY(!QFile::exists(Path(QStringLiteral("First.zip"))));
+  QVERIFY(FSession->Calls.isEmpty());
+  QVERIFY(!frmOrvel->isVisible());
+}
+
+void TestShellServices::overdueProfilesRaiseTheAlert()
+{
+  for (const char* name : {"First", "Second"}) {
+    TBackupProfileManager store;
+    store.SetRegistryKey(ProgramKey);
+    TBackupProfile* profile = store.NewProfile(QString::fromLatin1(name));
+    profile->SetShowAlerts(true);
+    QVERIFY(profile->SaveProfile());
+  }
+  Start();
+  QCOMPARE(frmOrvel->TrayIconIndex(), 12);
+  QCOMPARE(frmOrvel->TrayIconHint(), QStringLiteral("Corvale - Backup Alerts: 2"));
+  QCOMPARE(frmOrvel->Balloons().last().Text,
+           QStringLiteral("You have 2 Backup Alerts pending, click here for more details."));
+  QCOMPARE(frmOrvel->Balloons().last().Type, btWarning);
+  QCOMPARE(frmOrvel->Balloons().last().Time, 30000);
+  // The click opens the window.
+  frmOrvel->hide();
+  frmOrvel->BalloonClicked();
+  QVERIFY(frmOrvel->isVisible());
+  frmOrvel->ActionExit->trigger();
+
+  // Switched off, the same profiles raise nothing.
+  WriteSetting(QStringLiteral("CheckLastBackup"), 0);
+  Start();
+  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+  QVERIFY(frmOrvel->Balloons().isEmpty());
+}
+
+QTEST_MAIN(TestShellServices)
+#include "tst_shellservices.moc"
