@@ -1,9 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/TIniFile.h"
 
+#include "platform/FileNames.h"
+
+#include <QDeadlineTimer>
 #include <QFile>
-#include <QLockFile>
 #include <QSaveFile>
+#include <QThread>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -141,6 +150,41 @@ QString EncodeValue(const QString& AValue)
   throw EIniFileError(QStringLiteral("Unable to write to %1 (%2)").arg(AFileName, AReason));
 }
 
+// An exclusive lock on "<file>.lock". The kernel drops it when its holder dies, so a writer killed
+// in the middle of a save never leaves the file locked for the next one.
+class TWriteLock
+{
+public:
+  explicit TWriteLock(const QString& AFileName)
+    : FFileName(AFileName)
+  {}
+  ~TWriteLock()
+  {
+    if (FFd >= 0)
+      ::close(FFd);
+  }
+  TWriteLock(const TWriteLock&) = delete;
+  TWriteLock& operator=(const TWriteLock&) = delete;
+
+  bool TryLock(int ATimeOutMs)
+  {
+    FFd = ::open(EncodeFileName(FFileName).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (FFd < 0)
+      return false;
+    const QDeadlineTimer deadline(ATimeOutMs);
+    while (::flock(FFd, LOCK_EX | LOCK_NB) != 0) {
+      if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired())
+        return false;
+      QThread::msleep(5);
+    }
+    return true;
+  }
+
+private:
+  QString FFileName;
+  int FFd = -1;
+};
+
 class TIniWriter
 {
 public:
@@ -151,7 +195,7 @@ public:
     if (AFileName.isEmpty())
       Raise(QStringLiteral("no file name"));
     // Read, change and replace under the lock, so that another process's write is not lost.
-    if (!FLock.tryLock(15000))
+    if (!FLock.TryLock(15000))
       Raise(QStringLiteral("the file is locked or its folder is not writable"));
     if (!LoadText(AFileName, FText))
       Raise(QStringLiteral("the file cannot be read"));
@@ -179,7 +223,7 @@ public:
 
 private:
   QString FFileName;
-  QLockFile FLock;
+  TWriteLock FLock;
   TIniText FText;
 };
 
