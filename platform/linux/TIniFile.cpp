@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -151,37 +152,51 @@ QString EncodeValue(const QString& AValue)
 }
 
 // An exclusive lock on "<file>.lock". The kernel drops it when its holder dies, so a writer killed
-// in the middle of a save never leaves the file locked for the next one.
+// in the middle of a save never leaves the file locked for the next one. The holder removes the
+// file when it is done; a waiter that got the lock on a file removed meanwhile starts over.
 class TWriteLock
 {
 public:
   explicit TWriteLock(const QString& AFileName)
-    : FFileName(AFileName)
+    : FFileName(EncodeFileName(AFileName))
   {}
   ~TWriteLock()
   {
-    if (FFd >= 0)
-      ::close(FFd);
+    if (FFd < 0)
+      return;
+    ::unlink(FFileName.constData());
+    ::close(FFd);
   }
   TWriteLock(const TWriteLock&) = delete;
   TWriteLock& operator=(const TWriteLock&) = delete;
 
   bool TryLock(int ATimeOutMs)
   {
-    FFd = ::open(EncodeFileName(FFileName).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (FFd < 0)
-      return false;
     const QDeadlineTimer deadline(ATimeOutMs);
-    while (::flock(FFd, LOCK_EX | LOCK_NB) != 0) {
-      if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired())
+    for (;;) {
+      const int fd = ::open(FFileName.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      if (fd < 0)
         return false;
-      QThread::msleep(5);
+      while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired()) {
+          ::close(fd);
+          return false;
+        }
+        QThread::msleep(5);
+      }
+      struct stat held = {};
+      struct stat named = {};
+      if (::fstat(fd, &held) == 0 && ::stat(FFileName.constData(), &named) == 0 && held.st_dev == named.st_dev &&
+          held.st_ino == named.st_ino) {
+        FFd = fd;
+        return true;
+      }
+      ::close(fd);
     }
-    return true;
   }
 
 private:
-  QString FFileName;
+  QByteArray FFileName;
   int FFd = -1;
 };
 
