@@ -12,6 +12,7 @@
 #include "settings/TLog.h"
 #include "settings/TProgramSettings.h"
 #include "sysinfo/Common.h"
+#include "tests/support/TFakeSession.h"
 #include "ui/TMessageBox.h"
 
 #include <QAction>
@@ -25,62 +26,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
-
-#include <poll.h>
-#include <unistd.h>
-
 namespace {
 
 const QString ProgramKey = QStringLiteral("\\Software\\Quenfield\\Orvel");
-
-class TFakeSession : public TSessionControl
-{
-public:
-  QStringList Calls;
-  bool MayExit(TExitKind) override
-  {
-    Calls << QStringLiteral("May");
-    return true;
-  }
-  bool Exit(TExitKind) override
-  {
-    Calls << QStringLiteral("Exit");
-    return true;
-  }
-  bool Lock() override
-  {
-    Calls << QStringLiteral("Lock");
-    return true;
-  }
-  QString LastError() const override { return {}; }
-  // Sleep locks as pipes: the program holds the write end, a hung-up read end is released.
-  QStringList Inhibited;
-  std::unique_ptr<TInhibitLock> InhibitSleep(const QString& AWhy) override
-  {
-    int fds[2];
-    if (::pipe(fds) != 0)
-      return nullptr;
-    Inhibited << AWhy;
-    FReadEnds << fds[0];
-    return std::make_unique<TInhibitLock>(fds[1]);
-  }
-  int HeldLocks() const
-  {
-    return int(std::count_if(FReadEnds.begin(), FReadEnds.end(), [](int AFd) {
-      pollfd poll = {AFd, POLLIN, 0};
-      return ::poll(&poll, 1, 0) == 0;
-    }));
-  }
-  ~TFakeSession() override
-  {
-    for (const int fd : FReadEnds)
-      ::close(fd);
-  }
-
-private:
-  QList<int> FReadEnds;
-};
 
 class TFakeTaskbar : public TTaskbarProgress
 {
@@ -446,7 +394,7 @@ void TestShellServices::okRunsTheEnabledProfiles()
   decline.start();
   frmOrvel->ActionOk->trigger();
   QCOMPARE(Statuses(Manager()), (QList<TBackupProfileQueueStatus>{qsComplete, qsComplete}));
-  QCOMPARE(FSession->Calls, QStringList({"May"}));
+  QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
 }
 
 void TestShellServices::cancelDuringARun()

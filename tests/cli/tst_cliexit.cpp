@@ -5,21 +5,10 @@
 #include "cli/TTerminalRun.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TestHome.h"
+#include "tests/support/TLogindMock.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-const QString Logind = QStringLiteral("org.freedesktop.login1");
-const QString LogindPath = QStringLiteral("/org/freedesktop/login1");
-const QString Manager = QStringLiteral("org.freedesktop.login1.Manager");
-
-} // namespace
 
 class TestCliExit : public QObject
 {
@@ -35,91 +24,39 @@ private slots:
   void missingPrivilegeFails();
 
 private:
+  // The privilege questions and exit calls logged by the mock since the last look.
   QStringList NewCalls();
   void SetManagerMethod(const QString& AName, const QString& AInSignature, const QString& AOutSignature,
-                        const QString& ACode);
+                        const QString& ACode)
+  {
+    QString error;
+    QVERIFY2(FLogind.SetManagerMethod(AName, AInSignature, AOutSignature, ACode, &error), qPrintable(error));
+  }
   int RunWithoutTerminal(const QStringList& AArguments, QString& AError);
 
-  QTemporaryDir FFolder;
-  QProcess FDaemon;
-  QProcess FMock;
-  QString FCallLog;
-  qsizetype FCallsSeen = 0;
-  std::optional<QDBusConnection> FBus;
+  TLogindMock FLogind;
   std::unique_ptr<TTestHome> FHome;
 };
 
 void TestCliExit::initTestCase()
 {
-  if (!QFile::exists(QStringLiteral("/usr/bin/dbus-daemon")))
-    QSKIP("dbus-daemon is not installed (Debian package dbus)");
-  if (QProcess::execute(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral("-c"), QStringLiteral("import dbusmock")}) != 0)
-    QSKIP("python3-dbusmock is not installed");
-  QVERIFY(FFolder.isValid());
-
-  const QString config = FFolder.filePath(QStringLiteral("bus.conf"));
-  QFile file(config);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                            "<busconfig>\n"
-                            "  <type>session</type>\n"
-                            "  <listen>unix:dir=%1</listen>\n"
-                            "  <auth>EXTERNAL</auth>\n"
-                            "  <policy context=\"default\">\n"
-                            "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                            "    <allow eavesdrop=\"true\"/>\n"
-                            "    <allow own=\"*\"/>\n"
-                            "  </policy>\n"
-                            "</busconfig>\n")
-                 .arg(FFolder.path())
-                 .toUtf8());
-  file.close();
-
-  FDaemon.start(
-      QStringLiteral("/usr/bin/dbus-daemon"),
-      {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-  QVERIFY(FDaemon.waitForStarted());
-  QTRY_VERIFY_WITH_TIMEOUT(FDaemon.canReadLine(), 10000);
-  const QString address = QString::fromUtf8(FDaemon.readLine().trimmed());
-  QVERIFY(!address.isEmpty());
+  if (const QString missing = TLogindMock::MissingPeers(); !missing.isEmpty())
+    QSKIP(qPrintable(missing));
+  QString error;
+  QVERIFY2(FLogind.Start(error), qPrintable(error));
   // corvale-cli, started from here, finds logind on the private bus.
-  qputenv("DBUS_SYSTEM_BUS_ADDRESS", address.toUtf8());
-  qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
-
-  FCallLog = FFolder.filePath(QStringLiteral("calls.log"));
-  FMock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  FMock.start(QStringLiteral("/usr/bin/python3"),
-              {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"), QStringLiteral("logind"),
-               QStringLiteral("-l"), FCallLog});
-  QVERIFY(FMock.waitForStarted());
-  FBus = QDBusConnection::connectToBus(address, QStringLiteral("tst_cliexit"));
-  QVERIFY(FBus->isConnected());
-  QTRY_VERIFY_WITH_TIMEOUT(FBus->interface()->isServiceRegistered(Logind).value(), 15000);
+  qputenv("DBUS_SYSTEM_BUS_ADDRESS", FLogind.Address().toUtf8());
+  qputenv("DBUS_SESSION_BUS_ADDRESS", FLogind.Address().toUtf8());
 }
 
 void TestCliExit::cleanupTestCase()
 {
-  FBus.reset();
-  QDBusConnection::disconnectFromBus(QStringLiteral("tst_cliexit"));
-  for (QProcess* process : {&FMock, &FDaemon}) {
-    if (process->state() == QProcess::NotRunning)
-      continue;
-    process->terminate();
-    if (!process->waitForFinished(5000))
-      process->kill();
-    process->waitForFinished(5000);
-  }
+  FLogind.Stop();
 }
 
 void TestCliExit::init()
 {
-  SetManagerMethod(QStringLiteral("CanPowerOff"), {}, QStringLiteral("s"), QStringLiteral("ret = 'yes'"));
-  SetManagerMethod(QStringLiteral("CanReboot"), {}, QStringLiteral("s"), QStringLiteral("ret = 'yes'"));
-  SetManagerMethod(QStringLiteral("PowerOff"), QStringLiteral("b"), {}, {});
-  SetManagerMethod(QStringLiteral("Reboot"), QStringLiteral("b"), {}, {});
-  NewCalls();
+  QVERIFY(FLogind.Reset());
 
   FHome = std::make_unique<TTestHome>();
   QVERIFY(FHome->IsValid());
@@ -137,30 +74,13 @@ void TestCliExit::init()
   QVERIFY(profile->SaveProfile());
 }
 
-void TestCliExit::SetManagerMethod(const QString& AName, const QString& AInSignature, const QString& AOutSignature,
-                                   const QString& ACode)
-{
-  QDBusMessage call = QDBusMessage::createMethodCall(Logind, LogindPath, QStringLiteral("org.freedesktop.DBus.Mock"),
-                                                     QStringLiteral("AddMethod"));
-  call.setArguments({Manager, AName, AInSignature, AOutSignature, ACode});
-  const QDBusMessage reply = FBus->call(call);
-  QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
-}
-
 QStringList TestCliExit::NewCalls()
 {
-  QFile file(FCallLog);
-  if (!file.open(QIODevice::ReadOnly))
-    return {};
-  QStringList lines;
-  for (const QByteArray& line : file.readAll().split('\n')) {
-    const QString call = QString::fromUtf8(line.mid(line.indexOf(' ') + 1));
+  QStringList calls;
+  for (const QString& call : FLogind.NewCalls())
     if (call.startsWith(QStringLiteral("CanPowerOff")) || call.startsWith(QStringLiteral("CanReboot")) ||
         call.startsWith(QStringLiteral("PowerOff")) || call.startsWith(QStringLiteral("Reboot")))
-      lines << call;
-  }
-  const QStringList calls = lines.mid(FCallsSeen);
-  FCallsSeen = lines.size();
+      calls << call;
   return calls;
 }
 

@@ -2,14 +2,12 @@
 // The taskbar progress over a real session bus: a private dbus-daemon carries the launcher-entry
 // signals to a second connection that listens as a dock would.
 #include "platform/linux/TLauncherEntryProgress.h"
+#include "tests/support/TPrivateBus.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 class TestLauncherEntry : public QObject
@@ -27,59 +25,29 @@ public slots:
   void Received(const QDBusMessage& AMessage) { FReceived << AMessage; }
 
 private:
-  QTemporaryDir FFolder;
-  QProcess FDaemon;
-  QString FAddress;
+  TPrivateBus FBus;
   QList<QDBusMessage> FReceived;
 };
 
 void TestLauncherEntry::initTestCase()
 {
-  if (!QFile::exists(QStringLiteral("/usr/bin/dbus-daemon")))
-    QSKIP("dbus-daemon is not installed (Debian package dbus)");
-  QVERIFY(FFolder.isValid());
-  const QString config = FFolder.filePath(QStringLiteral("bus.conf"));
-  QFile file(config);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                            "<busconfig>\n"
-                            "  <type>session</type>\n"
-                            "  <listen>unix:dir=%1</listen>\n"
-                            "  <auth>EXTERNAL</auth>\n"
-                            "  <policy context=\"default\">\n"
-                            "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                            "    <allow eavesdrop=\"true\"/>\n"
-                            "    <allow own=\"*\"/>\n"
-                            "  </policy>\n"
-                            "</busconfig>\n")
-                 .arg(FFolder.path())
-                 .toUtf8());
-  file.close();
-  FDaemon.start(
-      QStringLiteral("/usr/bin/dbus-daemon"),
-      {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-  QVERIFY(FDaemon.waitForStarted());
-  QTRY_VERIFY_WITH_TIMEOUT(FDaemon.canReadLine(), 10000);
-  FAddress = QString::fromUtf8(FDaemon.readLine().trimmed());
-  QVERIFY(!FAddress.isEmpty());
+  if (const QString missing = TPrivateBus::MissingDaemon(); !missing.isEmpty())
+    QSKIP(qPrintable(missing));
+  QString error;
+  QVERIFY2(FBus.Start(error), qPrintable(error));
 }
 
 void TestLauncherEntry::cleanupTestCase()
 {
   for (const QString& name : {QStringLiteral("dock"), QStringLiteral("program")})
     QDBusConnection::disconnectFromBus(name);
-  if (FDaemon.state() != QProcess::NotRunning) {
-    FDaemon.terminate();
-    if (!FDaemon.waitForFinished(5000))
-      FDaemon.kill();
-  }
+  FBus.Stop();
 }
 
 void TestLauncherEntry::progressAndClearReachTheDock()
 {
-  QDBusConnection dock = QDBusConnection::connectToBus(FAddress, QStringLiteral("dock"));
-  QDBusConnection program = QDBusConnection::connectToBus(FAddress, QStringLiteral("program"));
+  QDBusConnection dock = QDBusConnection::connectToBus(FBus.Address(), QStringLiteral("dock"));
+  QDBusConnection program = QDBusConnection::connectToBus(FBus.Address(), QStringLiteral("program"));
   QVERIFY(dock.isConnected() && program.isConnected());
   QVERIFY(dock.connect(QString(), QString(), TLauncherEntryProgress::Interface, QStringLiteral("Update"), this,
                        SLOT(Received(QDBusMessage))));
@@ -121,8 +89,7 @@ void TestLauncherEntry::progressAndClearReachTheDock()
 
 void TestLauncherEntry::withoutABusNothingHappens()
 {
-  QDBusConnection none = QDBusConnection::connectToBus(
-      QStringLiteral("unix:path=") + FFolder.filePath(QStringLiteral("missing")), QStringLiteral("none"));
+  QDBusConnection none = QDBusConnection::connectToBus(FBus.DeadAddress(), QStringLiteral("none"));
   QVERIFY(!none.isConnected());
   TLauncherEntryProgress progress(QStringLiteral("corvale.desktop"), none);
   progress.SetProgress(10);

@@ -29,8 +29,8 @@ TLogindMock::~TLogindMock()
 
 QString TLogindMock::MissingPeers()
 {
-  if (!QFile::exists(QStringLiteral("/usr/bin/dbus-daemon")))
-    return QStringLiteral("dbus-daemon is not installed (Debian package dbus)");
+  if (const QString missing = TPrivateBus::MissingDaemon(); !missing.isEmpty())
+    return missing;
   if (QProcess::execute(QStringLiteral("/usr/bin/python3"),
                         {QStringLiteral("-c"), QStringLiteral("import dbusmock")}) != 0)
     return QStringLiteral("python3-dbusmock is not installed");
@@ -39,52 +39,14 @@ QString TLogindMock::MissingPeers()
 
 bool TLogindMock::Start(QString& AError)
 {
-  if (!FFolder.isValid()) {
-    AError = QStringLiteral("No temporary folder");
+  if (!FPrivateBus.Start(AError))
     return false;
-  }
-  const QString config = FFolder.filePath(QStringLiteral("bus.conf"));
-  QFile file(config);
-  if (!file.open(QIODevice::WriteOnly)) {
-    AError = file.errorString();
-    return false;
-  }
-  file.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                            "<busconfig>\n"
-                            "  <type>session</type>\n"
-                            "  <listen>unix:dir=%1</listen>\n"
-                            "  <auth>EXTERNAL</auth>\n"
-                            "  <policy context=\"default\">\n"
-                            "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                            "    <allow eavesdrop=\"true\"/>\n"
-                            "    <allow own=\"*\"/>\n"
-                            "  </policy>\n"
-                            "</busconfig>\n")
-                 .arg(FFolder.path())
-                 .toUtf8());
-  file.close();
-
-  FDaemon.start(
-      QStringLiteral("/usr/bin/dbus-daemon"),
-      {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-  if (!FDaemon.waitForStarted() || !FDaemon.waitForReadyRead(10000)) {
-    AError = QStringLiteral("dbus-daemon did not start: ") + FDaemon.errorString();
-    return false;
-  }
-  while (!FDaemon.canReadLine() && FDaemon.waitForReadyRead(10000)) {
-  }
-  FAddress = QString::fromUtf8(FDaemon.readLine().trimmed());
-  if (FAddress.isEmpty()) {
-    AError = QStringLiteral("dbus-daemon printed no address");
-    return false;
-  }
 
   // The template claims the system bus; every bus variable points at the private one.
-  FCallLog = FFolder.filePath(QStringLiteral("calls.log"));
+  FCallLog = FPrivateBus.FilePath(QStringLiteral("calls.log"));
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), FAddress);
-  environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), FAddress);
+  environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), Address());
+  environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), Address());
   FMock.setProcessEnvironment(environment);
   FMock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   FMock.start(QStringLiteral("/usr/bin/python3"),
@@ -95,7 +57,7 @@ bool TLogindMock::Start(QString& AError)
     return false;
   }
 
-  FBus = QDBusConnection::connectToBus(FAddress, ConnectionName);
+  FBus = QDBusConnection::connectToBus(Address(), ConnectionName);
   if (!FBus->isConnected()) {
     AError = QStringLiteral("Cannot connect to the private bus: ") + FBus->lastError().message();
     return false;
@@ -129,19 +91,13 @@ void TLogindMock::Stop()
     FBus.reset();
     QDBusConnection::disconnectFromBus(ConnectionName);
   }
-  for (QProcess* process : {&FMock, &FDaemon}) {
-    if (process->state() == QProcess::NotRunning)
-      continue;
-    process->terminate();
-    if (!process->waitForFinished(5000))
-      process->kill();
-    process->waitForFinished(5000);
+  if (FMock.state() != QProcess::NotRunning) {
+    FMock.terminate();
+    if (!FMock.waitForFinished(5000))
+      FMock.kill();
+    FMock.waitForFinished(5000);
   }
-}
-
-QString TLogindMock::DeadAddress() const
-{
-  return QStringLiteral("unix:path=") + FFolder.filePath(QStringLiteral("absent"));
+  FPrivateBus.Stop();
 }
 
 bool TLogindMock::Reset()

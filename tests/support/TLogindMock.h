@@ -3,11 +3,12 @@
 // bus in tests, and its call log shows exactly what the program asked of logind.
 #pragma once
 
+#include "TPrivateBus.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QProcess>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <optional>
 
@@ -31,10 +32,10 @@ public:
   void Stop();
 
   // The private bus's address and a connection to it.
-  QString Address() const { return FAddress; }
+  QString Address() const { return FPrivateBus.Address(); }
   QDBusConnection& Bus() { return *FBus; }
   // An address where no bus listens.
-  QString DeadAddress() const;
+  QString DeadAddress() const { return FPrivateBus.DeadAddress(); }
 
   // The calls logged by the mock since the last look, without their time stamps.
   QStringList NewCalls();
@@ -49,10 +50,8 @@ public:
 private:
   QDBusMessage CallMock(const QString& APath, const QString& AMethod, const QVariantList& AArguments);
 
-  QTemporaryDir FFolder;
-  QProcess FDaemon;
+  TPrivateBus FPrivateBus;
   QProcess FMock;
-  QString FAddress;
   QString FCallLog;
   qsizetype FCallsSeen = 0;
   std::optional<QDBusConnection> FBus;
