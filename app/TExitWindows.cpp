@@ -69,3 +69,17 @@ std::unique_ptr<TInhibitLock> TExitWindows::KeepAwake(const QString& AWhy)
 {
   return FSessionControl->InhibitSleep(AWhy);
 }
+
+QString TExitWindows::ExitVerb(TExitParameter AExitParameter)
+{
+  switch (AExitParameter) {
+  case xpLogoff:
+    return QStringLiteral("Log Off");
+  case xpReboot:
+    return QStringLiteral("Restart");
+  case xpShutdown:
+    return QStringLiteral("Shut Down");
+  default:
+    return QString();
+  }
+}

@@ -33,6 +33,9 @@ public:
   // the system refused, which leaves the machine as it was.
   [[nodiscard]] std::unique_ptr<TInhibitLock> KeepAwake(const QString& AWhy);
 
+  // The verb the confirmations show: "Log Off", "Restart", "Shut Down"; empty for the others.
+  static QString ExitVerb(TExitParameter AExitParameter);
+
   TNotifyEvent OnInsufficientPrivileges;
   TOnExitRequest OnExitRequest;
 

@@ -2,6 +2,7 @@
 #include "app/TfrmExitConfirm.h"
 
 #include "app/Pictures.h"
+#include "app/TExitWindows.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -58,16 +59,7 @@ TfrmExitConfirm::TfrmExitConfirm(QWidget* AParent)
 
 QString TfrmExitConfirm::ExitVerb(TExitParameter AExitParameter)
 {
-  switch (AExitParameter) {
-  case xpLogoff:
-    return QStringLiteral("Log Off");
-  case xpReboot:
-    return QStringLiteral("Restart");
-  case xpShutdown:
-    return QStringLiteral("Shut Down");
-  default:
-    return QString();
-  }
+  return TExitWindows::ExitVerb(AExitParameter);
 }
 
 bool TfrmExitConfirm::Execute(TExitParameter AExitParameter, int ATimeOut)

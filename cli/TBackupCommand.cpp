@@ -13,20 +13,6 @@
 
 namespace {
 
-QString ExitVerb(TExitParameter AExitParameter)
-{
-  switch (AExitParameter) {
-  case xpLogoff:
-    return QStringLiteral("Log Off");
-  case xpReboot:
-    return QStringLiteral("Restart");
-  case xpShutdown:
-    return QStringLiteral("Shut Down");
-  default:
-    return QString();
-  }
-}
-
 // Log lines may carry CR LF line breaks (the archive list); the terminal wants LF.
 QString PlainLines(const QString& AText)
 {
@@ -197,7 +183,7 @@ int TBackupCommand::PerformExitAction(int AStatus)
   exitWindows.OnExitRequest = [this](QObject*, TExitParameter AExitParameter, bool& AAllow) {
     if (Yes)
       return;
-    const QString verb = ExitVerb(AExitParameter);
+    const QString verb = TExitWindows::ExitVerb(AExitParameter);
     AAllow = TTerminal::CountDown(
         30,
         [&verb](int ALeft) {
