@@ -8,6 +8,7 @@
 #include "app/TfrmOrvel.h"
 #include "platform/TRegistry.h"
 #include "profiles/TBackupProfileManager.h"
+#include "tests/support/OffscreenNoise.h"
 #include "tests/support/TLogindMock.h"
 #include "ui/TMessageBox.h"
 
@@ -57,13 +58,7 @@ private:
 
 void TestEndToEnd::initTestCase()
 {
-  // The offscreen platform has no window stacking and no tray; its complaints are noise here.
-  static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
-  qInstallMessageHandler([](QtMsgType AType, const QMessageLogContext& AContext, const QString& AMessage) {
-    if (!AMessage.contains(QLatin1String("does not support raise()")) &&
-        !AMessage.contains(QLatin1String("systemTrayWindowChanged")))
-      previous(AType, AContext, AMessage);
-  });
+  HideOffscreenNoise();
   if (const QString missing = TLogindMock::MissingPeers(); !missing.isEmpty())
     QSKIP(qPrintable(missing));
   if (QStandardPaths::findExecutable(QStringLiteral("7z")).isEmpty())

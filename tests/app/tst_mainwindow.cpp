@@ -6,6 +6,7 @@
 #include "app/TfrmOrvel.h"
 #include "settings/TLog.h"
 #include "sysinfo/TClock.h"
+#include "tests/support/OffscreenNoise.h"
 #include "tests/support/TFakeSession.h"
 #include "ui/TMessageBox.h"
 
@@ -75,13 +76,7 @@ private:
 
 void TestMainWindow::initTestCase()
 {
-  // The offscreen platform has no window stacking and no tray; its complaints are noise here.
-  static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
-  qInstallMessageHandler([](QtMsgType AType, const QMessageLogContext& AContext, const QString& AMessage) {
-    if (!AMessage.contains(QLatin1String("does not support raise()")) &&
-        !AMessage.contains(QLatin1String("systemTrayWindowChanged")))
-      previous(AType, AContext, AMessage);
-  });
+  HideOffscreenNoise();
   QStandardPaths::setTestModeEnabled(true);
   QVERIFY(FHome.isValid());
   for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})

@@ -12,6 +12,7 @@
 #include "settings/TLog.h"
 #include "settings/TProgramSettings.h"
 #include "sysinfo/Common.h"
+#include "tests/support/OffscreenNoise.h"
 #include "tests/support/TFakeSession.h"
 #include "ui/TMessageBox.h"
 
@@ -121,12 +122,7 @@ private:
 
 void TestShellServices::initTestCase()
 {
-  static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
-  qInstallMessageHandler([](QtMsgType AType, const QMessageLogContext& AContext, const QString& AMessage) {
-    if (!AMessage.contains(QLatin1String("does not support raise()")) &&
-        !AMessage.contains(QLatin1String("systemTrayWindowChanged")))
-      previous(AType, AContext, AMessage);
-  });
+  HideOffscreenNoise();
   QStandardPaths::setTestModeEnabled(true);
   TMessageBox::SetHeadless(true);
 }
