@@ -8,6 +8,8 @@
 #include "sysinfo/Common.h"
 #include "ui/TMessageBox.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int ActionCount = 10;
@@ -48,10 +50,7 @@ void TShellServices::BindHooks()
   hooks.SaveSettings = [this](bool ASaveDefaults) { SaveSettings(ASaveDefaults); };
   hooks.DebugEnabled = [this] { return Setting(QStringLiteral("Debug")).toBool(); };
   hooks.OptionsPassword = [this] { return Setting(QStringLiteral("Password")).toString(); };
-  hooks.StoreLastSelection = [this](int AIndex) {
-    if (FProgramSettings->KeyExists(QStringLiteral("LastSelectionID")))
-      FProgramSettings->SetValueByName(QStringLiteral("LastSelectionID"), AIndex);
-  };
+  hooks.StoreLastSelection = [this](int AIndex) { StoreLastSelection(AIndex); };
 
   hooks.LoadBackupProfiles = [this] { LoadBackupProfiles(); };
   hooks.SaveBackupProfiles = [this] { SaveBackupProfiles(); };
@@ -73,6 +72,21 @@ QVariant TShellServices::Setting(const QString& AName) const
 }
 
 // ---- Settings ------------------------------------------------------------------------------------
+
+void TShellServices::StoreLastSelection(int AIndex)
+{
+  const QString name = QStringLiteral("LastSelectionID");
+  if (!FProgramSettings->KeyExists(name))
+    return;
+  FProgramSettings->SetValueByName(name, AIndex);
+  // Stored at once: reading the store again (after corvale-cli changed it) must not lose it.
+  try {
+    FProgramSettings->SaveValue(name);
+  } catch (const std::exception& error) {
+    // Still in memory, it is saved with the others at exit.
+    FForm->Log(this, QString::fromUtf8(error.what()));
+  }
+}
 
 void TShellServices::LoadApplicationSettings()
 {
@@ -125,8 +139,10 @@ void TShellServices::LoadBackupProfiles()
   manager.SetLogFolder(GetApplicationDataFolder() + QStringLiteral("Logs/"));
   manager.SetDLLFolder(GetApplicationFolder());
   BindManagerEvents();
-  // Damaged profiles are reported through OnProfileLoadErrors; the result says nothing more.
-  (void)manager.LoadProfiles();
+  // Damaged profiles are reported through OnProfileLoadErrors; the result says nothing more
+  // except that none is damaged now.
+  if (manager.LoadProfiles())
+    FReportedLoadErrors.clear();
 }
 
 void TShellServices::SaveBackupProfiles()
@@ -207,6 +223,13 @@ void TShellServices::ProfileLoadErrors(const QStringList& AProfileNames)
 {
   const QString names = AProfileNames.join(QStringLiteral(", "));
   FForm->Log(this, QStringLiteral("Backup profiles that could not be read: ") + names);
+  // The profiles are read again whenever corvale-cli has changed the store; the user is told
+  // once about each damaged profile, not after every backup from the terminal.
+  const QStringList reported = FReportedLoadErrors;
+  FReportedLoadErrors = AProfileNames;
+  if (std::all_of(AProfileNames.begin(), AProfileNames.end(),
+                  [&reported](const QString& AName) { return reported.contains(AName); }))
+    return;
   TMessageBox::Warning(FForm, QStringLiteral("The following backup profiles could not be read: %1\n\n"
                                              "They are not backed up, and what is stored for them is "
                                              "not overwritten.")

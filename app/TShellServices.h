@@ -7,6 +7,7 @@
 #include "sysinfo/SharedTypes.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <memory>
 
@@ -43,11 +44,15 @@ private:
   // A setting that may be read before the options are registered (then it reads as unset).
   QVariant Setting(const QString& AName) const;
   QStringList ProfileNames() const;
+  // Selects AIndex as "LastSelectionID" and stores it.
+  void StoreLastSelection(int AIndex);
   bool Backup();
   void BackupAlerts(int ACount);
   void ProfileLoadErrors(const QStringList& AProfileNames);
 
   TfrmOrvel* FForm;
+  // The damaged profiles the user was last told about.
+  QStringList FReportedLoadErrors;
   TProgramSettings* FProgramSettings = nullptr;
   std::unique_ptr<TApplicationOptions> FOptions;
   std::unique_ptr<TBackupProfileManager> FBackupProfileManager;

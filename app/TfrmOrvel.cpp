@@ -374,6 +374,15 @@ void TfrmOrvel::ExecuteCommand(int ACommand)
   case 4:
     ExecuteAction(ActionOptions);
     break;
+  case 5:
+    // The sender is answered at once; the reading follows from the event loop, so that a message
+    // it raises does not keep the sender waiting.
+    FReloadPending = true;
+    QTimer::singleShot(0, this, [this] {
+      if (!FClosed)
+        Guarded([this] { ReloadPendingStore(); });
+    });
+    break;
   default:
     break;
   }
@@ -422,6 +431,8 @@ void TfrmOrvel::FormClose()
   };
   TimerCheckAlerts.stop();
   FTrayRetry.stop();
+  // What another program stored just now must not be overwritten with the older copy.
+  step("Reading the changed settings", [this] { ReloadPendingStore(); });
   step("Disabling automatic updates", [this] {
     if (Hooks.SetAutoUpdateEnabled)
       Hooks.SetAutoUpdateEnabled(false);
@@ -443,6 +454,33 @@ void TfrmOrvel::SaveApplicationSettings(bool ASaveDefaults)
   if (Hooks.SaveSettings)
     Hooks.SaveSettings(ASaveDefaults);
   LoadApplicationSettings();
+}
+
+void TfrmOrvel::ReloadPendingStore()
+{
+  if (!FReloadPending)
+    return;
+  // Before the first activation nothing is loaded yet, and the activation reads the store.
+  if (!FApplicationActive) {
+    FReloadPending = false;
+    return;
+  }
+  // A run uses the manager's profiles and saves each after its run; the options dialog works on
+  // the loaded options. Both read the store again when they are done.
+  if (IsBackupActive() || (Hooks.OptionsVisible && Hooks.OptionsVisible()))
+    return;
+  FReloadPending = false;
+  Log(this, QStringLiteral("Reloading settings and backup profiles..."));
+  LoadApplicationSettings();
+  LoadBackupProfiles();
+  // An alert on show may be about profiles backed up meanwhile: count again.
+  if (FTrayIconIndex == 12) {
+    SetTrayIcon(0, ApplicationTitle());
+    if (Hooks.CheckBackupAlerts) {
+      Hooks.CheckBackupAlerts();
+      FLastAlertCheck = TClock::Now();
+    }
+  }
 }
 
 void TfrmOrvel::StartLog()
@@ -712,7 +750,16 @@ void TfrmOrvel::RunBackup()
     }
   } restore{this};
 
-  if (Hooks.Backup()) {
+  bool complete = false;
+  try {
+    complete = Hooks.Backup();
+  } catch (...) {
+    ReloadPendingStore();
+    throw;
+  }
+  // Each profile was saved after its run; a change stored meanwhile by another program is read now.
+  ReloadPendingStore();
+  if (complete) {
     ShowBalloon(QStringLiteral("Backup Complete."), btInfo, 5000, {});
   } else {
     ShowBalloon(QStringLiteral("Backup Failed."), btError, 5000, {});
@@ -821,6 +868,7 @@ void TfrmOrvel::ActionOptionsExecute()
   }
   if (Hooks.SetAutoUpdateEnabled)
     Hooks.SetAutoUpdateEnabled(true);
+  ReloadPendingStore();
 }
 
 void TfrmOrvel::ActionCheckBackupAlertsExecute()

@@ -45,8 +45,13 @@ public:
   // Start-up, messages and shutdown.
   void FormActivate();
   void ProcessCommandLine(const QStringList& AArguments);
-  // A command from a later start of the program: 1 show, 2 hide, 3 exit, 4 options.
+  // A command from a later start of the program or from corvale-cli: 1 show, 2 hide, 3 exit,
+  // 4 options, 5 the stored options and profiles changed: read them again.
   void ExecuteCommand(int ACommand);
+  // Reads the options and the profiles again when that was asked for and nothing holds them now;
+  // while a backup runs or the options dialog is open the request waits for it to end.
+  void ReloadPendingStore();
+  bool ReloadPending() const { return FReloadPending; }
   // The session is about to end: the window may close from now on. Always answers true.
   bool QueryEndSession();
   // The session ends (or the system asked the program to terminate): close through the shutdown sequence.
@@ -174,6 +179,7 @@ private:
   TDateTime FLastAlertCheck = 0;
 
   bool FClosed = false;
+  bool FReloadPending = false;
   QStringList FArguments;
   int FTrayIconIndex = -1;
   TNotifyEvent FBalloonClick;

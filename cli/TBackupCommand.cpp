@@ -48,6 +48,8 @@ int TBackupCommand::Run()
     status = 1;
   }
   ClearProgress();
+  if (OnRunEnd)
+    OnRunEnd();
   status = PerformExitAction(status);
   FWatcher = nullptr;
   return status;

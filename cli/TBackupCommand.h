@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class TBackupProfileManager;
 class TTerminationWatcher;
 
@@ -21,6 +23,8 @@ public:
   TExitParameter Then = xpNone;
   bool Yes = false;   // cancel and end the session without asking
   bool Debug = false; // show the manager's debug lines
+  // Called once the manager's run has ended (whatever its result), before the exit action.
+  std::function<void()> OnRunEnd;
 
   // The exit status: 0 complete, 1 failed, 2 cancelled.
   int Run();

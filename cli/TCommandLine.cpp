@@ -6,9 +6,9 @@
 #include "platform/TRegistry.h"
 #include "platform/TSingleInstance.h"
 #include "profiles/TBackupProfileManager.h"
-#include "settings/TRegFileTransfer.h"
 #include "settings/TApplicationOptions.h"
 #include "settings/TProgramSettings.h"
+#include "settings/TRegFileTransfer.h"
 #include "sysinfo/Common.h"
 #include "sysinfo/DateTime.h"
 
@@ -284,12 +284,12 @@ int TCommandLine::Backup(const QStringList& AArguments)
     return ConfigurationError(QString::fromUtf8(error.what()));
   }
 
-  if (TSingleInstance::IsRunning())
-    TTerminal::Error(
-        QStringLiteral("corvale-cli: Corvale is running; it does not see the last-backup times of this run "
-                       "and stores its own over them when it closes.\n"));
-
   TBackupCommand command(*FManager);
+  // Before the exit action: a session that ends makes the tray program save what it holds.
+  command.OnRunEnd = [] {
+    NotifyRunningProgram(QStringLiteral("it does not see the last-backup times of this run and stores its own "
+                                        "over them when it closes."));
+  };
   command.Then = then;
   command.Yes = yes;
   command.Debug = FSettings->GetValueByName(QStringLiteral("Debug")).toBool();
@@ -310,9 +310,6 @@ int TCommandLine::Export(const QString& AFileName)
 
 int TCommandLine::Import(const QString& AFileName, bool AReplace)
 {
-  if (TSingleInstance::IsRunning())
-    TTerminal::Error(QStringLiteral("corvale-cli: Corvale is running; when it closes it stores its own copy of "
-                                    "the profiles over the imported ones. Close it and import again.\n"));
   TRegFileTransfer transfer(TApplicationOptions::RegistryKey);
   if (!transfer.Import(AFileName, AReplace))
     return ConfigurationError(QStringLiteral("\"%1\" was not imported. %2").arg(AFileName, transfer.ErrorText()));
@@ -320,5 +317,18 @@ int TCommandLine::Import(const QString& AFileName, bool AReplace)
                      .arg(transfer.KeyCount())
                      .arg(transfer.ValueCount())
                      .arg(AFileName));
+  NotifyRunningProgram(QStringLiteral("when it closes it stores its own copy of the options and profiles over "
+                                      "the imported ones. Close it and import again."));
   return esComplete;
+}
+
+void TCommandLine::NotifyRunningProgram(const QString& AUnseen)
+{
+  // Without a running instance nobody is to be told: asking would only wait for the time-out.
+  if (!TSingleInstance::IsRunning())
+    return;
+  TSingleInstance instance;
+  if (!instance.Send(5))
+    TTerminal::Error(QStringLiteral("corvale-cli: Corvale is running but did not answer; ") + AUnseen +
+                     QLatin1Char('\n'));
 }

@@ -32,6 +32,9 @@ private:
   int Import(const QString& AFileName, bool AReplace);
   // Reads the options and the profiles as the tray program does at start-up.
   bool LoadConfiguration();
+  // Tells a running tray program that the store changed, so that it reads it again instead of
+  // writing its older copy over it when it exits. AUnseen says what happens when it cannot be told.
+  static void NotifyRunningProgram(const QString& AUnseen);
   int UsageError(const QString& AMessage);
   int ConfigurationError(const QString& AMessage);
 

@@ -60,6 +60,7 @@ private slots:
   void startupAndShutdownSequences();
   void commandLineSwitchesRunInOrder();
   void commandsFromLaterStarts();
+  void reloadWaitsForTheRunAndTheOptions();
   void enabledRulesAndShiftCancel();
   void trayMenuAndQuickBackup();
   void trayIconsAndBalloons();
@@ -359,7 +360,7 @@ void TestMainWindow::commandsFromLaterStarts()
   frmOrvel->ExecuteCommand(2);
   QVERIFY(!frmOrvel->isVisible());
   frmOrvel->ExecuteCommand(0);
-  frmOrvel->ExecuteCommand(5);
+  frmOrvel->ExecuteCommand(6);
   QVERIFY(!frmOrvel->isVisible());
   frmOrvel->ExecuteCommand(4);
   QCOMPARE(FHooks, QStringList({"Options"}));
@@ -379,6 +380,87 @@ void TestMainWindow::commandsFromLaterStarts()
   active = false;
   frmOrvel->ExecuteCommand(3);
   QCOMPARE(closed, 1);
+}
+
+void TestMainWindow::reloadWaitsForTheRunAndTheOptions()
+{
+  TShellHooks& hooks = frmOrvel->Hooks;
+  bool active = false;
+  hooks.IsBackupActive = [&active] { return active; };
+  hooks.LoadApplicationSettings = [this] { FHooks << QStringLiteral("LoadSettings"); };
+  hooks.LoadBackupProfiles = [this] { FHooks << QStringLiteral("LoadProfiles"); };
+  hooks.SaveSettings = [this](bool) { FHooks << QStringLiteral("SaveSettings"); };
+  hooks.SaveBackupProfiles = [this] { FHooks << QStringLiteral("SaveProfiles"); };
+  hooks.CheckBackupAlerts = [this] { FHooks << QStringLiteral("Alerts"); };
+  frmOrvel->ApplicationLog()->SetCacheSize(100);
+
+  // Idle: the sender is answered first, the store is read from the event loop, and an alert on
+  // show is counted again.
+  frmOrvel->SetTrayIcon(12, QStringLiteral("Corvale - Backup Alerts: 1"));
+  frmOrvel->ExecuteCommand(5);
+  QVERIFY(FHooks.isEmpty());
+  QTRY_COMPARE(FHooks, QStringList({"LoadSettings", "LoadProfiles", "Alerts"}));
+  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+  QVERIFY(frmOrvel->ApplicationLog()
+              ->LogCache()
+              .join(QLatin1Char('\n'))
+              .contains(QStringLiteral("Reloading settings and backup profiles...")));
+
+  // During a run the manager is left alone; the store is read once the run has saved its profiles.
+  FHooks.clear();
+  hooks.Backup = [&] {
+    active = true;
+    FHooks << QStringLiteral("Backup");
+    frmOrvel->ExecuteCommand(5);
+    QTest::qWait(20); // the run processes events as it reports progress
+    FHooks << QStringLiteral("Saved");
+    active = false;
+    return true;
+  };
+  frmOrvel->RunBackup();
+  QCOMPARE(FHooks, QStringList({"Backup", "Saved", "LoadSettings", "LoadProfiles"}));
+  QVERIFY(!frmOrvel->ReloadPending());
+  // An error out of the run still leaves nothing waiting.
+  FHooks.clear();
+  hooks.Backup = [&]() -> bool {
+    active = true;
+    frmOrvel->ExecuteCommand(5);
+    QTest::qWait(20);
+    active = false;
+    throw std::runtime_error("disk gone");
+  };
+  QVERIFY_THROWS_EXCEPTION(std::runtime_error, frmOrvel->RunBackup());
+  QCOMPARE(FHooks, QStringList({"LoadSettings", "LoadProfiles"}));
+
+  // With the options dialog on screen the reading waits until it closes.
+  FHooks.clear();
+  bool optionsOpen = false;
+  hooks.OptionsVisible = [&optionsOpen] { return optionsOpen; };
+  hooks.ShowOptions = [&] {
+    optionsOpen = true;
+    frmOrvel->ExecuteCommand(5);
+    QTest::qWait(20);
+    FHooks << QStringLiteral("Options");
+    optionsOpen = false;
+    return false;
+  };
+  frmOrvel->ExecuteCommand(4);
+  QCOMPARE(FHooks, QStringList({"Options", "LoadSettings", "LoadProfiles"}));
+
+  // A request not yet carried out when the program closes comes before its saving.
+  FHooks.clear();
+  frmOrvel->ExecuteCommand(5);
+  frmOrvel->ExecuteCommand(3);
+  QTest::qWait(20);
+  QCOMPARE(FHooks, QStringList({"LoadSettings", "LoadProfiles", "SaveSettings", "LoadSettings", "SaveProfiles"}));
+
+  // Before the start-up there is nothing to read again: the start-up reads the store.
+  MakeForms(false);
+  frmOrvel->Hooks.LoadApplicationSettings = [this] { FHooks << QStringLiteral("LoadSettings"); };
+  frmOrvel->ExecuteCommand(5);
+  QTest::qWait(20);
+  QVERIFY(FHooks.isEmpty());
+  QVERIFY(!frmOrvel->ReloadPending());
 }
 
 void TestMainWindow::enabledRulesAndShiftCancel()

@@ -99,6 +99,7 @@ private slots:
   void startupLoadsAndShutdownSaves();
   void changedStorageTypeSavesInBoth();
   void damagedProfileIsReported();
+  void reloadReadsWhatAnotherProgramStored();
   void okRunsTheEnabledProfiles();
   void cancelDuringARun();
   void quickBackupFromTheTray();
@@ -300,11 +301,59 @@ void TestShellServices::damagedProfileIsReported()
   QVERIFY(Manager().ProfileByName(QStringLiteral("Good")));
   QVERIFY(frmOrvel->TrayIcon->isVisible());
 
+  // Read again (corvale-cli changed the store), the same damage is logged but not shown again.
+  frmOrvel->ExecuteCommand(5);
+  QTRY_VERIFY(!frmOrvel->ReloadPending());
+  QCOMPARE(TMessageBox::Shown().size(), 1);
+  QCOMPARE(LogText().count(QStringLiteral("Backup profiles that could not be read: Broken")), 2);
+
   // Exit does not write the partly read profile over what is stored.
   frmOrvel->ActionExit->trigger();
   TRegistry reg;
   QVERIFY(reg.OpenKey(ProgramKey + QStringLiteral("\\Broken"), false));
   QCOMPARE(reg.ReadString(QStringLiteral("AlertDays")), QStringLiteral("seven"));
+}
+
+void TestShellServices::reloadReadsWhatAnotherProgramStored()
+{
+  StoreProfile(QStringLiteral("Mail"));
+  WriteSetting(QStringLiteral("SMTPPort"), 2525);
+  Start();
+  // The user's choice of action is stored at once, so that reading the store keeps it.
+  frmOrvel->SetSelectedIndex(6);
+  frmOrvel->Hooks.StoreLastSelection(6);
+
+  // Another program changes a profile and an option, and adds a profile.
+  {
+    TRegistry reg;
+    QVERIFY(reg.OpenKey(ProgramKey + QStringLiteral("\\Mail"), false));
+    reg.WriteString(QStringLiteral("Description"), QStringLiteral("from the terminal"));
+    reg.WriteDateTime(QStringLiteral("LastBackup"), 46000.25);
+  }
+  WriteSetting(QStringLiteral("SMTPPort"), 2600);
+  StoreProfile(QStringLiteral("Added"));
+  TBackupProfile* before = Manager().ProfileByName(QStringLiteral("Mail"));
+  QVERIFY(before && before->Description().isEmpty());
+
+  frmOrvel->ExecuteCommand(5);
+  QTRY_VERIFY(LogText().contains(QStringLiteral("Reloading settings and backup profiles...")));
+  QCOMPARE(Manager().ProfileCount(), 2);
+  QCOMPARE(Manager().ProfileByName(QStringLiteral("Mail"))->Description(), QStringLiteral("from the terminal"));
+  QCOMPARE(Manager().ProfileByName(QStringLiteral("Mail"))->LastBackup(), 46000.25);
+  QCOMPARE(Manager().SMTPSettings().SMTPPort(), 2600);
+  QCOMPARE(frmOrvel->SelectedIndex(), 6);
+  QVERIFY(TMessageBox::Shown().isEmpty());
+
+  // Exit writes back what was read.
+  frmOrvel->ActionExit->trigger();
+  QCOMPARE(FClosed, 1);
+  TRegistry reg;
+  QVERIFY(reg.OpenKey(ProgramKey, false));
+  QCOMPARE(reg.ReadInteger(QStringLiteral("SMTPPort")), 2600);
+  QCOMPARE(reg.ReadInteger(QStringLiteral("LastSelectionID")), 6);
+  QVERIFY(reg.OpenKey(ProgramKey + QStringLiteral("\\Mail"), false));
+  QCOMPARE(reg.ReadString(QStringLiteral("Description")), QStringLiteral("from the terminal"));
+  QCOMPARE(reg.ReadDateTime(QStringLiteral("LastBackup")), 46000.25);
 }
 
 void TestShellServices::okRunsTheEnabledProfiles()

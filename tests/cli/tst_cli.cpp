@@ -93,6 +93,8 @@ void TestCli::init()
   FHome = std::make_unique<TTestHome>();
   QVERIFY(FHome->IsValid());
   qputenv("LC_ALL", "C.UTF-8");
+  // A tray program the user runs meanwhile is no concern of these runs.
+  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(Path(QStringLiteral("run"))));
   QVERIFY(QDir().mkpath(Path(QStringLiteral("source/sub"))));
   for (int i = 0; i < 5; ++i)
     QVERIFY(WriteFile(Path(QStringLiteral("source/sub/file%1.txt").arg(i)), QByteArray(2048, char('a' + i))));
