@@ -9,6 +9,8 @@
 #include "settings/TestHome.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
+#include "tests/cli/CliRun.h"
+#include "tests/support/StoreSnapshot.h"
 
 #include <QProcess>
 #include <QStringDecoder>
@@ -19,45 +21,6 @@
 namespace {
 
 const QString ProgramKey = QStringLiteral("\\Software\\Quenfield\\Orvel");
-
-struct TResult
-{
-  int Status = -1;
-  QString Out;
-  QString Error;
-};
-
-TResult RunCli(const QStringList& AArguments)
-{
-  QProcess process;
-  process.setProgram(QStringLiteral(CORVALE_CLI));
-  process.setArguments(AArguments);
-  process.start();
-  process.closeWriteChannel(); // no terminal, no input
-  TResult result;
-  if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-    return result;
-  result.Status = process.exitCode();
-  result.Out = QString::fromUtf8(process.readAllStandardOutput());
-  result.Error = QString::fromUtf8(process.readAllStandardError());
-  return result;
-}
-
-QString Snapshot()
-{
-  TRegFileTransfer transfer(ProgramKey);
-  TRegFile file;
-  if (!transfer.Read(file))
-    return QStringLiteral("<unreadable>");
-  QStringDecoder decoder(QStringConverter::Utf16LE);
-  return decoder(file.ToBytes().mid(2));
-}
-
-bool WriteFile(const QString& AName, const QByteArray& AData)
-{
-  QFile file(AName);
-  return file.open(QIODevice::WriteOnly) && file.write(AData) == AData.size();
-}
 
 } // namespace
 
@@ -123,7 +86,7 @@ TDateTime TestCli::StoredLastBackup(const QString& AName)
 
 void TestCli::usageErrorsExitThree()
 {
-  const TResult help = RunCli({QStringLiteral("--help")});
+  const TCliResult help = RunCli({QStringLiteral("--help")});
   QCOMPARE(help.Status, 0);
   QVERIFY(help.Out.startsWith(QStringLiteral("Usage: corvale-cli")));
 
@@ -144,7 +107,7 @@ void TestCli::usageErrorsExitThree()
       {QStringLiteral("import"), QStringLiteral("a.reg"), QStringLiteral("b.reg")},
   };
   for (const QStringList& arguments : wrong) {
-    const TResult result = RunCli(arguments);
+    const TCliResult result = RunCli(arguments);
     QVERIFY2(result.Status == 3, qPrintable(arguments.join(QLatin1Char(' ')) + QStringLiteral(": ") + result.Error));
     QVERIFY(result.Error.startsWith(QStringLiteral("corvale-cli: ")));
   }
@@ -154,7 +117,7 @@ void TestCli::usageErrorsExitThree()
 
   // A damaged store is a configuration error.
   QVERIFY(WriteFile(FHome->UserHive(), QByteArray(4096, 'x')));
-  const TResult damaged = RunCli({QStringLiteral("list")});
+  const TCliResult damaged = RunCli({QStringLiteral("list")});
   QCOMPARE(damaged.Status, 3);
   QVERIFY(damaged.Error.contains(QStringLiteral("cannot be used")));
 }
@@ -166,7 +129,7 @@ void TestCli::listAndOverdue()
   AddProfile(QStringLiteral("Fresh"), Path(QStringLiteral("b.zip")), true, now);
   AddProfile(QStringLiteral("Switched off"), Path(QStringLiteral("c.zip")), false);
 
-  const TResult list = RunCli({QStringLiteral("list")});
+  const TCliResult list = RunCli({QStringLiteral("list")});
   QCOMPARE(list.Status, 0);
   const QStringList lines = list.Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   QCOMPARE(lines.size(), 4);
@@ -186,7 +149,7 @@ void TestCli::listAndOverdue()
   QVERIFY(row(QStringLiteral("Switched off")).startsWith(QStringLiteral("Switched off No ZIP Never No ")));
 
   // A disabled profile is never overdue; one never backed up always is.
-  const TResult overdue = RunCli({QStringLiteral("overdue")});
+  const TCliResult overdue = RunCli({QStringLiteral("overdue")});
   QCOMPARE(overdue.Status, 1);
   QCOMPARE(overdue.Out, QStringLiteral("Never done\n"));
 
@@ -194,7 +157,7 @@ void TestCli::listAndOverdue()
     TRegistry registry;
     QVERIFY(registry.DeleteKey(ProgramKey + QStringLiteral("\\Never done")));
   }
-  const TResult none = RunCli({QStringLiteral("overdue")});
+  const TCliResult none = RunCli({QStringLiteral("overdue")});
   QCOMPARE(none.Status, 0);
   QCOMPARE(none.Out, QString());
 }
@@ -206,7 +169,7 @@ void TestCli::backupCompletesAndStampsLastBackup()
   const TDateTime before = DateTimeFromQDateTime(TClock::CurrentDateTime());
 
   // No profiles named: every enabled one, as the tray's backup does.
-  const TResult result = RunCli({QStringLiteral("backup"), QStringLiteral("--then"), QStringLiteral("none")});
+  const TCliResult result = RunCli({QStringLiteral("backup"), QStringLiteral("--then"), QStringLiteral("none")});
   QVERIFY2(result.Status == 0, qPrintable(result.Out + result.Error));
   const QStringList lines = result.Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   QCOMPARE(lines.first(), QStringLiteral("Starting Backup..."));
@@ -225,7 +188,7 @@ void TestCli::backupCompletesAndStampsLastBackup()
   QVERIFY(QString::fromUtf8(log.readAll()).contains(QStringLiteral("Added 5 files")));
 
   // A named profile runs even when disabled.
-  const TResult named = RunCli({QStringLiteral("backup"), QStringLiteral("Off")});
+  const TCliResult named = RunCli({QStringLiteral("backup"), QStringLiteral("Off")});
   QCOMPARE(named.Status, 0);
   QVERIFY(QFile::exists(Path(QStringLiteral("off.zip"))));
 }
@@ -236,7 +199,7 @@ void TestCli::failedBackupExitsOne()
   QVERIFY(WriteFile(Path(QStringLiteral("plain")), "x"));
   AddProfile(QStringLiteral("Broken"), Path(QStringLiteral("plain/sub/broken.zip")));
   AddProfile(QStringLiteral("Good"), Path(QStringLiteral("good.zip")));
-  const TResult result = RunCli({QStringLiteral("backup"), QStringLiteral("Broken"), QStringLiteral("Good")});
+  const TCliResult result = RunCli({QStringLiteral("backup"), QStringLiteral("Broken"), QStringLiteral("Good")});
   QCOMPARE(result.Status, 1);
   QVERIFY(result.Out.contains(QStringLiteral("Backup Failed: Broken")));
   QVERIFY(result.Out.contains(QStringLiteral("Backup Complete: Good")));
@@ -258,7 +221,7 @@ void TestCli::exportImportRoundTrip()
   }
   const QString before = Snapshot();
   const QString fileName = Path(QStringLiteral("profiles.reg"));
-  const TResult exported = RunCli({QStringLiteral("export"), fileName});
+  const TCliResult exported = RunCli({QStringLiteral("export"), fileName});
   QVERIFY2(exported.Status == 0, qPrintable(exported.Error));
   struct stat info
   {};
@@ -270,7 +233,7 @@ void TestCli::exportImportRoundTrip()
   QVERIFY(bytes.startsWith(QByteArray("\xFF\xFEW\0i\0n\0", 8)));
 
   QVERIFY(TRegistry().DeleteKey(ProgramKey));
-  const TResult imported = RunCli({QStringLiteral("import"), fileName});
+  const TCliResult imported = RunCli({QStringLiteral("import"), fileName});
   QVERIFY2(imported.Status == 0, qPrintable(imported.Error));
   QCOMPARE(Snapshot(), before);
   // The profile works as before.
@@ -318,14 +281,14 @@ void TestCli::refusedImportNamesTheLineAndChangesNothing()
                                              "\"ZipFile\"=\"changed.zip\"\r\n"
                                              "\"AlertDays\"=\"seven\"\r\n")
                                   .toUtf8()));
-  const TResult wrongKind = RunCli({QStringLiteral("import"), QStringLiteral("--replace"), fileName});
+  const TCliResult wrongKind = RunCli({QStringLiteral("import"), QStringLiteral("--replace"), fileName});
   QCOMPARE(wrongKind.Status, 3);
   QVERIFY2(wrongKind.Error.contains(QStringLiteral("Line 5: the value \"AlertDays\" must be a dword")),
            qPrintable(wrongKind.Error));
   QCOMPARE(Snapshot(), before);
 
   QVERIFY(WriteFile(fileName, "just some text\n"));
-  const TResult notReg = RunCli({QStringLiteral("import"), fileName});
+  const TCliResult notReg = RunCli({QStringLiteral("import"), fileName});
   QCOMPARE(notReg.Status, 3);
   QVERIFY(notReg.Error.contains(QStringLiteral("Line 1: not a registry file")));
   QCOMPARE(Snapshot(), before);

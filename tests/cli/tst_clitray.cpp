@@ -7,6 +7,8 @@
 #include "settings/TestHome.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
+#include "tests/cli/CliRun.h"
+#include "tests/support/StoreSnapshot.h"
 
 #include <QLockFile>
 #include <QProcess>
@@ -15,33 +17,6 @@
 namespace {
 
 const QString ProgramKey = QStringLiteral("\\Software\\Quenfield\\Orvel");
-
-struct TResult
-{
-  int Status = -1;
-  QString Out;
-  QString Error;
-};
-
-TResult RunCli(const QStringList& AArguments)
-{
-  QProcess process;
-  process.start(QStringLiteral(CORVALE_CLI), AArguments);
-  process.closeWriteChannel();
-  TResult result;
-  if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-    return result;
-  result.Status = process.exitCode();
-  result.Out = QString::fromUtf8(process.readAllStandardOutput());
-  result.Error = QString::fromUtf8(process.readAllStandardError());
-  return result;
-}
-
-bool WriteFile(const QString& AName, const QByteArray& AData)
-{
-  QFile file(AName);
-  return file.open(QIODevice::WriteOnly) && file.write(AData) == AData.size();
-}
 
 } // namespace
 
@@ -159,7 +134,7 @@ void TestCliTray::backupStampSurvivesTheTrayExit()
   StartTray();
 
   const TDateTime before = DateTimeFromQDateTime(TClock::CurrentDateTime());
-  const TResult result = RunCli({QStringLiteral("backup"), QStringLiteral("Docs")});
+  const TCliResult result = RunCli({QStringLiteral("backup"), QStringLiteral("Docs")});
   QVERIFY2(result.Status == 0, qPrintable(result.Out + result.Error));
   QVERIFY2(!result.Error.contains(QStringLiteral("Corvale is running")), qPrintable(result.Error));
   const TDateTime stamp = StoredLastBackup(QStringLiteral("Docs"));
@@ -183,7 +158,7 @@ void TestCliTray::importSurvivesTheTrayExit()
                                              "[HKEY_CURRENT_USER\\Software\\Quenfield\\Orvel\\Docs]\n"
                                              "\"Description\"=\"imported\"\n")
                                   .toUtf8()));
-  const TResult result = RunCli({QStringLiteral("import"), fileName});
+  const TCliResult result = RunCli({QStringLiteral("import"), fileName});
   QVERIFY2(result.Status == 0, qPrintable(result.Error));
   QVERIFY2(result.Error.isEmpty(), qPrintable(result.Error));
 
@@ -207,7 +182,7 @@ void TestCliTray::silentInstanceIsReported()
                                              "[HKEY_CURRENT_USER\\Software\\Quenfield\\Orvel]\n"
                                              "\"SMTPPort\"=dword:00000a28\n")
                                   .toUtf8()));
-  const TResult result = RunCli({QStringLiteral("import"), fileName});
+  const TCliResult result = RunCli({QStringLiteral("import"), fileName});
   QCOMPARE(result.Status, 0);
   QVERIFY2(result.Error.contains(QStringLiteral("corvale-cli: Corvale is running but did not answer; when it closes")),
            qPrintable(result.Error));

@@ -3,12 +3,13 @@
 // 5.00, the type check against the stored layout, and export and import against the user's hive.
 #include "platform/TRegistry.h"
 #include "profiles/TBackupProfileManager.h"
+#include "settings/TApplicationOptions.h"
+#include "settings/TProgramSettings.h"
 #include "settings/TRegFile.h"
 #include "settings/TRegFileLayout.h"
 #include "settings/TRegFileTransfer.h"
-#include "settings/TApplicationOptions.h"
-#include "settings/TProgramSettings.h"
 #include "settings/TestHome.h"
+#include "tests/support/StoreSnapshot.h"
 
 #include <QStringEncoder>
 #include <QTest>
@@ -24,23 +25,6 @@ QByteArray Utf16(const QString& AText)
 {
   QStringEncoder encoder(QStringConverter::Utf16LE);
   return QByteArray("\xFF\xFE", 2) + QByteArray(encoder(AText));
-}
-
-bool WriteFile(const QString& AName, const QByteArray& AData)
-{
-  QFile file(AName);
-  return file.open(QIODevice::WriteOnly) && file.write(AData) == AData.size();
-}
-
-// Every key and value of the program key as text, for comparing two states of the store.
-QString Snapshot()
-{
-  TRegFileTransfer transfer(ProgramKey);
-  TRegFile file;
-  if (!transfer.Read(file))
-    return QStringLiteral("<unreadable>");
-  QStringDecoder decoder(QStringConverter::Utf16LE);
-  return decoder(file.ToBytes().mid(2));
 }
 
 } // namespace
