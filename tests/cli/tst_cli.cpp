@@ -12,8 +12,6 @@
 #include "tests/cli/CliRun.h"
 #include "tests/support/StoreSnapshot.h"
 
-#include <QProcess>
-#include <QStringDecoder>
 #include <QTest>
 
 #include <sys/stat.h>
