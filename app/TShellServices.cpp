@@ -2,6 +2,7 @@
 #include "app/TShellServices.h"
 
 #include "app/TfrmOrvel.h"
+#include "profiles/ManagerSetup.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TApplicationOptions.h"
 #include "settings/TProgramSettings.h"
@@ -24,7 +25,9 @@ TShellServices::TShellServices(TfrmOrvel* AForm)
   FProgramSettings = new TProgramSettings(this);
   TApplicationOptions::ConfigureStore(*FProgramSettings);
   FOptions = std::make_unique<TApplicationOptions>(FProgramSettings);
-  FOptions->OnApply = [this](const TProgramSettings& ASettings) { ApplyOptions(ASettings); };
+  FOptions->OnApply = [this](const TProgramSettings& ASettings) {
+    ApplyOptionsToManager(*FBackupProfileManager, ASettings);
+  };
   FOptions->OnSelectAction = [this](int AIndex) {
     FForm->SetSelectedIndex(TApplicationOptions::ActionIndex(AIndex, ActionCount));
   };
@@ -101,43 +104,13 @@ void TShellServices::SaveSettings(bool ASaveDefaults)
     FProgramSettings->SaveDefaults();
 }
 
-void TShellServices::ApplyOptions(const TProgramSettings& ASettings)
-{
-  TBackupProfileManager& manager = *FBackupProfileManager;
-  manager.SetDebugBackup(ASettings.GetValueByName(QStringLiteral("Debug")).toBool());
-  TBackupProfileSMTPSettings& smtp = manager.SMTPSettings();
-  smtp.SetSMTPHostname(ASettings.GetValueByName(QStringLiteral("SMTPHost")).toString());
-  smtp.SetSMTPPort(ASettings.GetValueByName(QStringLiteral("SMTPPort")).toInt());
-  smtp.SetSMTPAuthentication(ASettings.GetValueByName(QStringLiteral("SMTPAuthentication")).toBool());
-  smtp.SetSMTPSecure(ASettings.GetValueByName(QStringLiteral("SMTPSecure")).toBool());
-  smtp.SetUsername(ASettings.GetValueByName(QStringLiteral("SMTPUsername")).toString());
-  smtp.SetPassword(ASettings.GetValueByName(QStringLiteral("SMTPPassword")).toString());
-}
-
-TBackupProfileStorageType TShellServices::StoredStorageType() const
-{
-  // Only the two known values select a storage; anything else keeps the registry, the one
-  // storage that holds profiles.
-  return Setting(QStringLiteral("StorageType")).toInt() == stINI ? stINI : stRegistry;
-}
-
 // ---- Profile manager -------------------------------------------------------------------------
-
-void TShellServices::ConfigureManager()
-{
-  TBackupProfileManager& manager = *FBackupProfileManager;
-  manager.SetRootKey(HKEY_CURRENT_USER);
-  manager.SetRegistryKey(TApplicationOptions::RegistryKey);
-  manager.SetRootFolder(GetApplicationFolder() + QStringLiteral("Profiles/"));
-}
 
 void TShellServices::LoadBackupProfiles()
 {
   TBackupProfileManager& manager = *FBackupProfileManager;
-  manager.SetStorageType(StoredStorageType());
-  ConfigureManager();
-  manager.SetLogFolder(GetApplicationDataFolder() + QStringLiteral("Logs/"));
-  manager.SetDLLFolder(GetApplicationFolder());
+  manager.SetStorageType(StoredStorageType(*FProgramSettings));
+  ConfigureUserManager(manager);
   BindManagerEvents();
   // Damaged profiles are reported through OnProfileLoadErrors; the result says nothing more
   // except that none is damaged now.
@@ -148,8 +121,8 @@ void TShellServices::LoadBackupProfiles()
 void TShellServices::SaveBackupProfiles()
 {
   // A changed storage type saves in the old storage first, so the profiles end up in both.
-  ConfigureManager();
-  (void)FBackupProfileManager->SaveProfilesInStorage(StoredStorageType());
+  ConfigureUserManager(*FBackupProfileManager);
+  (void)FBackupProfileManager->SaveProfilesInStorage(StoredStorageType(*FProgramSettings));
 }
 
 void TShellServices::BindManagerEvents()

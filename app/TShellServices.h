@@ -38,9 +38,6 @@ public:
 private:
   void BindHooks();
   void BindManagerEvents();
-  void ConfigureManager();
-  void ApplyOptions(const TProgramSettings& ASettings);
-  TBackupProfileStorageType StoredStorageType() const;
   // A setting that may be read before the options are registered (then it reads as unset).
   QVariant Setting(const QString& AName) const;
   QStringList ProfileNames() const;

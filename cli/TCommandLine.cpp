@@ -5,6 +5,7 @@
 #include "cli/TTerminal.h"
 #include "platform/TRegistry.h"
 #include "platform/TSingleInstance.h"
+#include "profiles/ManagerSetup.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TApplicationOptions.h"
 #include "settings/TProgramSettings.h"
@@ -157,21 +158,9 @@ bool TCommandLine::LoadConfiguration()
     FSettings->LoadSettings();
 
     // The manager as the tray program configures it.
-    FManager->SetStorageType(
-        FSettings->GetValueByName(QStringLiteral("StorageType")).toInt() == int(stINI) ? stINI : stRegistry);
-    FManager->SetRootKey(HKEY_CURRENT_USER);
-    FManager->SetRegistryKey(TApplicationOptions::RegistryKey);
-    FManager->SetRootFolder(GetApplicationFolder() + QStringLiteral("Profiles/"));
-    FManager->SetLogFolder(GetApplicationDataFolder() + QStringLiteral("Logs/"));
-    FManager->SetDLLFolder(GetApplicationFolder());
-    FManager->SetDebugBackup(FSettings->GetValueByName(QStringLiteral("Debug")).toBool());
-    TBackupProfileSMTPSettings& smtp = FManager->SMTPSettings();
-    smtp.SetSMTPHostname(FSettings->GetValueByName(QStringLiteral("SMTPHost")).toString());
-    smtp.SetSMTPPort(FSettings->GetValueByName(QStringLiteral("SMTPPort")).toInt());
-    smtp.SetSMTPAuthentication(FSettings->GetValueByName(QStringLiteral("SMTPAuthentication")).toBool());
-    smtp.SetSMTPSecure(FSettings->GetValueByName(QStringLiteral("SMTPSecure")).toBool());
-    smtp.SetUsername(FSettings->GetValueByName(QStringLiteral("SMTPUsername")).toString());
-    smtp.SetPassword(FSettings->GetValueByName(QStringLiteral("SMTPPassword")).toString());
+    FManager->SetStorageType(StoredStorageType(*FSettings));
+    ConfigureUserManager(*FManager);
+    ApplyOptionsToManager(*FManager, *FSettings);
 
     FManager->OnProfileLoadErrors = [](QObject*, const QStringList& ANames) {
       for (const QString& name : ANames)

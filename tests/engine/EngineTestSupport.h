@@ -110,6 +110,7 @@ inline QString SevenZip()
 }
 
 // Runs the real 7z command; arguments are bytes, so that names which are not UTF-8 pass through.
+// Nothing is on its standard input, so that a password prompt fails at once.
 inline T7zResult Run7z(const QStringList& AArguments)
 {
   QProcess process;
@@ -118,8 +119,12 @@ inline T7zResult Run7z(const QStringList& AArguments)
   process.setProcessEnvironment(environment);
   process.setProcessChannelMode(QProcess::MergedChannels);
   process.start(SevenZip(), AArguments);
-  if (!process.waitForFinished(120000))
+  process.closeWriteChannel();
+  if (!process.waitForFinished(120000)) {
+    process.kill();
+    process.waitForFinished();
     return {};
+  }
   return {process.exitCode(), process.readAll()};
 }
 
