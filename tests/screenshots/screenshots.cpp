@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the program's windows to PNG files, so that they can be looked at without a desktop.
 // Usage: corvale-screenshots OUTPUT_FOLDER
+#include "EditorShots.h"
 #include "app/Forms.h"
 #include "app/Pictures.h"
 #include "app/TdlgProgress.h"
@@ -126,6 +127,7 @@ int main(int argc, char* argv[])
   });
 
   ShootShell();
+  ShootEditor(Grab);
 
   return AllSaved ? 0 : 1;
 }
