@@ -68,6 +68,8 @@ QTreeWidget* MakeListView(QWidget* AParent, const QStringList& AColumns)
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   list->header()->setStretchLastSection(false);
   list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (int column = 1; column < list->columnCount(); ++column)
+    list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
   return list;
 }
 

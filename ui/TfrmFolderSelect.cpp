@@ -72,6 +72,11 @@ TfrmFolderSelect::TfrmFolderSelect(QWidget* AParent)
   connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(TreeViewFolders, &QTreeView::doubleClicked, this, &QDialog::accept);
+  // The folders load in the background: keep the selected one in view as its parents arrive.
+  connect(FModel, &QFileSystemModel::directoryLoaded, this, [this] {
+    if (TreeViewFolders->currentIndex().isValid())
+      TreeViewFolders->scrollTo(TreeViewFolders->currentIndex());
+  });
 }
 
 void TfrmFolderSelect::OnDriveChange(int AIndex)

@@ -5,6 +5,7 @@
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
 #include "ui/TPluginCatalog.h"
+#include "ui/TProgramWindows.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmEmailDetails.h"
 #include "ui/TfrmFolderSelect.h"
@@ -31,6 +32,14 @@ public:
             {QStringLiteral("Checksum Report"), QStringLiteral("0.9.2"), QStringLiteral("M. Okafor")}};
   }
   void Configure(const QString&, const QString&) override {}
+};
+
+// Enables the page's buttons; nothing is picked or closed while the pictures are taken.
+class TShownProgramWindows : public TProgramWindows
+{
+public:
+  bool PickProgram(QString&, QString&) override { return false; }
+  bool CloseApplications(const QStringList&, bool) override { return false; }
 };
 
 void FillProfile(TBackupProfile& AProfile, const QString& ALogFile)
@@ -86,7 +95,8 @@ void ShootEditor(const std::function<void(const QString&, QWidget*)>& AGrab)
   TBackupProfile profile;
   FillProfile(profile, logFile);
 
-  TfrmBackupProfiles editor(nullptr, std::make_unique<TShownPlugins>());
+  TShownProgramWindows windows;
+  TfrmBackupProfiles editor(&windows, std::make_unique<TShownPlugins>());
   QTimer::singleShot(0, &editor, [&] {
     const auto shoot = [&](const QString& AName, QWidget* APage, int AFilesPage = -1) {
       editor.PageControl->setCurrentWidget(APage);
@@ -113,12 +123,18 @@ void ShootEditor(const std::function<void(const QString&, QWidget*)>& AGrab)
     });
     (void)editor.frmSMTPDetails->Execute(profile.SMTPSettings());
 
-    QDir().mkpath(QDir::homePath() + QStringLiteral("/Documents"));
+    // A small tree of its own, so that the picture does not show (or change) the real home folder.
+    for (const char* folder :
+         {"ann/Documents/Letters", "ann/Documents/Reports", "ann/Mail", "ann/Music", "ann/Pictures", "ann/.config"})
+      QDir().mkpath(dir.filePath(QString::fromLatin1(folder)));
     TfrmFolderSelect select(&editor);
-    select.Folder = QDir::homePath() + QStringLiteral("/Documents");
+    select.Folder = dir.filePath(QStringLiteral("ann/Documents"));
+    select.ShowHidden = true;
     select.Wildcards = QStringLiteral("*.*");
     select.Recurse = true;
     QTimer::singleShot(300, &select, [&] {
+      select.TreeViewFolders->expand(select.TreeViewFolders->currentIndex());
+      QApplication::processEvents();
       AGrab(QStringLiteral("folder-select"), &select);
       select.reject();
     });
