@@ -3,6 +3,7 @@
 // with message boxes and file dialogs answered from the queue.
 #include "notify/TPlugins.h"
 #include "profiles/TBackupProfile.h"
+#include "profiles/TBackupProfileManager.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
 #include "sysinfo/TFormatSettings.h"
@@ -11,6 +12,7 @@
 #include "ui/TMessageBox.h"
 #include "ui/TPluginCatalog.h"
 #include "ui/TPluginsCatalog.h"
+#include "ui/TProfileEditing.h"
 #include "ui/TProgramWindows.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmFolderSelect.h"
@@ -140,6 +142,7 @@ private slots:
   void pluginsAreLoadedOnlyWhileTheirPageShows();
   void destinationDialogProposesTheProfileName();
   void lastBackupAndPreviousLogAreShown();
+  void profilesOfTheManagerAreStoredAtOnce();
 
 private:
   QString Path(const QString& AName) const { return FDir->filePath(AName); }
@@ -553,6 +556,79 @@ void TestProfileEditor::lastBackupAndPreviousLogAreShown()
     QCOMPARE(editor.MonthCalendar->selectedDate(), QDate(2026, 3, 10));
     QCOMPARE(editor.memoLog->toPlainText(), QStringLiteral("Backup started.\nBackup Complete.\n"));
   });
+}
+
+void TestProfileEditor::profilesOfTheManagerAreStoredAtOnce()
+{
+  const auto stored = [](const QString& AName) {
+    TBackupProfile probe;
+    probe.SetRegistryKey(ProgramKey);
+    return probe.LoadProfile(AName);
+  };
+  TBackupProfileManager manager;
+  manager.SetRegistryKey(ProgramKey);
+  TfrmBackupProfiles editor(nullptr, nullptr);
+  TProfileEditing editing(manager, editor);
+  const auto answerWith = [&](const std::function<void()>& AAction) {
+    QTimer::singleShot(0, &editor, [&editor, AAction] {
+      AAction();
+      if (editor.isVisible())
+        editor.reject();
+    });
+  };
+  {
+    // A profile stored in another letter case than the new profile's name survives a cancel.
+    TBackupProfile other;
+    other.SetRegistryKey(ProgramKey);
+    other.SetProfileName(QStringLiteral("backup profile"));
+    QVERIFY(other.SaveProfile());
+    answerWith([] {});
+    QVERIFY(!editing.NewProfile());
+    QCOMPARE(manager.ProfileCount(), 0);
+    QVERIFY(stored(QStringLiteral("backup profile")));
+  }
+  {
+    answerWith([&] {
+      editor.editName->setText(QStringLiteral("Docs"));
+      editor.btnOk->click();
+    });
+    QVERIFY(editing.NewProfile());
+    QCOMPARE(manager.ProfileCount(), 1);
+    QVERIFY(stored(QStringLiteral("Docs")));
+  }
+  {
+    // A rename leaves one stored copy; a change of letter case keeps it.
+    answerWith([&] {
+      editor.editName->setText(QStringLiteral("Papers"));
+      editor.btnOk->click();
+    });
+    QVERIFY(editing.EditProfile(QStringLiteral("Docs")));
+    QVERIFY(stored(QStringLiteral("Papers")));
+    QVERIFY(!stored(QStringLiteral("Docs")));
+    answerWith([&] {
+      editor.editName->setText(QStringLiteral("papers"));
+      editor.btnOk->click();
+    });
+    QVERIFY(editing.EditProfile(QStringLiteral("Papers")));
+    QVERIFY(stored(QStringLiteral("papers")));
+  }
+  {
+    // Taking another profile's name asks first; No keeps both as they were.
+    TBackupProfile* mail = manager.NewProfile(QStringLiteral("Mail"));
+    QVERIFY(mail->SaveProfile());
+    answerWith([&] {
+      editor.editName->setText(QStringLiteral("PAPERS"));
+      TMessageBox::QueueAnswer(TMessageBox::maNo);
+      editor.btnOk->click();
+    });
+    QVERIFY(!editing.EditProfile(QStringLiteral("Mail")));
+    QCOMPARE(mail->ProfileName(), QStringLiteral("Mail"));
+    QVERIFY(stored(QStringLiteral("Mail")));
+    QVERIFY(TMessageBox::Shown().constLast().Text.startsWith(QStringLiteral("Another backup profile is stored as")));
+  }
+  TMessageBox::QueueAnswer(TMessageBox::maOk);
+  QVERIFY(!editing.EditProfile(QStringLiteral("Nobody")));
+  QCOMPARE(TMessageBox::Shown().constLast().Kind, TMessageBox::mkError);
 }
 
 QTEST_MAIN(TestProfileEditor)
