@@ -21,6 +21,7 @@ public:
   virtual void SetActive(bool AValue) = 0;
   // The loaded plug-ins.
   virtual QList<TPluginRow> Rows() const = 0;
-  // Lets the plug-in show its own settings for the named profile.
+  // Lets the plug-in show its own settings for the named profile; raises EPluginError when the
+  // plug-in fails.
   virtual void Configure(const QString& APluginName, const QString& AProfileName) = 0;
 };

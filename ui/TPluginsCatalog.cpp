@@ -15,13 +15,15 @@ void TPluginsCatalog::SetActive(bool AValue)
 
 QList<TPluginRow> TPluginsCatalog::Rows() const
 {
-  // The collection does not load plug-in libraries yet, so it never holds one to list.
-  return {};
+  QList<TPluginRow> rows;
+  for (int i = 0; i < FPlugins.Count(); ++i) {
+    const TPluginItem* item = FPlugins.GetItem(i);
+    rows.append({item->PluginName(), item->PluginVersion(), item->PluginDeveloper()});
+  }
+  return rows;
 }
 
 void TPluginsCatalog::Configure(const QString& APluginName, const QString& AProfileName)
 {
-  // No plug-in is ever loaded, so there is none to configure.
-  Q_UNUSED(APluginName)
-  Q_UNUSED(AProfileName)
+  FPlugins.Config(APluginName, AProfileName);
 }

@@ -873,7 +873,11 @@ void TfrmBackupProfiles::OnConfigurePlugin()
   const QTreeWidgetItem* row = SelectedRow(ListViewPlugins);
   if (!FPlugins || !row)
     return;
-  FPlugins->Configure(row->text(0), editName->text());
+  try {
+    FPlugins->Configure(row->text(0), editName->text());
+  } catch (const EPluginError& e) {
+    TMessageBox::Error(this, e.Message());
+  }
 }
 
 void TfrmBackupProfiles::UpdateActions()

@@ -496,6 +496,17 @@ void TestProfileEditor::pluginsAreLoadedOnlyWhileTheirPageShows()
   QCOMPARE(log, QStringList({QStringLiteral("load"), QStringLiteral("configure Mirror Typed"), QStringLiteral("unload"),
                              QStringLiteral("load"), QStringLiteral("unload")}));
 
+  // The program's own collection lists the libraries of its folder while the page shows.
+  QVERIFY(QDir().mkpath(Path(QStringLiteral("plugins"))));
+  QVERIFY(QFile::copy(QStringLiteral(TEST_PLUGIN), Path(QStringLiteral("plugins/valid.so"))));
+  {
+    TfrmBackupProfiles listed(nullptr, std::make_unique<TPluginsCatalog>(Path(QStringLiteral("plugins/"))));
+    RunEditor(listed, profile, [&] {
+      listed.PageControl->setCurrentWidget(listed.TabSheetPlugins);
+      QCOMPARE(Rows(listed.ListViewPlugins), QStringList({QStringLiteral("Valid|1.2|Tester")}));
+    });
+  }
+
   // The program's own collection reports a folder it cannot use, and the page stays empty.
   QFile blocker(Path(QStringLiteral("blocker")));
   QVERIFY(blocker.open(QIODevice::WriteOnly));
