@@ -4,22 +4,17 @@
 // passes through unchanged.
 #pragma once
 
+#include "platform/ECorvaleError.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <stdexcept>
 
-class EPluginError : public std::runtime_error
+class EPluginError : public ECorvaleError
 {
 public:
-  explicit EPluginError(const QString& AMessage)
-    : std::runtime_error(AMessage.toStdString())
-    , FMessage(AMessage)
-  {}
-  const QString& Message() const { return FMessage; }
-
-private:
-  QString FMessage;
+  using ECorvaleError::ECorvaleError;
 };
 
 class TPlugins
@@ -38,9 +33,7 @@ public:
   void NotifyBackupStart() {}
   void NotifyBackupFileList(QStringList& /*AFileList*/) {}
   void NotifyBackupProgress(int /*AProgress*/, const QString& /*AMessage*/) {}
-  void NotifyBackupEnd(int /*AStatus*/, const QStringList& /*AZipFiles*/,
-                       const QString& /*ALogFileName*/)
-  {}
+  void NotifyBackupEnd(int /*AStatus*/, const QStringList& /*AZipFiles*/, const QString& /*ALogFileName*/) {}
 
 private:
   bool FActive = false;
