@@ -49,6 +49,7 @@ TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
 TComposition::~TComposition()
 {
   FTermination.reset();
+  FServices->Disconnect();
   // The windows go first: the main window holds every service. Then the profile manager, the
   // settings store, the log and the exit actions.
   FMainWindow.reset();

@@ -5,6 +5,10 @@
 // reverse order. main.cpp makes one; tests make one with fakes for the system's services.
 #pragma once
 
+#include "app/TShellDialogs.h"
+#include "platform/TDesktopNotifications.h"
+#include "platform/TSessionControl.h"
+
 #include <QStringList>
 
 #include <memory>
@@ -12,12 +16,9 @@
 class TApplication;
 class TApplicationOptions;
 class TBackupProfileManager;
-class TDesktopNotifications;
 class TExitWindows;
 class TLog;
 class TProgramSettings;
-class TSessionControl;
-class TShellDialogs;
 class TShellServices;
 class TSingleInstance;
 class TTerminationWatcher;

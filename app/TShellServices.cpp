@@ -38,6 +38,30 @@ void TShellServices::Connect(TfrmOrvel& AForm)
   FOptions.OnStoreError = [form](const QString& AMessage) { TMessageBox::Error(form, AMessage); };
 }
 
+void TShellServices::Disconnect()
+{
+  FForm = nullptr;
+  FOptions.OnSelectAction = nullptr;
+  FOptions.OnVersionCheckError = nullptr;
+  FOptions.OnStoreError = nullptr;
+  FBackupProfileManager.OnBackupAlerts = nullptr;
+  FBackupProfileManager.OnBackupProgress = nullptr;
+  FBackupProfileManager.OnCancelConfirm = nullptr;
+  FBackupProfileManager.OnCancelQueueRequest = nullptr;
+  FBackupProfileManager.OnDebug = nullptr;
+  FBackupProfileManager.OnFinishBackup = nullptr;
+  FBackupProfileManager.OnLog = nullptr;
+  FBackupProfileManager.OnNTBackupFinished = nullptr;
+  FBackupProfileManager.OnNTBackupStart = nullptr;
+  FBackupProfileManager.OnPluginsFileListFinished = nullptr;
+  FBackupProfileManager.OnPluginsFileListStart = nullptr;
+  FBackupProfileManager.OnProfileLoadErrors = nullptr;
+  FBackupProfileManager.OnProfileProgress = nullptr;
+  FBackupProfileManager.OnRemainingTime = nullptr;
+  FBackupProfileManager.OnStartBackup = nullptr;
+  FBackupProfileManager.OnTotalProgress = nullptr;
+}
+
 bool TShellServices::DebugEnabled() const
 {
   return TApplicationOptions::Boolean(FProgramSettings, TOptionId::Debug);
@@ -122,9 +146,14 @@ void TShellServices::SaveBackupProfiles()
 {
   // A changed storage type saves in the old storage first, so the profiles end up in both.
   ConfigureUserManager(FBackupProfileManager);
-  // Each profile that failed is named in the application log.
-  if (!FBackupProfileManager.SaveProfilesInStorage(StoredStorageType(FProgramSettings)))
-    throw EBackupProfileManagerException(QStringLiteral("Failed to save the backup profiles."));
+  // Each profile that failed is named in the application log. A damaged profile is never saved,
+  // on purpose (what is stored for it stays); the user was told about it when it was read.
+  if (FBackupProfileManager.SaveProfilesInStorage(StoredStorageType(FProgramSettings)))
+    return;
+  for (int index = 0; index < FBackupProfileManager.ProfileCount(); ++index)
+    if (FBackupProfileManager.GetProfileByIndex(index)->IsDamaged())
+      return;
+  throw EBackupProfileManagerException(QStringLiteral("Failed to save the backup profiles."));
 }
 
 void TShellServices::BindManagerEvents()

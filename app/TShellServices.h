@@ -26,6 +26,8 @@ public:
   // The main window shows what the services report (selected action, alerts, progress, errors).
   // The window is made with the services, so it joins them here, once, before it starts.
   void Connect(TfrmOrvel& AForm);
+  // Before the window goes: nothing reports to it any more.
+  void Disconnect();
 
   TProgramSettings& ProgramSettings() const { return FProgramSettings; }
   TApplicationOptions& Options() const { return FOptions; }

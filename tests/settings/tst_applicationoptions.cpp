@@ -127,8 +127,11 @@ void TestApplicationOptions::optionsAreRegisteredInOrder()
   // Typed access reads what the store holds, and an option not registered as unset.
   TApplicationOptions::Set(settings, TOptionId::SMTPHost, QStringLiteral("mail.example.org"));
   QCOMPARE(TApplicationOptions::Text(settings, TOptionId::SMTPHost), QStringLiteral("mail.example.org"));
-  QCOMPARE(TApplicationOptions::Integer(settings, TOptionId::SMTPPort), 25);
-  QVERIFY(TApplicationOptions::Boolean(settings, TOptionId::CheckLastBackup));
+  TApplicationOptions::Set(settings, TOptionId::SMTPPort, 587);
+  QCOMPARE(TApplicationOptions::Integer(settings, TOptionId::SMTPPort), 587);
+  TApplicationOptions::Set(settings, TOptionId::Debug, true);
+  QVERIFY(TApplicationOptions::Boolean(settings, TOptionId::Debug));
+  QVERIFY(TApplicationOptions::Registered(settings, TOptionId::Debug));
   TProgramSettings empty;
   QVERIFY(!TApplicationOptions::Registered(empty, TOptionId::Debug));
   QVERIFY(!TApplicationOptions::Boolean(empty, TOptionId::Debug));
