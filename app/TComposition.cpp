@@ -2,7 +2,7 @@
 #include "app/TComposition.h"
 
 #include "app/TApplication.h"
-#include "app/TExitWindows.h"
+#include "sysinfo/TExitWindows.h"
 #include "app/TShellDialogWindows.h"
 #include "app/TShellServices.h"
 #include "app/TfrmBackupProgress.h"

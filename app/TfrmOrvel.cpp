@@ -4,7 +4,7 @@
 #include "app/MainActions.h"
 #include "app/Pictures.h"
 #include "app/TBackupRunner.h"
-#include "app/TExitWindows.h"
+#include "sysinfo/TExitWindows.h"
 #include "app/TSettingsCycle.h"
 #include "app/TShellDialogs.h"
 #include "app/TfrmBackupProgress.h"

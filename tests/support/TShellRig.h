@@ -3,7 +3,7 @@
 // but with fakes for the options, the profile manager and the dialogs.
 #pragma once
 
-#include "app/TExitWindows.h"
+#include "sysinfo/TExitWindows.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
