@@ -48,7 +48,13 @@ if $check; then
   # The throw-away root: Debian 12 with its updates (7-Zip comes from the security updates) and apt,
   # the package installed by apt with its dependencies.
   # The checks run inside it; the root is discarded afterwards.
-  mmdebstrap --variant=apt --include="$(readlink -f "$deb")" \
+  # Downloaded packages are kept in the build folder for the next check.
+  cache="$build_dir/apt-cache"
+  mkdir -p "$cache"
+  mmdebstrap --variant=apt --include="$(readlink -f "$deb")" --skip=essential/unlink \
+    --setup-hook='mkdir -p "$1"/var/cache/apt/archives/' \
+    --setup-hook="sync-in $cache /var/cache/apt/archives/" \
+    --customize-hook="sync-out /var/cache/apt/archives $cache" \
     --customize-hook='copy-in packaging/debian/check-installed.sh /tmp' \
     --customize-hook='chroot "$1" sh /tmp/check-installed.sh' \
     bookworm /dev/null \
