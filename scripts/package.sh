@@ -52,6 +52,7 @@ if $check; then
   cache="$build_dir/apt-cache"
   mkdir -p "$cache"
   mmdebstrap --variant=apt --include="$(readlink -f "$deb")" --skip=essential/unlink \
+    --hook-dir=/usr/share/mmdebstrap/hooks/file-mirror-automount \
     --setup-hook='mkdir -p "$1"/var/cache/apt/archives/' \
     --setup-hook="sync-in $cache /var/cache/apt/archives/" \
     --customize-hook="sync-out /var/cache/apt/archives $cache" \
