@@ -8,7 +8,8 @@
 
 QString AutoStartFileName(const QString& AName);
 bool AutoStartExists(const QString& AName);
-// Writes the entry atomically. False when it cannot be written (the folder cannot be made, the
+// Writes the entry atomically. An installed program is named by its launcher in <prefix>/bin/ when
+// that is a link to it. False when it cannot be written (the folder cannot be made, the
 // disk is full, the program's path is not UTF-8).
 [[nodiscard]] bool WriteAutoStart(const QString& AName, const QString& AProgram, const QStringList& AArguments);
 // True when no entry is left.

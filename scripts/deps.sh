@@ -11,6 +11,7 @@ packages=(
   p7zip-full xdg-utils fonts-dejavu-core
   # test peers and tools
   zip unzip sqlite3 dbus python3 python3-dbusmock python3-aiosmtpd
+  desktop-file-utils appstream hicolor-icon-theme
   # benchmarks
   time
   xvfb xauth x11-utils xdotool

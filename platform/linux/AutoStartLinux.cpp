@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -47,6 +48,19 @@ QString EscapeValue(const QString& AValue)
   return result;
 }
 
+// An installed program lives in <prefix>/lib/corvale/ and is started through a link of the same name
+// in <prefix>/bin/. The entry names that launcher when there is one: it is the command a person
+// recognises, and it stays valid when an update of the package moves the program folder.
+QString Launcher(const QString& AProgram)
+{
+  const QFileInfo program(AProgram);
+  const QFileInfo launcher(
+      QDir::cleanPath(program.absolutePath() + QStringLiteral("/../../bin/") + program.fileName()));
+  if (launcher.exists() && launcher.canonicalFilePath() == program.canonicalFilePath())
+    return launcher.filePath();
+  return AProgram;
+}
+
 } // namespace
 
 QString AutoStartFileName(const QString& AName)
@@ -63,7 +77,7 @@ bool WriteAutoStart(const QString& AName, const QString& AProgram, const QString
 {
   if (AName.isEmpty() || AProgram.isEmpty() || HasEscapedBytes(AProgram))
     return false;
-  QStringList command{QuoteArgument(AProgram)};
+  QStringList command{QuoteArgument(Launcher(AProgram))};
   for (const QString& argument : AArguments)
     command << QuoteArgument(argument);
   const QString content = QStringLiteral("[Desktop Entry]\n"
