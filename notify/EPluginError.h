@@ -2,19 +2,10 @@
 // The error of the plug-in collection, and of a plug-in's call that failed.
 #pragma once
 
-#include <QString>
+#include "platform/ECorvaleError.h"
 
-#include <stdexcept>
-
-class EPluginError : public std::runtime_error
+class EPluginError : public ECorvaleError
 {
 public:
-  explicit EPluginError(const QString& AMessage)
-    : std::runtime_error(AMessage.toStdString())
-    , FMessage(AMessage)
-  {}
-  const QString& Message() const { return FMessage; }
-
-private:
-  QString FMessage;
+  using ECorvaleError::ECorvaleError;
 };

@@ -138,6 +138,15 @@ bool TBackupProfileManager::DeleteProfile(const QString& AProfileName)
   return result;
 }
 
+void TBackupProfileManager::RemoveProfile(const TBackupProfile* AProfile)
+{
+  for (int i = 0; i < FBackupProfiles->Count(); ++i)
+    if (FBackupProfiles->GetItem(i) == AProfile) {
+      FBackupProfiles->Delete(i);
+      return;
+    }
+}
+
 bool TBackupProfileManager::LoadProfiles()
 {
   FBackupProfiles->Clear();

@@ -108,6 +108,9 @@ public:
   // Deletes the stored profile and removes it from the collection; false when there is no such
   // profile or its stored copy could not be deleted.
   [[nodiscard]] bool DeleteProfile(const QString& AProfileName);
+  // Takes a profile out of the collection and frees it, leaving the storage alone (a new profile
+  // the user did not keep, whose name may match a stored one in another letter case).
+  void RemoveProfile(const TBackupProfile* AProfile);
 
   // Rebuilds the collection from the storage. A profile whose stored values cannot be read is
   // reported (OnLog, OnProfileLoadErrors) and the others still load; false when there was one.
