@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TShellDialogWindows.h"
 
+#include "ui/TPluginsCatalog.h"
+#include "ui/TProfileEditing.h"
+#include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmException.h"
 
 #include <QLoggingCategory>
@@ -15,6 +18,33 @@ void Missing(const char* AWindow)
 }
 
 } // namespace
+
+TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileManager)
+  : FBackupProfileManager(ABackupProfileManager)
+{}
+
+TShellDialogWindows::~TShellDialogWindows() = default;
+
+TProfileEditing& TShellDialogWindows::ProfileEditing()
+{
+  if (!FProfileEditing) {
+    // Picking and closing program windows for "Active Programs" is not bound yet: the page lists
+    // and removes entries only.
+    FBackupProfiles = std::make_unique<TfrmBackupProfiles>(nullptr, std::make_unique<TPluginsCatalog>());
+    FProfileEditing = std::make_unique<TProfileEditing>(FBackupProfileManager, *FBackupProfiles);
+  }
+  return *FProfileEditing;
+}
+
+bool TShellDialogWindows::EditProfile(const QString& AProfileName)
+{
+  return ProfileEditing().EditProfile(AProfileName);
+}
+
+bool TShellDialogWindows::NewProfile()
+{
+  return ProfileEditing().NewProfile();
+}
 
 void TShellDialogWindows::ShowFailedBackup(int)
 {

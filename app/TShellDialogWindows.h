@@ -5,10 +5,18 @@
 
 #include "app/TShellDialogs.h"
 
+#include <memory>
+
+class TBackupProfileManager;
+class TProfileEditing;
+class TfrmBackupProfiles;
+
 class TShellDialogWindows : public TShellDialogs
 {
 public:
-  TShellDialogWindows() = default;
+  // The manager outlives this object.
+  explicit TShellDialogWindows(TBackupProfileManager& ABackupProfileManager);
+  ~TShellDialogWindows() override;
 
   void ShowFailedBackup(int AAutoCloseSeconds) override;
   [[nodiscard]] bool CustomBackup(TExitParameter& AExitParameter) override;
@@ -20,4 +28,14 @@ public:
   void SetAutoUpdateEnabled(bool AEnabled) override;
   [[nodiscard]] TExceptionChoice ShowException(QWidget* ASender, const QString& AMessage,
                                                const QString& AClassName) override;
+  [[nodiscard]] bool EditProfile(const QString& AProfileName) override;
+  [[nodiscard]] bool NewProfile() override;
+
+private:
+  // The profile editor, built at its first use and kept.
+  TProfileEditing& ProfileEditing();
+
+  TBackupProfileManager& FBackupProfileManager;
+  std::unique_ptr<TfrmBackupProfiles> FBackupProfiles;
+  std::unique_ptr<TProfileEditing> FProfileEditing;
 };

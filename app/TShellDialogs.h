@@ -33,6 +33,10 @@ public:
   [[nodiscard]] virtual bool BackupAlerts() = 0;
   // Automatic updates on or off (off while the options are open and during the shutdown).
   virtual void SetAutoUpdateEnabled(bool AEnabled) = 0;
+  // The profile editor on the named profile; true when the user confirmed it and it was stored.
+  [[nodiscard]] virtual bool EditProfile(const QString& AProfileName) = 0;
+  // The profile editor on a new profile; true when the user kept it and it was stored.
+  [[nodiscard]] virtual bool NewProfile() = 0;
   // An error that reached the application: the exception window, modal, for this error only.
   // AClassName names the error's type.
   [[nodiscard]] virtual TExceptionChoice ShowException(QWidget* ASender, const QString& AMessage,

@@ -4,7 +4,6 @@
 #include "app/MainActions.h"
 #include "app/Pictures.h"
 #include "app/TBackupRunner.h"
-#include "sysinfo/TExitWindows.h"
 #include "app/TSettingsCycle.h"
 #include "app/TShellDialogs.h"
 #include "app/TfrmBackupProgress.h"
@@ -13,6 +12,7 @@
 #include "settings/TLog.h"
 #include "sysinfo/Common.h"
 #include "sysinfo/TClock.h"
+#include "sysinfo/TExitWindows.h"
 #include "sysinfo/TimeTexts.h"
 #include "ui/TMessageBox.h"
 
@@ -373,7 +373,20 @@ bool TfrmOrvel::TrayUsable() const
 
 void TfrmOrvel::ProcessCommandLine(const QStringList& AArguments)
 {
-  for (const QString& argument : AArguments) {
+  for (qsizetype i = 0; i < AArguments.size(); ++i) {
+    const QString& argument = AArguments.at(i);
+    // The profile editor from the command line: "--edit-profile NAME" and "--new-profile".
+    if (argument == QLatin1String("--edit-profile")) {
+      if (i + 1 < AArguments.size())
+        EditProfile(AArguments.at(++i));
+      else
+        TMessageBox::Error(this, QStringLiteral("--edit-profile needs the name of a profile."));
+      continue;
+    }
+    if (argument == QLatin1String("--new-profile")) {
+      NewProfile();
+      continue;
+    }
     const QString upper = argument.toUpper();
     if (upper == QLatin1String("/HIDE"))
       ExecuteAction(ActionHide);
@@ -699,6 +712,41 @@ void TfrmOrvel::PopupMenuTrayIconPopup()
     });
     mnuBackup->addAction(entry);
   }
+  mnuBackup->addSeparator();
+  mnuEditProfile = mnuBackup->addMenu(QStringLiteral("Edit Profile"));
+  mnuEditProfile->setObjectName(QStringLiteral("mnuEditProfile"));
+  mnuEditProfile->setEnabled(idle && !names.isEmpty());
+  for (const QString& name : names) {
+    auto* entry = mnuEditProfile->addAction(QString(name).replace(QLatin1Char('&'), QStringLiteral("&&")) +
+                                            QStringLiteral("..."));
+    entry->setData(name);
+    connect(entry, &QAction::triggered, this, [this, entry] {
+      const QString profile = entry->data().toString();
+      Guarded([this, profile] { EditProfile(profile); });
+    });
+  }
+  mnuNewProfile = mnuBackup->addAction(QStringLiteral("New Profile..."));
+  mnuNewProfile->setObjectName(QStringLiteral("mnuNewProfile"));
+  mnuNewProfile->setEnabled(idle);
+  connect(mnuNewProfile, &QAction::triggered, this, [this] { Guarded([this] { NewProfile(); }); });
+}
+
+void TfrmOrvel::EditProfile(const QString& AProfileName)
+{
+  if (IsBackupActive()) {
+    TMessageBox::Error(this, QStringLiteral("Backup already active."));
+    return;
+  }
+  (void)FDialogs.EditProfile(AProfileName);
+}
+
+void TfrmOrvel::NewProfile()
+{
+  if (IsBackupActive()) {
+    TMessageBox::Error(this, QStringLiteral("Backup already active."));
+    return;
+  }
+  (void)FDialogs.NewProfile();
 }
 
 void TfrmOrvel::QuickBackup(const QString& AProfileName)

@@ -107,6 +107,9 @@ public:
   void PerformExitAction(TExitParameter AExitParameter);
   void PopupMenuTrayIconPopup();
   void QuickBackup(const QString& AProfileName);
+  // The profile editor on a profile of the manager, or on a new one; not while a backup runs.
+  void EditProfile(const QString& AProfileName);
+  void NewProfile();
   void TimerCheckAlertsTimer();
   // The click on the alert balloon: open the window and offer the overdue profiles.
   void ShowBackupAlerts();
@@ -138,6 +141,9 @@ public:
   QSystemTrayIcon* TrayIcon = nullptr;
   QMenu* PopupMenuTrayIcon = nullptr;
   QMenu* mnuBackup = nullptr;
+  // Below the Backup submenu's profiles: one entry per profile, and a new profile.
+  QMenu* mnuEditProfile = nullptr;
+  QAction* mnuNewProfile = nullptr;
   QTimer TimerCheckAlerts;
 
   // Actions; the tray menu's entries Open, Options, About and Exit are these.

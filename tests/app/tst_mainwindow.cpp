@@ -70,6 +70,7 @@ private slots:
   void reloadWaitsForTheRunAndTheOptions();
   void enabledRulesAndShiftCancel();
   void trayMenuAndQuickBackup();
+  void profileEditorFromTrayAndCommandLine();
   void trayIconsAndBalloons();
   void runBackupRestoresTheWindows();
   void hidingWithoutTrayMinimises();
@@ -415,6 +416,45 @@ void TestMainWindow::shutdownErrorStopsTheClose()
   QCOMPARE(FHooks.size(), 1);
 }
 
+void TestMainWindow::profileEditorFromTrayAndCommandLine()
+{
+  QMenu* menu = frmOrvel->PopupMenuTrayIcon;
+  FRig->Fake.OnProfileNames = [] { return QStringList({QStringLiteral("Documents"), QStringLiteral("R&D")}); };
+  FRig->Fake.OnEditProfile = [this](const QString& AName) {
+    FHooks << QStringLiteral("Edit ") + AName;
+    return true;
+  };
+  FRig->Fake.OnNewProfile = [this] {
+    FHooks << QStringLiteral("New");
+    return true;
+  };
+  bool active = false;
+  FRig->Fake.OnIsBackupActive = [&active] { return active; };
+
+  emit menu->aboutToShow();
+  QCOMPARE(Texts(frmOrvel->mnuEditProfile->actions()), QStringList({"Documents...", "R&&D..."}));
+  frmOrvel->mnuEditProfile->actions().at(1)->trigger();
+  frmOrvel->mnuNewProfile->trigger();
+  QCOMPARE(FHooks, QStringList({"Edit R&D", "New"}));
+
+  // The command line names the profile in the argument after the switch; a missing name is reported.
+  FHooks.clear();
+  TMessageBox::QueueAnswer(TMessageBox::maOk);
+  frmOrvel->ProcessCommandLine({QStringLiteral("--edit-profile"), QStringLiteral("/HIDE"),
+                                QStringLiteral("--new-profile"), QStringLiteral("--edit-profile")});
+  QCOMPARE(FHooks, QStringList({"Edit /HIDE", "New"}));
+  QCOMPARE(TMessageBox::Shown().last().Kind, TMessageBox::mkError);
+
+  // Not while a backup runs.
+  FHooks.clear();
+  active = true;
+  emit menu->aboutToShow();
+  QVERIFY(!frmOrvel->mnuEditProfile->isEnabled() && !frmOrvel->mnuNewProfile->isEnabled());
+  frmOrvel->ProcessCommandLine({QStringLiteral("--new-profile")});
+  QVERIFY(FHooks.isEmpty());
+  QCOMPARE(TMessageBox::Shown().last().Text, QStringLiteral("Backup already active."));
+}
+
 void TestMainWindow::commandLineSwitchesRunInOrder()
 {
   frmOrvel->show();
@@ -594,10 +634,12 @@ void TestMainWindow::trayMenuAndQuickBackup()
   QStringList profiles = {QStringLiteral("Documents"), QStringLiteral("R&D")};
   FRig->Fake.OnProfileNames = [&profiles] { return profiles; };
   emit menu->aboutToShow();
-  QCOMPARE(Texts(frmOrvel->mnuBackup->actions()), QStringList({"Custom Backup...", "Documents", "R&&D"}));
+  QCOMPARE(Texts(frmOrvel->mnuBackup->actions()),
+           QStringList({"Custom Backup...", "Documents", "R&&D", "", "Edit Profile", "New Profile..."}));
   profiles = {QStringLiteral("Mail")};
   emit menu->aboutToShow();
-  QCOMPARE(Texts(frmOrvel->mnuBackup->actions()), QStringList({"Custom Backup...", "Mail"}));
+  QCOMPARE(Texts(frmOrvel->mnuBackup->actions()),
+           QStringList({"Custom Backup...", "Mail", "", "Edit Profile", "New Profile..."}));
 
   // A profile entry asks, runs that profile alone and ends hidden, without an exit action.
   profiles = {QStringLiteral("R&D")};
@@ -612,7 +654,7 @@ void TestMainWindow::trayMenuAndQuickBackup()
   };
   emit menu->aboutToShow();
   TMessageBox::QueueAnswer(TMessageBox::maYes);
-  frmOrvel->mnuBackup->actions().last()->trigger();
+  frmOrvel->mnuBackup->actions().at(1)->trigger();
   QCOMPARE(TMessageBox::Shown().last().Text, QStringLiteral("Are you sure you want to launch backup \"R&D\"?"));
   QCOMPARE(FHooks, QStringList({"Queue R&D", "Backup"}));
   QVERIFY(FSession->Calls.isEmpty());
@@ -624,7 +666,7 @@ void TestMainWindow::trayMenuAndQuickBackup()
 
   active = true;
   emit menu->aboutToShow();
-  QVERIFY(!frmOrvel->mnuBackup->actions().last()->isEnabled());
+  QVERIFY(!frmOrvel->mnuBackup->actions().at(1)->isEnabled());
   frmOrvel->QuickBackup(QStringLiteral("R&D"));
   QCOMPARE(TMessageBox::Shown().last().Text, QStringLiteral("Backup already active."));
   QCOMPARE(FHooks.size(), 2);

@@ -101,6 +101,8 @@ public:
   std::function<bool()> OnBackupAlerts;
   std::function<void(bool)> OnSetAutoUpdateEnabled;
   std::function<TExceptionChoice(QWidget*, const QString&, const QString&)> OnShowException;
+  std::function<bool(const QString&)> OnEditProfile;
+  std::function<bool()> OnNewProfile;
 
   void ShowFailedBackup(int AAutoCloseSeconds) override
   {
@@ -133,6 +135,11 @@ public:
   {
     return OnShowException ? OnShowException(ASender, AMessage, AClassName) : TExceptionChoice::Continue;
   }
+  [[nodiscard]] bool EditProfile(const QString& AProfileName) override
+  {
+    return OnEditProfile ? OnEditProfile(AProfileName) : false;
+  }
+  [[nodiscard]] bool NewProfile() override { return OnNewProfile ? OnNewProfile() : false; }
 };
 
 // All three, for tests that drive the main window alone.
