@@ -6,6 +6,8 @@
 #include "engine/TZipWriter.h"
 #include "platform/FileNames.h"
 #include "platform/FileSystem.h"
+#include "platform/Posix.h"
+#include "platform/TFileDescriptor.h"
 #include "sysinfo/Common.h"
 
 #include <QSet>
@@ -32,53 +34,67 @@ QString ChangeFileExt(const QString& AFileName, const QString& AExtension)
   return AFileName + AExtension;
 }
 
-// A descriptor that is closed when it goes out of scope, unless closed (and checked) before.
-class TFileHandle
+[[noreturn]] void RaiseFileError(const QString& AFormat, const QString& AFileName, int AErrno)
+{
+  throw EBackupException(AFormat.arg(AFileName, Posix::ErrorText(AErrno)));
+}
+
+TFileDescriptor OpenForReading(const QString& AFileName, struct stat& AStat)
+{
+  int error = 0;
+  TFileDescriptor file = TFileDescriptor::Open(EncodeFileName(AFileName), O_RDONLY | O_NOCTTY, 0, error);
+  if (!file.IsOpen())
+    RaiseFileError(QStringLiteral("Cannot open file \"%1\". %2"), AFileName, error);
+  if (::fstat(file.Fd(), &AStat) != 0)
+    RaiseFileError(QStringLiteral("Cannot open file \"%1\". %2"), AFileName, errno);
+  return file;
+}
+
+// Whether APath names the file AStat describes.
+bool IsSameFile(const QString& APath, const struct stat& AStat)
+{
+  struct stat st = {};
+  return ::stat(EncodeFileName(APath).constData(), &st) == 0 && st.st_dev == AStat.st_dev && st.st_ino == AStat.st_ino;
+}
+
+// A file being written under a temporary name beside its final one; Commit makes it whole and
+// gives it its name, otherwise it is removed.
+class TReplacement
 {
 public:
-  explicit TFileHandle(int AFd)
-    : FFd(AFd)
-  {}
-  ~TFileHandle()
+  TReplacement(const QString& AFileName, mode_t AMode)
+    : FFileName(AFileName)
+    , FTarget(EncodeFileName(AFileName))
   {
-    if (FFd >= 0)
-      ::close(FFd);
+    int error = 0;
+    FFile = Posix::CreateTemporaryBeside(FTarget, AMode, FTempPath, error);
+    if (!FFile.IsOpen())
+      RaiseFileError(QStringLiteral("Cannot create file \"%1\". %2"), AFileName, error);
   }
-  TFileHandle(const TFileHandle&) = delete;
-  TFileHandle& operator=(const TFileHandle&) = delete;
-  int Fd() const { return FFd; }
-  [[nodiscard]] bool Close()
+  ~TReplacement()
   {
-    const int fd = FFd;
-    FFd = -1;
-    return ::close(fd) == 0;
+    if (!FTempPath.isEmpty()) {
+      FFile = TFileDescriptor();
+      ::unlink(FTempPath.constData());
+    }
+  }
+  TReplacement(const TReplacement&) = delete;
+  TReplacement& operator=(const TReplacement&) = delete;
+  int Fd() const { return FFile.Fd(); }
+  void Commit()
+  {
+    const int error = Posix::CommitReplacement(FFile, FTempPath, FTarget);
+    FTempPath.clear();
+    if (error != 0)
+      RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), FFileName, error);
   }
 
 private:
-  int FFd;
+  QString FFileName;
+  QByteArray FTarget;
+  QByteArray FTempPath;
+  TFileDescriptor FFile;
 };
-
-[[noreturn]] void RaiseFileError(const QString& AFormat, const QString& AFileName, int AErrno)
-{
-  throw EBackupException(AFormat.arg(AFileName, qt_error_string(AErrno)));
-}
-
-int OpenForReading(const QString& AFileName)
-{
-  const int fd = ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0)
-    RaiseFileError(QStringLiteral("Cannot open file \"%1\". %2"), AFileName, errno);
-  return fd;
-}
-
-int CreateForWriting(const QString& AFileName)
-{
-  const int fd =
-      ::open(EncodeFileName(AFileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-  if (fd < 0)
-    RaiseFileError(QStringLiteral("Cannot create file \"%1\". %2"), AFileName, errno);
-  return fd;
-}
 
 // Copies up to ACount bytes (all that is left when ACount is negative) through a fixed buffer.
 void CopyData(int AIn, const QString& AInName, int AOut, const QString& AOutName, qint64 ACount)
@@ -95,22 +111,10 @@ void CopyData(int AIn, const QString& AInName, int AOut, const QString& AOutName
       RaiseFileError(QStringLiteral("Cannot read file \"%1\". %2"), AInName, errno);
     if (count == 0)
       break;
-    for (ssize_t written = 0; written < count;) {
-      const ssize_t result = ::write(AOut, buffer.data() + written, static_cast<size_t>(count - written));
-      if (result < 0 && errno == EINTR)
-        continue;
-      if (result < 0)
-        RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), AOutName, errno);
-      written += result;
-    }
+    if (const int error = Posix::WriteAll(AOut, buffer.data(), static_cast<std::size_t>(count)); error != 0)
+      RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), AOutName, error);
     left -= count;
   }
-}
-
-void CloseWritten(TFileHandle& AFile, const QString& AFileName)
-{
-  if (!AFile.Close())
-    RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), AFileName, errno);
 }
 
 // Whether AFileName is a file that a 7z run writing AArchive replaces: the archive itself or one
@@ -488,6 +492,35 @@ TCompressStrength TBackup::GetSevenZipCompression()
   return strength;
 }
 
+bool TBackup::CheckVolumeSize(const QStringList& AFiles)
+{
+  if (FVolumeSize == 0)
+    return true;
+  if (FVolumeSize < MinVolumeSize) {
+    Log(QStringLiteral("Volume size %1 is not valid: it must be 0 (one file) or at least %2 bytes.")
+            .arg(FVolumeSize)
+            .arg(MinVolumeSize),
+        1);
+    return false;
+  }
+  // The files' sizes bound the archive's closely enough: stored data barely grows.
+  qint64 total = 0;
+  for (const QString& path : AFiles) {
+    struct stat st = {};
+    if (::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISREG(st.st_mode))
+      total += st.st_size;
+  }
+  if (total / FVolumeSize >= MaxVolumeCount) {
+    Log(QStringLiteral("Volume size %1 would split %2 bytes into more than %3 files; choose a larger volume size.")
+            .arg(FVolumeSize)
+            .arg(total)
+            .arg(MaxVolumeCount),
+        1);
+    return false;
+  }
+  return true;
+}
+
 void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
 {
   if (!LoadSevenZip()) {
@@ -500,6 +533,8 @@ void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
   }
   if (FSystemState)
     AddSystemState(FSevenZip->Files());
+  if (!CheckVolumeSize(FSevenZip->Files()))
+    return;
 
   Log(QStringLiteral("Backup in progress, Please wait..."), 0);
 
@@ -555,36 +590,46 @@ void TBackup::SplitFile(const QString& AFileName, qint64 AFilesByteSize)
 {
   if (AFilesByteSize <= 0)
     throw EBackupException(QStringLiteral("Invalid part size %1 for \"%2\".").arg(AFilesByteSize).arg(AFileName));
-  TFileHandle source(OpenForReading(AFileName));
   struct stat st = {};
-  if (::fstat(source.Fd(), &st) != 0)
-    RaiseFileError(QStringLiteral("Cannot open file \"%1\". %2"), AFileName, errno);
+  TFileDescriptor source = OpenForReading(AFileName, st);
   // One part more than whole parts fit: the last one takes the rest, and is empty when none is left.
   const qint64 wholeParts = static_cast<qint64>(st.st_size) / AFilesByteSize;
+  QStringList partNames;
   for (qint64 part = 1; part <= wholeParts + 1; ++part) {
-    const QString partName = ChangeFileExt(AFileName, QStringLiteral("._%1").arg(part));
-    TFileHandle target(CreateForWriting(partName));
+    partNames.append(ChangeFileExt(AFileName, QStringLiteral("._%1").arg(part)));
+    // A file named like its own part ("a._1") would be replaced while it is read.
+    if (IsSameFile(partNames.back(), st))
+      throw EBackupException(QStringLiteral("Cannot split \"%1\" into itself.").arg(AFileName));
+  }
+  for (const QString& partName : std::as_const(partNames)) {
+    TReplacement target(partName, st.st_mode & 07777);
     CopyData(source.Fd(), AFileName, target.Fd(), partName, AFilesByteSize);
-    CloseWritten(target, partName);
+    target.Commit();
   }
 }
 
 void TBackup::MergeFiles(const QString& ASourceFile, const QString& ADestFile)
 {
-  TFileHandle target(CreateForWriting(ADestFile));
-  struct stat targetStat = {};
-  if (::fstat(target.Fd(), &targetStat) != 0)
-    RaiseFileError(QStringLiteral("Cannot create file \"%1\". %2"), ADestFile, errno);
+  QStringList partNames;
+  for (QString partName = ASourceFile; FileExists(partName);
+       partName = ChangeFileExt(ASourceFile, QStringLiteral("._%1").arg(partNames.size() + 1)))
+    partNames.append(partName);
 
-  QString partName = ASourceFile;
-  for (qint64 part = 1; FileExists(partName);
-       partName = ChangeFileExt(ASourceFile, QStringLiteral("._%1").arg(++part))) {
-    TFileHandle source(OpenForReading(partName));
+  // The parts are checked before anything is written: merging a part into itself would lose it.
+  struct stat targetStat = {};
+  if (::stat(EncodeFileName(ADestFile).constData(), &targetStat) == 0) {
+    for (const QString& partName : std::as_const(partNames))
+      if (IsSameFile(partName, targetStat))
+        throw EBackupException(QStringLiteral("Cannot merge \"%1\" into itself.").arg(partName));
+  }
+
+  struct stat first = {};
+  const bool haveFirst = !partNames.isEmpty() && ::stat(EncodeFileName(partNames.front()).constData(), &first) == 0;
+  TReplacement target(ADestFile, haveFirst ? first.st_mode & 07777 : 0600);
+  for (const QString& partName : std::as_const(partNames)) {
     struct stat st = {};
-    // Appending a file to itself would never end.
-    if (::fstat(source.Fd(), &st) == 0 && st.st_dev == targetStat.st_dev && st.st_ino == targetStat.st_ino)
-      throw EBackupException(QStringLiteral("Cannot merge \"%1\" into itself.").arg(partName));
+    TFileDescriptor source = OpenForReading(partName, st);
     CopyData(source.Fd(), partName, target.Fd(), ADestFile, -1);
   }
-  CloseWritten(target, ADestFile);
+  target.Commit();
 }

@@ -2,6 +2,8 @@
 #include "settings/TRegFileTransfer.h"
 
 #include "platform/FileNames.h"
+#include "platform/Posix.h"
+#include "platform/TFileDescriptor.h"
 #include "settings/TRegFileLayout.h"
 
 #include <cerrno>
@@ -18,45 +20,29 @@ const QString RootName = QStringLiteral("HKEY_CURRENT_USER");
 
 QString SystemError()
 {
-  return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-bool WriteAll(int AHandle, const QByteArray& AData)
-{
-  qsizetype done = 0;
-  while (done < AData.size()) {
-    const ssize_t written = ::write(AHandle, AData.constData() + done, size_t(AData.size() - done));
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0)
-      return false;
-    done += written;
-  }
-  return true;
+  return Posix::ErrorText(errno);
 }
 
 bool ReadAll(const QString& AFileName, QByteArray& AData)
 {
-  const int handle = ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC);
-  if (handle < 0)
+  int error = 0;
+  const TFileDescriptor file = TFileDescriptor::Open(EncodeFileName(AFileName), O_RDONLY, 0, error);
+  if (!file.IsOpen()) {
+    errno = error;
     return false;
+  }
   AData.clear();
   char buffer[65536];
   for (;;) {
-    const ssize_t got = ::read(handle, buffer, sizeof buffer);
+    const ssize_t got = ::read(file.Fd(), buffer, sizeof buffer);
     if (got < 0 && errno == EINTR)
       continue;
-    if (got < 0) {
-      const int saved = errno;
-      ::close(handle);
-      errno = saved;
+    if (got < 0)
       return false;
-    }
     if (got == 0)
       break;
     AData.append(buffer, got);
   }
-  ::close(handle);
   return true;
 }
 
@@ -152,23 +138,10 @@ bool TRegFileTransfer::Export(const QString& AFileName)
     return false;
   const QByteArray data = file.ToBytes();
 
-  // A private temporary file beside the target, renamed over it once it is complete, so the
-  // passwords inside are never readable by others, not even for a moment.
-  QByteArray temporary = EncodeFileName(AFileName) + ".XXXXXX";
-  const int handle = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (handle < 0)
-    return Fail(QStringLiteral("Failed to create \"%1\": %2").arg(AFileName, SystemError()));
-  const bool written = ::fchmod(handle, 0600) == 0 && WriteAll(handle, data) && ::fsync(handle) == 0;
-  const QString writeError = SystemError();
-  if (::close(handle) != 0 || !written) {
-    ::unlink(temporary.constData());
-    return Fail(QStringLiteral("Failed to write \"%1\": %2").arg(AFileName, writeError));
-  }
-  if (::rename(temporary.constData(), EncodeFileName(AFileName).constData()) != 0) {
-    const QString error = SystemError();
-    ::unlink(temporary.constData());
-    return Fail(QStringLiteral("Failed to write \"%1\": %2").arg(AFileName, error));
-  }
+  // Written privately beside the target and renamed over it once complete, so the passwords
+  // inside are never readable by others, not even for a moment.
+  if (const int error = Posix::ReplaceFile(EncodeFileName(AFileName), data, 0600); error != 0)
+    return Fail(QStringLiteral("Failed to write \"%1\": %2").arg(AFileName, Posix::ErrorText(error)));
   for (const TRegFile::TKey& key : file.Keys()) {
     ++FKeyCount;
     FValueCount += int(key.Values.size());

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/TKeyStore.h"
 
+#include "platform/Posix.h"
+#include "platform/TFileDescriptor.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -90,12 +93,12 @@ TKeyStore::TKeyStore(const QString& AFileName, bool AWritable, int AMode)
       return;
     }
     // Created here so that the file (and SQLite's journal, which copies its mode) gets its mode.
-    const int handle = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, AMode);
-    if (handle < 0) {
-      Fail(QString::fromLocal8Bit(strerror(errno)));
+    int error = 0;
+    TFileDescriptor file = TFileDescriptor::Open(name, O_RDWR | O_CREAT, static_cast<mode_t>(AMode), error);
+    if (!file.IsOpen()) {
+      Fail(Posix::ErrorText(error));
       return;
     }
-    ::close(handle);
   } else if (!QFileInfo::exists(AFileName)) {
     // A machine-wide hive nobody has seeded reads as empty; that is no error.
     return;
