@@ -121,6 +121,13 @@ void CopyData(int AIn, const QString& AInName, int AOut, const QString& AOutName
 // of its volumes (name.001, name.002, ...), whichever volume size an earlier run had. Packed
 // into its successor, an archive would grow with every run. Names are checked first; only a
 // match is looked up, by identity, so that differently spelt paths to the same folder agree.
+// Whether APath (followed through links, as the writers open it) is a regular file or gone.
+bool IsRegularOrMissing(const QString& APath)
+{
+  struct stat st = {};
+  return ::stat(EncodeFileName(APath).constData(), &st) != 0 || S_ISREG(st.st_mode);
+}
+
 bool IsSevenZipArchiveFile(const QString& AFileName, const QString& AArchive)
 {
   const qsizetype archiveSlash = AArchive.lastIndexOf(PathDelim);
@@ -313,6 +320,11 @@ bool TBackup::GenerateFileList()
   QStringList exclusionList;
   FFiles->GenerateFileList(includeList);
   FExclusions->GenerateFileList(exclusionList);
+  // A folder that could not be read may hold files the user counts on: the run fails, as it
+  // does for an unreadable file, before anything is written.
+  FSearchFailed = FFiles->SearchFailed() || FExclusions->SearchFailed();
+  if (FSearchFailed)
+    return false;
 
   Log(QStringLiteral("Processing file list..."), 0);
   if (OnBackupFileList)
@@ -343,6 +355,11 @@ bool TBackup::GenerateFileList()
       ItemProgress(path, 0);
       if (excluded.contains(path.toCaseFolded())) {
         Debug(QStringLiteral("GenerateFileList"), QString(QStringLiteral("Exclude: ") + path));
+        continue;
+      }
+      if (!IsRegularOrMissing(path)) {
+        // A FIFO, socket or device holds no file data, and reading one could block the run.
+        Log(QString(QStringLiteral("Skipped, not a regular file: ") + path), 0);
         continue;
       }
       if (IsSevenZipArchiveFile(path, FZipFileName)) {
@@ -402,7 +419,8 @@ void TBackup::BackupZip(QStringList& AZipFileList, TBackupResult& AResult)
     return;
   }
   if (!GenerateFileList()) {
-    Log(QStringLiteral("File list is empty, backup cannot continue"), 1);
+    if (!FSearchFailed)
+      Log(QStringLiteral("File list is empty, backup cannot continue"), 1);
     return;
   }
   if (FSystemState)
@@ -528,7 +546,8 @@ void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
     return;
   }
   if (!GenerateFileList()) {
-    Log(QStringLiteral("File list is empty, backup cannot continue."), 1);
+    if (!FSearchFailed)
+      Log(QStringLiteral("File list is empty, backup cannot continue."), 1);
     return;
   }
   if (FSystemState)

@@ -129,4 +129,5 @@ private:
   qint64 FItemProgressMax = 0;
   bool FBusy = false;
   bool FCancelled = false;
+  bool FSearchFailed = false; // a folder or entry of the last search could not be read
 };

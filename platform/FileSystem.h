@@ -30,6 +30,12 @@ struct TDirectoryEntry
 // returns them, until AVisit returns false. A folder that cannot be opened has no entries.
 void EnumerateDirectory(const QString& AFolder, const std::function<bool(const TDirectoryEntry&)>& AVisit);
 
+// Told the path and the errno when a folder cannot be opened or read to its end, or one of its
+// entries cannot be examined. An entry that vanished while it was looked at is no error.
+using TEnumerateError = std::function<void(const QString& APath, int AErrno)>;
+void EnumerateDirectory(const QString& AFolder, const std::function<bool(const TDirectoryEntry&)>& AVisit,
+                        const TEnumerateError& AOnError);
+
 // Attributes of one path; 0 when it does not exist.
 unsigned FileAttributes(const QString& APath);
 
