@@ -243,7 +243,8 @@ bool TKeyStore::DeleteKey(int ARoot, const QString& APath)
   for (const char* sql : {"DELETE FROM keys WHERE root=? AND (path=? OR substr(path,1,?)=?)",
                           "DELETE FROM vals WHERE root=? AND (path=? OR substr(path,1,?)=?)"}) {
     TStatement remove(FDatabase, sql);
-    remove.Bind(1, ARoot).Bind(2, APath).Bind(3, int(below.size())).Bind(4, below);
+    // SQLite's substr counts characters, not UTF-16 units: "📷" is one character, two units.
+    remove.Bind(1, ARoot).Bind(2, APath).Bind(3, int(below.toUcs4().size())).Bind(4, below);
     ok = ok && remove.Step() == SQLITE_DONE;
   }
   return EndChange(ok);
