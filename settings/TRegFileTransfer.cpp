@@ -7,6 +7,7 @@
 #include "settings/TRegFileLayout.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,6 +22,15 @@ const QString RootName = QStringLiteral("HKEY_CURRENT_USER");
 QString SystemError()
 {
   return Posix::ErrorText(errno);
+}
+
+// A date as stored: days since 30 December 1899, from 1 January of the year 1 (-693593) to
+// the end of 31 December 9999 (2958466, exclusive).
+bool IsStorableDate(const QByteArray& AData)
+{
+  double days = 0;
+  std::memcpy(&days, AData.constData(), sizeof days);
+  return std::isfinite(days) && days >= -693593.0 && days < 2958466.0;
 }
 
 bool ReadAll(const QString& AFileName, QByteArray& AData)
@@ -42,6 +52,9 @@ bool ReadAll(const QString& AFileName, QByteArray& AData)
     if (got == 0)
       break;
     AData.append(buffer, got);
+    // One byte over the bound is enough for the parser to refuse the file.
+    if (AData.size() > TRegFile::MaxFileSize)
+      break;
   }
   return true;
 }
@@ -169,6 +182,11 @@ bool TRegFileTransfer::Check(const TRegFile& AFile)
                         .arg(value.Line)
                         .arg(value.Name)
                         .arg(expected.Size));
+      if (expected.Type == rdBinary && expected.Size == int(sizeof(double)) &&
+          !IsStorableDate(value.Data.toByteArray()))
+        return Fail(QStringLiteral("Line %1: the value \"%2\" is not a date between the years 1 and 9999")
+                        .arg(value.Line)
+                        .arg(value.Name));
     }
   }
   return true;
