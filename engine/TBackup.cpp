@@ -10,15 +10,20 @@
 #include "platform/TFileDescriptor.h"
 #include "sysinfo/Common.h"
 
+#include <QCryptographicHash>
 #include <QSet>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -126,6 +131,36 @@ bool IsRegularOrMissing(const QString& APath)
 {
   struct stat st = {};
   return ::stat(EncodeFileName(APath).constData(), &st) != 0 || S_ISREG(st.st_mode);
+}
+
+// The archive's full path with its folder resolved, so that every spelling of one archive
+// takes the same lock.
+QByteArray ResolvedArchivePath(const QString& AArchive)
+{
+  const QByteArray path = EncodeFileName(AArchive);
+  const qsizetype slash = path.lastIndexOf('/');
+  const QByteArray folder = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+  char resolved[PATH_MAX];
+  if (::realpath(folder.constData(), resolved) == nullptr)
+    return path;
+  return QByteArray(resolved) + '/' + path.mid(slash + 1);
+}
+
+// Whether AName is a temporary file the writers make beside the archive ABase (or one of its
+// volumes, "ABase.NNN") while they write: ".<name>.XXXXXX.tmp".
+bool IsTemporaryOfArchive(const QByteArray& AName, const QByteArray& ABase)
+{
+  if (Posix::IsTemporaryNameFor(AName, ABase))
+    return true;
+  const QByteArray prefix = '.' + ABase + '.';
+  if (!AName.startsWith(prefix))
+    return false;
+  const qsizetype dot = AName.indexOf('.', prefix.size());
+  if (dot <= prefix.size())
+    return false;
+  const QByteArray number = AName.mid(prefix.size(), dot - prefix.size());
+  return std::all_of(number.begin(), number.end(), [](char AChar) { return AChar >= '0' && AChar <= '9'; }) &&
+         Posix::IsTemporaryNameFor(AName, ABase + '.' + number);
 }
 
 bool IsSevenZipArchiveFile(const QString& AFileName, const QString& AArchive)
@@ -283,6 +318,19 @@ TBackupResult TBackup::Backup(QStringList* AZipFileList)
 
   FBusy = true;
 
+  // One run per archive at a time, across processes (the tray program and the terminal program
+  // share the profiles); the lock is held until the run ends.
+  TFileDescriptor lock;
+  if (!LockArchive(lock)) {
+    Log(QStringLiteral("Backup already active."), 1);
+    Log(QStringLiteral("Backup Failed."), 1);
+    FBusy = false;
+    if (OnBackupFinished)
+      OnBackupFinished(this, brFailed);
+    return brFailed;
+  }
+  RemoveLeftovers();
+
   // An exception out of an event handler leaves at once: no result message, and Busy stays set.
   switch (FZipType) {
   case zZip:
@@ -310,6 +358,50 @@ TBackupResult TBackup::Backup(QStringList* AZipFileList)
   if (OnBackupFinished)
     OnBackupFinished(this, result);
   return result;
+}
+
+bool TBackup::LockArchive(TFileDescriptor& ALock)
+{
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (folder.isEmpty())
+    folder = GetTempFolder();
+  const QByteArray hash =
+      QCryptographicHash::hash(ResolvedArchivePath(FZipFileName), QCryptographicHash::Sha1).toHex().left(20);
+  int error = 0;
+  ALock =
+      TFileDescriptor::Open(EncodeFileName(IncludeTrailingPathDelimiter(folder)) + "corvale-archive-" + hash + ".lock",
+                            O_RDWR | O_CREAT | O_NOFOLLOW, 0600, error);
+  // Without a lock file (an odd runtime folder) the run goes on as it always did.
+  if (!ALock.IsOpen()) {
+    Debug(QStringLiteral("LockArchive"), Posix::ErrorText(error));
+    return true;
+  }
+  while (::flock(ALock.Fd(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EINTR)
+      return errno != EWOULDBLOCK;
+  }
+  return true;
+}
+
+void TBackup::RemoveLeftovers()
+{
+  // Temporary files of a run that was killed (SIGKILL, power cut): never packed, never kept.
+  const QByteArray archive = EncodeFileName(FZipFileName);
+  const QByteArray folder = Posix::FolderOf(archive);
+  const QByteArray base = archive.mid(archive.lastIndexOf('/') + 1);
+  if (base.isEmpty())
+    return;
+  DIR* dir = ::opendir(folder.constData());
+  if (!dir)
+    return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const QByteArray name(entry->d_name);
+    if (IsTemporaryOfArchive(name, base) && ::unlink(QByteArray(folder + '/' + name).constData()) == 0)
+      Log(QString(QStringLiteral("Removed the temporary file of an unfinished run: ") +
+                  DecodeFileName(folder + '/' + name)),
+          0);
+  }
+  ::closedir(dir);
 }
 
 bool TBackup::GenerateFileList()

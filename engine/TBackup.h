@@ -5,6 +5,7 @@
 
 #include "engine/BackupTypes.h"
 #include "engine/TBackupFiles.h"
+#include "platform/TFileDescriptor.h"
 
 #include <QObject>
 #include <QStringList>
@@ -94,6 +95,9 @@ private:
   void InternalOnSearchProgress(QObject* ASender, const QString& AMessage, int AProgress, bool& ACancel);
   [[nodiscard]] bool GenerateFileList();
   [[nodiscard]] bool CheckVolumeSize(const QStringList& AFiles);
+  // Takes the lock of the archive's runs; false when another run (any process) holds it.
+  [[nodiscard]] bool LockArchive(TFileDescriptor& ALock);
+  void RemoveLeftovers();
   [[nodiscard]] bool LoadZipDll();
   int GetZipCompression();
   [[nodiscard]] bool LoadSevenZip();

@@ -24,6 +24,7 @@ private slots:
   void volumeSizesOutOfBoundsAreRefused();
   void faultsLeaveThePreviousArchive();
   void swappedVolumeIsNotFollowed();
+  void leftoversGoAndOneRunPerArchive();
 };
 
 namespace {
@@ -284,6 +285,57 @@ void TestArchiveGuarantees::swappedVolumeIsNotFollowed()
   QCOMPARE(run.Result, brFailed);
   QCOMPARE(ReadBytes(tree("victim")), QByteArray("not yours"));
   QVERIFY(!QFile::exists(tree.Name("out/backup.7z.001")));
+}
+
+void TestArchiveGuarantees::leftoversGoAndOneRunPerArchive()
+{
+  TTempTree tree;
+  QVERIFY(MakeDir(tree("src")));
+  QVERIFY(WriteBytes(tree("src/data.bin"), "data"));
+  // The archive lies inside the folder it backs up, beside what a killed run left.
+  const QList<QByteArray> leftovers{"src/.backup.zip.Ab12Cd.tmp", "src/.backup.zip.001.Xy34Zw.tmp"};
+  for (const QByteArray& name : leftovers)
+    QVERIFY(WriteBytes(tree(name), "half written"));
+  QVERIFY(WriteBytes(tree("src/.backup.zip.notes"), "the user's"));
+
+  const auto configure = [&](TBackup& ABackup) {
+    ABackup.SetZipType(zZip);
+    ABackup.SetZipFileName(tree.Name("src/backup.zip"));
+    ABackup.Files()->Add(tree.Name("src"), QStringLiteral("*.*"), false);
+  };
+
+  // A second run of the same archive (in another process it meets the same lock file) starts
+  // while the first one is writing: it is refused.
+  TBackup first;
+  configure(first);
+  QStringList secondLogs;
+  TBackupResult secondResult = brComplete;
+  first.OnLog = [&](QObject*, const QString& AMessage, int) {
+    if (AMessage != QStringLiteral("Backup in progress, Please wait..."))
+      return;
+    TBackup second;
+    configure(second);
+    second.OnLog = [&](QObject*, const QString& ALine, int) { secondLogs << ALine; };
+    QStringList result;
+    secondResult = second.Backup(&result);
+  };
+  QStringList result;
+  QCOMPARE(first.Backup(&result), brComplete);
+  QCOMPARE(secondResult, brFailed);
+  QVERIFY2(secondLogs.contains(QStringLiteral("Backup already active.")),
+           qPrintable(secondLogs.join(QLatin1Char('\n'))));
+  // The first run is over: the next one goes ahead.
+  first.OnLog = {};
+  QCOMPARE(first.Backup(&result), brComplete);
+
+  // The leftovers were removed before the search, so no archive holds them; the user's own
+  // file stays.
+  for (const QByteArray& name : leftovers)
+    QVERIFY(!QFile::exists(tree.Name(name)));
+  QVERIFY(QFile::exists(tree.Name("src/.backup.zip.notes")));
+  const auto entries = List7z(tree.Name("src/backup.zip"));
+  for (auto it = entries.begin(); it != entries.end(); ++it)
+    QVERIFY2(!it.key().endsWith(".tmp"), it.key().constData());
 }
 
 QTEST_GUILESS_MAIN(TestArchiveGuarantees)
