@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Directory enumeration with the Windows attribute model the program's search rules are written for.
 //
-// Attributes are derived as Wine derives them: hidden = the name begins with "."; read-only = the
-// owner has no write permission; reparse point = a symbolic link. System, archive, compressed,
+// Attributes are derived as Wine derives them: hidden = the name begins with "."; read-only = a
+// file whose owner has no write permission (folders are never read-only: on Windows the flag
+// marks a customised folder, not protected data); reparse point = a symbolic link. System, archive, compressed,
 // encrypted and not-indexed are never set.
 #pragma once
 
