@@ -8,17 +8,24 @@
 #include "engine/TZipWriter.h"
 #include "platform/FileNames.h"
 #include "platform/FileSystem.h"
+#include "platform/Posix.h"
+#include "platform/TFileDescriptor.h"
 #include "sysinfo/Common.h"
 
+#include <QCryptographicHash>
 #include <QSet>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,53 +41,67 @@ QString ChangeFileExt(const QString& AFileName, const QString& AExtension)
   return AFileName + AExtension;
 }
 
-// A descriptor that is closed when it goes out of scope, unless closed (and checked) before.
-class TFileHandle
+[[noreturn]] void RaiseFileError(const QString& AFormat, const QString& AFileName, int AErrno)
+{
+  throw EBackupException(AFormat.arg(AFileName, Posix::ErrorText(AErrno)));
+}
+
+TFileDescriptor OpenForReading(const QString& AFileName, struct stat& AStat)
+{
+  int error = 0;
+  TFileDescriptor file = TFileDescriptor::Open(EncodeFileName(AFileName), O_RDONLY | O_NOCTTY, 0, error);
+  if (!file.IsOpen())
+    RaiseFileError(QStringLiteral("Cannot open file \"%1\". %2"), AFileName, error);
+  if (::fstat(file.Fd(), &AStat) != 0)
+    RaiseFileError(QStringLiteral("Cannot open file \"%1\". %2"), AFileName, errno);
+  return file;
+}
+
+// Whether APath names the file AStat describes.
+bool IsSameFile(const QString& APath, const struct stat& AStat)
+{
+  struct stat st = {};
+  return ::stat(EncodeFileName(APath).constData(), &st) == 0 && st.st_dev == AStat.st_dev && st.st_ino == AStat.st_ino;
+}
+
+// A file being written under a temporary name beside its final one; Commit makes it whole and
+// gives it its name, otherwise it is removed.
+class TReplacement
 {
 public:
-  explicit TFileHandle(int AFd)
-    : FFd(AFd)
-  {}
-  ~TFileHandle()
+  TReplacement(const QString& AFileName, mode_t AMode)
+    : FFileName(AFileName)
+    , FTarget(EncodeFileName(AFileName))
   {
-    if (FFd >= 0)
-      ::close(FFd);
+    int error = 0;
+    FFile = Posix::CreateTemporaryBeside(FTarget, AMode, FTempPath, error);
+    if (!FFile.IsOpen())
+      RaiseFileError(QStringLiteral("Cannot create file \"%1\". %2"), AFileName, error);
   }
-  TFileHandle(const TFileHandle&) = delete;
-  TFileHandle& operator=(const TFileHandle&) = delete;
-  int Fd() const { return FFd; }
-  [[nodiscard]] bool Close()
+  ~TReplacement()
   {
-    const int fd = FFd;
-    FFd = -1;
-    return ::close(fd) == 0;
+    if (!FTempPath.isEmpty()) {
+      FFile = TFileDescriptor();
+      ::unlink(FTempPath.constData());
+    }
+  }
+  TReplacement(const TReplacement&) = delete;
+  TReplacement& operator=(const TReplacement&) = delete;
+  int Fd() const { return FFile.Fd(); }
+  void Commit()
+  {
+    const int error = Posix::CommitReplacement(FFile, FTempPath, FTarget);
+    FTempPath.clear();
+    if (error != 0)
+      RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), FFileName, error);
   }
 
 private:
-  int FFd;
+  QString FFileName;
+  QByteArray FTarget;
+  QByteArray FTempPath;
+  TFileDescriptor FFile;
 };
-
-[[noreturn]] void RaiseFileError(const QString& AFormat, const QString& AFileName, int AErrno)
-{
-  throw EBackupException(AFormat.arg(AFileName, qt_error_string(AErrno)));
-}
-
-int OpenForReading(const QString& AFileName)
-{
-  const int fd = ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0)
-    RaiseFileError(QStringLiteral("Cannot open file \"%1\". %2"), AFileName, errno);
-  return fd;
-}
-
-int CreateForWriting(const QString& AFileName)
-{
-  const int fd =
-      ::open(EncodeFileName(AFileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-  if (fd < 0)
-    RaiseFileError(QStringLiteral("Cannot create file \"%1\". %2"), AFileName, errno);
-  return fd;
-}
 
 // Copies up to ACount bytes (all that is left when ACount is negative) through a fixed buffer.
 void CopyData(int AIn, const QString& AInName, int AOut, const QString& AOutName, qint64 ACount)
@@ -97,28 +118,53 @@ void CopyData(int AIn, const QString& AInName, int AOut, const QString& AOutName
       RaiseFileError(QStringLiteral("Cannot read file \"%1\". %2"), AInName, errno);
     if (count == 0)
       break;
-    for (ssize_t written = 0; written < count;) {
-      const ssize_t result = ::write(AOut, buffer.data() + written, static_cast<size_t>(count - written));
-      if (result < 0 && errno == EINTR)
-        continue;
-      if (result < 0)
-        RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), AOutName, errno);
-      written += result;
-    }
+    if (const int error = Posix::WriteAll(AOut, buffer.data(), static_cast<std::size_t>(count)); error != 0)
+      RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), AOutName, error);
     left -= count;
   }
-}
-
-void CloseWritten(TFileHandle& AFile, const QString& AFileName)
-{
-  if (!AFile.Close())
-    RaiseFileError(QStringLiteral("Cannot write file \"%1\". %2"), AFileName, errno);
 }
 
 // Whether AFileName is a file that a 7z run writing AArchive replaces: the archive itself or one
 // of its volumes (name.001, name.002, ...), whichever volume size an earlier run had. Packed
 // into its successor, an archive would grow with every run. Names are checked first; only a
 // match is looked up, by identity, so that differently spelt paths to the same folder agree.
+// Whether APath (followed through links, as the writers open it) is a regular file or gone.
+bool IsRegularOrMissing(const QString& APath)
+{
+  struct stat st = {};
+  return ::stat(EncodeFileName(APath).constData(), &st) != 0 || S_ISREG(st.st_mode);
+}
+
+// The archive's full path with its folder resolved, so that every spelling of one archive
+// takes the same lock.
+QByteArray ResolvedArchivePath(const QString& AArchive)
+{
+  const QByteArray path = EncodeFileName(AArchive);
+  const qsizetype slash = path.lastIndexOf('/');
+  const QByteArray folder = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+  char resolved[PATH_MAX];
+  if (::realpath(folder.constData(), resolved) == nullptr)
+    return path;
+  return QByteArray(resolved) + '/' + path.mid(slash + 1);
+}
+
+// Whether AName is a temporary file the writers make beside the archive ABase (or one of its
+// volumes, "ABase.NNN") while they write: ".<name>.XXXXXX.tmp".
+bool IsTemporaryOfArchive(const QByteArray& AName, const QByteArray& ABase)
+{
+  if (Posix::IsTemporaryNameFor(AName, ABase))
+    return true;
+  const QByteArray prefix = '.' + ABase + '.';
+  if (!AName.startsWith(prefix))
+    return false;
+  const qsizetype dot = AName.indexOf('.', prefix.size());
+  if (dot <= prefix.size())
+    return false;
+  const QByteArray number = AName.mid(prefix.size(), dot - prefix.size());
+  return std::all_of(number.begin(), number.end(), [](char AChar) { return AChar >= '0' && AChar <= '9'; }) &&
+         Posix::IsTemporaryNameFor(AName, ABase + '.' + number);
+}
+
 bool IsSevenZipArchiveFile(const QString& AFileName, const QString& AArchive)
 {
   const qsizetype archiveSlash = AArchive.lastIndexOf(PathDelim);
@@ -274,6 +320,19 @@ TBackupResult TBackup::Backup(QStringList* AZipFileList)
 
   FBusy = true;
 
+  // One run per archive at a time, across processes (the tray program and the terminal program
+  // share the profiles); the lock is held until the run ends.
+  TFileDescriptor lock;
+  if (!LockArchive(lock)) {
+    Log(QStringLiteral("Backup already active."), 1);
+    Log(QStringLiteral("Backup Failed."), 1);
+    FBusy = false;
+    if (OnBackupFinished)
+      OnBackupFinished(this, brFailed);
+    return brFailed;
+  }
+  RemoveLeftovers();
+
   // An exception out of an event handler leaves at once: no result message, and Busy stays set.
   switch (FZipType) {
   case zZip:
@@ -303,6 +362,50 @@ TBackupResult TBackup::Backup(QStringList* AZipFileList)
   return result;
 }
 
+bool TBackup::LockArchive(TFileDescriptor& ALock)
+{
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (folder.isEmpty())
+    folder = GetTempFolder();
+  const QByteArray hash =
+      QCryptographicHash::hash(ResolvedArchivePath(FZipFileName), QCryptographicHash::Sha1).toHex().left(20);
+  int error = 0;
+  ALock =
+      TFileDescriptor::Open(EncodeFileName(IncludeTrailingPathDelimiter(folder)) + "corvale-archive-" + hash + ".lock",
+                            O_RDWR | O_CREAT | O_NOFOLLOW, 0600, error);
+  // Without a lock file (an odd runtime folder) the run goes on as it always did.
+  if (!ALock.IsOpen()) {
+    Debug(QStringLiteral("LockArchive"), Posix::ErrorText(error));
+    return true;
+  }
+  while (::flock(ALock.Fd(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EINTR)
+      return errno != EWOULDBLOCK;
+  }
+  return true;
+}
+
+void TBackup::RemoveLeftovers()
+{
+  // Temporary files of a run that was killed (SIGKILL, power cut): never packed, never kept.
+  const QByteArray archive = EncodeFileName(FZipFileName);
+  const QByteArray folder = Posix::FolderOf(archive);
+  const QByteArray base = archive.mid(archive.lastIndexOf('/') + 1);
+  if (base.isEmpty())
+    return;
+  DIR* dir = ::opendir(folder.constData());
+  if (!dir)
+    return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const QByteArray name(entry->d_name);
+    if (IsTemporaryOfArchive(name, base) && ::unlink(QByteArray(folder + '/' + name).constData()) == 0)
+      Log(QString(QStringLiteral("Removed the temporary file of an unfinished run: ") +
+                  DecodeFileName(folder + '/' + name)),
+          0);
+  }
+  ::closedir(dir);
+}
+
 bool TBackup::GenerateFileList()
 {
   Log(QStringLiteral("Generating file list..."), 0);
@@ -311,6 +414,11 @@ bool TBackup::GenerateFileList()
   QStringList exclusionList;
   FFiles->GenerateFileList(includeList);
   FExclusions->GenerateFileList(exclusionList);
+  // A folder that could not be read may hold files the user counts on: the run fails, as it
+  // does for an unreadable file, before anything is written.
+  FSearchFailed = FFiles->SearchFailed() || FExclusions->SearchFailed();
+  if (FSearchFailed)
+    return false;
 
   Log(QStringLiteral("Processing file list..."), 0);
   if (OnBackupFileList)
@@ -341,6 +449,11 @@ bool TBackup::GenerateFileList()
       ItemProgress(path, 0);
       if (excluded.contains(path.toCaseFolded())) {
         Debug(QStringLiteral("GenerateFileList"), QString(QStringLiteral("Exclude: ") + path));
+        continue;
+      }
+      if (!IsRegularOrMissing(path)) {
+        // A FIFO, socket or device holds no file data, and reading one could block the run.
+        Log(QString(QStringLiteral("Skipped, not a regular file: ") + path), 0);
         continue;
       }
       if (IsSevenZipArchiveFile(path, FZipFileName)) {
@@ -400,7 +513,8 @@ void TBackup::BackupZip(QStringList& AZipFileList, TBackupResult& AResult)
     return;
   }
   if (!GenerateFileList()) {
-    Log(QStringLiteral("File list is empty, backup cannot continue"), 1);
+    if (!FSearchFailed)
+      Log(QStringLiteral("File list is empty, backup cannot continue"), 1);
     return;
   }
   if (FSystemState)
@@ -490,6 +604,35 @@ TCompressStrength TBackup::GetSevenZipCompression()
   return strength;
 }
 
+bool TBackup::CheckVolumeSize(const QStringList& AFiles)
+{
+  if (FVolumeSize == 0)
+    return true;
+  if (FVolumeSize < MinVolumeSize) {
+    Log(QStringLiteral("Volume size %1 is not valid: it must be 0 (one file) or at least %2 bytes.")
+            .arg(FVolumeSize)
+            .arg(MinVolumeSize),
+        1);
+    return false;
+  }
+  // The files' sizes bound the archive's closely enough: stored data barely grows.
+  qint64 total = 0;
+  for (const QString& path : AFiles) {
+    struct stat st = {};
+    if (::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISREG(st.st_mode))
+      total += st.st_size;
+  }
+  if (total / FVolumeSize >= MaxVolumeCount) {
+    Log(QStringLiteral("Volume size %1 would split %2 bytes into more than %3 files; choose a larger volume size.")
+            .arg(FVolumeSize)
+            .arg(total)
+            .arg(MaxVolumeCount),
+        1);
+    return false;
+  }
+  return true;
+}
+
 void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
 {
   if (!LoadSevenZip()) {
@@ -497,11 +640,14 @@ void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
     return;
   }
   if (!GenerateFileList()) {
-    Log(QStringLiteral("File list is empty, backup cannot continue."), 1);
+    if (!FSearchFailed)
+      Log(QStringLiteral("File list is empty, backup cannot continue."), 1);
     return;
   }
   if (FSystemState)
     AddSystemState(FSevenZip->Files());
+  if (!CheckVolumeSize(FSevenZip->Files()))
+    return;
 
   Log(QStringLiteral("Backup in progress, Please wait..."), 0);
 
@@ -575,36 +721,46 @@ void TBackup::SplitFile(const QString& AFileName, qint64 AFilesByteSize)
 {
   if (AFilesByteSize <= 0)
     throw EBackupException(QStringLiteral("Invalid part size %1 for \"%2\".").arg(AFilesByteSize).arg(AFileName));
-  TFileHandle source(OpenForReading(AFileName));
   struct stat st = {};
-  if (::fstat(source.Fd(), &st) != 0)
-    RaiseFileError(QStringLiteral("Cannot open file \"%1\". %2"), AFileName, errno);
+  TFileDescriptor source = OpenForReading(AFileName, st);
   // One part more than whole parts fit: the last one takes the rest, and is empty when none is left.
   const qint64 wholeParts = static_cast<qint64>(st.st_size) / AFilesByteSize;
+  QStringList partNames;
   for (qint64 part = 1; part <= wholeParts + 1; ++part) {
-    const QString partName = ChangeFileExt(AFileName, QStringLiteral("._%1").arg(part));
-    TFileHandle target(CreateForWriting(partName));
+    partNames.append(ChangeFileExt(AFileName, QStringLiteral("._%1").arg(part)));
+    // A file named like its own part ("a._1") would be replaced while it is read.
+    if (IsSameFile(partNames.back(), st))
+      throw EBackupException(QStringLiteral("Cannot split \"%1\" into itself.").arg(AFileName));
+  }
+  for (const QString& partName : std::as_const(partNames)) {
+    TReplacement target(partName, st.st_mode & 07777);
     CopyData(source.Fd(), AFileName, target.Fd(), partName, AFilesByteSize);
-    CloseWritten(target, partName);
+    target.Commit();
   }
 }
 
 void TBackup::MergeFiles(const QString& ASourceFile, const QString& ADestFile)
 {
-  TFileHandle target(CreateForWriting(ADestFile));
-  struct stat targetStat = {};
-  if (::fstat(target.Fd(), &targetStat) != 0)
-    RaiseFileError(QStringLiteral("Cannot create file \"%1\". %2"), ADestFile, errno);
+  QStringList partNames;
+  for (QString partName = ASourceFile; FileExists(partName);
+       partName = ChangeFileExt(ASourceFile, QStringLiteral("._%1").arg(partNames.size() + 1)))
+    partNames.append(partName);
 
-  QString partName = ASourceFile;
-  for (qint64 part = 1; FileExists(partName);
-       partName = ChangeFileExt(ASourceFile, QStringLiteral("._%1").arg(++part))) {
-    TFileHandle source(OpenForReading(partName));
+  // The parts are checked before anything is written: merging a part into itself would lose it.
+  struct stat targetStat = {};
+  if (::stat(EncodeFileName(ADestFile).constData(), &targetStat) == 0) {
+    for (const QString& partName : std::as_const(partNames))
+      if (IsSameFile(partName, targetStat))
+        throw EBackupException(QStringLiteral("Cannot merge \"%1\" into itself.").arg(partName));
+  }
+
+  struct stat first = {};
+  const bool haveFirst = !partNames.isEmpty() && ::stat(EncodeFileName(partNames.front()).constData(), &first) == 0;
+  TReplacement target(ADestFile, haveFirst ? first.st_mode & 07777 : 0600);
+  for (const QString& partName : std::as_const(partNames)) {
     struct stat st = {};
-    // Appending a file to itself would never end.
-    if (::fstat(source.Fd(), &st) == 0 && st.st_dev == targetStat.st_dev && st.st_ino == targetStat.st_ino)
-      throw EBackupException(QStringLiteral("Cannot merge \"%1\" into itself.").arg(partName));
+    TFileDescriptor source = OpenForReading(partName, st);
     CopyData(source.Fd(), partName, target.Fd(), ADestFile, -1);
   }
-  CloseWritten(target, ADestFile);
+  target.Commit();
 }

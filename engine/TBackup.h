@@ -6,6 +6,7 @@
 #include "engine/BackupTypes.h"
 #include "engine/TBackupFiles.h"
 #include "platform/ECorvaleError.h"
+#include "platform/TFileDescriptor.h"
 
 #include <QObject>
 #include <QStringList>
@@ -49,7 +50,11 @@ public:
   void SetZipDescription(const QString& AValue) { FZipDescription = AValue; }
   const QString& ZipPassword() const { return FZipPassword; }
   void SetZipPassword(const QString& AValue) { FZipPassword = AValue; }
-  // Volume size in bytes for 7z archives; 0 writes one file. ZIP archives are never cut.
+  // Volume size in bytes for 7z archives; 0 writes one file. ZIP archives are never cut. A run
+  // refuses, before writing anything, a size below MinVolumeSize (a negative one too) or one
+  // that would cut the files to back up into MaxVolumeCount volumes or more.
+  static constexpr qint32 MinVolumeSize = 512;
+  static constexpr qint64 MaxVolumeCount = 10000;
   qint32 VolumeSize() const { return FVolumeSize; }
   void SetVolumeSize(qint32 AValue) { FVolumeSize = AValue; }
   bool SystemState() const { return FSystemState; }
@@ -83,6 +88,10 @@ private:
   void WireCollections();
   void InternalOnSearchProgress(QObject* ASender, const QString& AMessage, int AProgress, bool& ACancel);
   [[nodiscard]] bool GenerateFileList();
+  [[nodiscard]] bool CheckVolumeSize(const QStringList& AFiles);
+  // Takes the lock of the archive's runs; false when another run (any process) holds it.
+  [[nodiscard]] bool LockArchive(TFileDescriptor& ALock);
+  void RemoveLeftovers();
   [[nodiscard]] bool LoadZipDll();
   int GetZipCompression();
   [[nodiscard]] bool LoadSevenZip();
@@ -118,4 +127,5 @@ private:
   qint64 FItemProgressMax = 0;
   bool FBusy = false;
   bool FCancelled = false;
+  bool FSearchFailed = false; // a folder or entry of the last search could not be read
 };

@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TBackupFiles.h"
 
+#include "platform/FileNames.h"
 #include "platform/FileSystem.h"
+#include "platform/Posix.h"
 #include "sysinfo/FindFiles.h"
+
+#include <cerrno>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -84,6 +90,16 @@ void TBackupFiles::GenerateFileList(QStringList& AFileList)
       OnProgress(this, AMessage, AProgress, FCancelled);
   };
 
+  FSearchFailed = false;
+  const TFindFilesError failed = [this](const QString& APath, int AErrno) {
+    // A folder or file that vanished during the search held nothing to lose.
+    if (AErrno == ENOENT || AErrno == ENOTDIR)
+      return;
+    FSearchFailed = true;
+    if (OnLog)
+      OnLog(this, QString(QStringLiteral("Cannot read ") + APath + QStringLiteral(": ") + Posix::ErrorText(AErrno)), 1);
+  };
+
   for (const auto& item : FItems) {
     if (FCancelled)
       break;
@@ -93,7 +109,19 @@ void TBackupFiles::GenerateFileList(QStringList& AFileList)
     Debug(QStringLiteral("GenerateFileList"), QString(path + QStringLiteral(", Recursive: ") + recursive));
     if (OnLog)
       OnLog(this, QString(QStringLiteral("Scanning: ") + path + QStringLiteral(", Recursive: ") + recursive), 0);
-    FindFiles(folder, item->FileMask(), item->Recursive(), progress, AFileList);
+    // A disk that was not mounted must show in the log, though it fails nothing.
+    struct stat st = {};
+    const int statError = ::stat(EncodeFileName(folder).constData(), &st) == 0 ? 0 : errno;
+    if (statError != 0 && statError != ENOENT && statError != ENOTDIR) {
+      failed(item->Folder(), statError);
+      continue;
+    }
+    if (statError != 0 || !S_ISDIR(st.st_mode)) {
+      if (OnLog)
+        OnLog(this, QString(QStringLiteral("Folder not found, nothing added from it: ") + item->Folder()), 0);
+      continue;
+    }
+    FindFiles(folder, item->FileMask(), item->Recursive(), progress, AFileList, failed);
   }
 
   Debug(QStringLiteral("GenerateFileList"), QString(QStringLiteral("Cancelled: ") + BoolToStr(FCancelled)));

@@ -31,8 +31,11 @@ public:
   TBackupFile* ItemByName(const QString& AName) const;
 
   // Clears AFileList and fills it with the files of every entry, in entry order. A cancel
-  // request raised through OnProgress takes effect before the next entry.
+  // request raised through OnProgress takes effect before the next entry. A folder or entry that
+  // cannot be read is logged with the system's error and makes SearchFailed true; a missing
+  // entry folder is logged and contributes nothing.
   void GenerateFileList(QStringList& AFileList);
+  bool SearchFailed() const { return FSearchFailed; }
 
   bool Cancelled() const { return FCancelled; }
   void SetCancelled(bool AValue) { FCancelled = AValue; }
@@ -46,4 +49,5 @@ private:
 
   std::vector<std::unique_ptr<TBackupFile>> FItems;
   bool FCancelled = false;
+  bool FSearchFailed = false;
 };

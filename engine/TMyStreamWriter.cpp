@@ -4,6 +4,7 @@
 #include "engine/TSevenZip.h"
 #include "engine/TSevenZipRun.h"
 #include "platform/FileNames.h"
+#include "platform/Posix.h"
 #include "sysinfo/Common.h"
 
 #include <cerrno>
@@ -20,36 +21,39 @@ namespace {
 // Volumes are written one after the other; only the first is visited again at the end. A few
 // open files are enough, and a set of thousands of volumes stays within the process's limit.
 constexpr int MaxOpenHandles = 4;
-constexpr int NameMax = 255;
 
 QString ErrorText(int AError)
 {
-  return QString::fromLocal8Bit(std::strerror(AError));
+  return Posix::ErrorText(AError);
 }
 
-QByteArray TempPathFor(const QString& AName, const QByteArray& AToken, std::size_t AIndex)
+// An existing file of the previous archive, kept under a second name while the new files move
+// into place, so that it can be put back when one of them cannot.
+struct TKeptFile
 {
-  const QByteArray path = EncodeFileName(AName);
-  const qsizetype slash = path.lastIndexOf('/');
-  const QByteArray folder = path.left(slash + 1);
-  const QByteArray base = path.mid(slash + 1);
-  QByteArray name = '.' + base + '.' + AToken + ".tmp";
-  if (name.size() > NameMax)
-    name = ".corvale-" + AToken + '-' + QByteArray::number(static_cast<qulonglong>(AIndex + 1)) + ".tmp";
-  return folder + name;
-}
+  QByteArray Final;
+  QByteArray Kept;
+  bool Replaced = false;
+};
 
-int SyncFolder(const QString& AFileName)
+// Gives the file AFinal a second, temporary name beside it: a hard link where the file system
+// has them (the file stays in place), else a rename. 0 or the errno.
+int Keep(TKeptFile& AFile)
 {
-  const QByteArray path = EncodeFileName(AFileName);
-  const qsizetype slash = path.lastIndexOf('/');
-  const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-  const int handle = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (handle < 0)
+  const qsizetype slash = AFile.Final.lastIndexOf('/');
+  for (int attempt = 0;; ++attempt) {
+    AFile.Kept =
+        AFile.Final.left(slash + 1) + '.' + AFile.Final.mid(slash + 1) + '.' + RandomString(6).toLatin1() + ".tmp";
+    if (::link(AFile.Final.constData(), AFile.Kept.constData()) == 0)
+      return 0;
+    if (errno == EEXIST && attempt < 5)
+      continue;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK)
+      return errno;
+    if (::rename(AFile.Final.constData(), AFile.Kept.constData()) == 0)
+      return 0;
     return errno;
-  const int result = ::fsync(handle) == 0 || errno == EINVAL ? 0 : errno;
-  ::close(handle);
-  return result;
+  }
 }
 
 } // namespace
@@ -80,10 +84,9 @@ TMyStreamWriter::TMyStreamWriter(const QString& AArcName, std::time_t AArcDate, 
   : FArcName(AArcName)
   , FArcDate(AArcDate)
   , FArcVolumeSize(AVolumeSize)
-  , FToken(RandomString(8).toLatin1())
+  , FMode(Posix::ReplacementMode(EncodeFileName(AVolumeSize == 0 ? AArcName : VolumeName(AArcName, 1)), 0600))
   , FRun(std::move(ARun))
 {}
-
 TMyStreamWriter::~TMyStreamWriter()
 {
   if (!FFinished)
@@ -121,7 +124,7 @@ int TMyStreamWriter::MakeRoomForHandle()
   while (FOpenHandles >= MaxOpenHandles) {
     TVolume* oldest = nullptr;
     for (TVolume& candidate : FVolumes)
-      if (candidate.Handle >= 0 && (!oldest || candidate.LastUse < oldest->LastUse))
+      if (candidate.File.IsOpen() && (!oldest || candidate.LastUse < oldest->LastUse))
         oldest = &candidate;
     if (const int error = CloseVolume(*oldest); error != 0)
       return error;
@@ -129,22 +132,25 @@ int TMyStreamWriter::MakeRoomForHandle()
   return 0;
 }
 
-// Creates volume AIndex (from 0) under its temporary name; 0 or the errno.
+// Creates volume AIndex (from 0) under a temporary name; 0 or the errno.
 int TMyStreamWriter::CreateVolume(std::size_t AIndex)
 {
   if (const int error = MakeRoomForHandle(); error != 0)
     return error;
   TVolume volume;
   volume.Name = FArcVolumeSize == 0 ? FArcName : VolumeName(FArcName, AIndex + 1);
-  for (int attempt = 0;; ++attempt) {
-    volume.TempPath = TempPathFor(volume.Name, FToken, AIndex);
-    volume.Handle = ::open(volume.TempPath.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (volume.Handle >= 0)
-      break;
-    if (errno != EEXIST || attempt == 5)
-      return errno;
-    FToken = RandomString(8).toLatin1();
+  int error = 0;
+  volume.File = Posix::CreateTemporaryBeside(EncodeFileName(volume.Name), FMode, volume.TempPath, error);
+  if (!volume.File.IsOpen())
+    return error;
+  struct stat st = {};
+  if (::fstat(volume.File.Fd(), &st) != 0) {
+    error = errno;
+    ::unlink(volume.TempPath.constData());
+    return error;
   }
+  volume.Device = st.st_dev;
+  volume.Inode = st.st_ino;
   volume.LastUse = ++FUseCounter;
   ++FOpenHandles;
   FVolumes.push_back(std::move(volume));
@@ -152,34 +158,42 @@ int TMyStreamWriter::CreateVolume(std::size_t AIndex)
 }
 
 // The open handle of volume AIndex, reopened when it was closed to save handles; -1 on failure.
+// The folder may be writable by others: the path is not followed through a symbolic link, and
+// the file found must be the one created.
 int TMyStreamWriter::Handle(std::size_t AIndex, int& AError)
 {
   TVolume& volume = FVolumes[AIndex];
   volume.LastUse = ++FUseCounter;
-  if (volume.Handle >= 0)
-    return volume.Handle;
+  if (volume.File.IsOpen())
+    return volume.File.Fd();
   if (const int error = MakeRoomForHandle(); error != 0) {
     AError = error;
     return -1;
   }
-  volume.Handle = ::open(volume.TempPath.constData(), O_RDWR | O_CLOEXEC);
-  if (volume.Handle < 0) {
+  TFileDescriptor file = TFileDescriptor::Open(volume.TempPath, O_RDWR | O_NOFOLLOW | O_NOCTTY, 0, AError);
+  if (!file.IsOpen())
+    return -1;
+  struct stat st = {};
+  if (::fstat(file.Fd(), &st) != 0) {
     AError = errno;
     return -1;
   }
+  if (st.st_dev != volume.Device || st.st_ino != volume.Inode || !S_ISREG(st.st_mode)) {
+    AError = ESTALE;
+    return -1;
+  }
+  volume.File = std::move(file);
   ++FOpenHandles;
-  return volume.Handle;
+  return volume.File.Fd();
 }
 
 // 0 or the errno of the close.
 int TMyStreamWriter::CloseVolume(TVolume& AVolume)
 {
-  if (AVolume.Handle < 0)
+  if (!AVolume.File.IsOpen())
     return 0;
-  const int result = ::close(AVolume.Handle) == 0 ? 0 : errno;
-  AVolume.Handle = -1;
   --FOpenHandles;
-  return result;
+  return AVolume.File.Close();
 }
 
 bool TMyStreamWriter::WriteAt(std::size_t AVolume, const char* AData, std::size_t ASize, std::uint64_t AOffset,
@@ -188,19 +202,8 @@ bool TMyStreamWriter::WriteAt(std::size_t AVolume, const char* AData, std::size_
   const int handle = Handle(AVolume, AError);
   if (handle < 0)
     return false;
-  while (ASize > 0) {
-    const ssize_t written = ::pwrite(handle, AData, ASize, static_cast<off_t>(AOffset));
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      AError = errno;
-      return false;
-    }
-    AData += written;
-    ASize -= static_cast<std::size_t>(written);
-    AOffset += static_cast<std::uint64_t>(written);
-  }
-  return true;
+  AError = Posix::WriteAllAt(handle, AData, ASize, AOffset);
+  return AError == 0;
 }
 
 void TMyStreamWriter::Fail(int AError, const QString& AFileName, int ACode)
@@ -314,44 +317,103 @@ bool TMyStreamWriter::Commit(int& AError, QString& AFileName)
     int handle = Handle(i, AError);
     if (handle < 0)
       break;
-    if (::futimens(handle, times) != 0 || ::fsync(handle) != 0)
+    if (::futimens(handle, times) != 0)
       AError = errno;
+    if (AError == 0)
+      AError = Posix::Sync(handle);
     if (const int closed = CloseVolume(volume); AError == 0)
       AError = closed;
   }
-  for (std::size_t i = 0; i < FVolumes.size() && AError == 0; ++i) {
-    AFileName = FVolumes[i].Name;
-    if (::rename(FVolumes[i].TempPath.constData(), EncodeFileName(FVolumes[i].Name).constData()) != 0)
-      AError = errno;
-    else
-      FVolumes[i].TempPath.clear();
-  }
-  if (AError == 0) {
-    AFileName = FArcName;
-    AError = SyncFolder(FArcName);
-  }
+  if (AError == 0)
+    AError = MoveIntoPlace(AFileName);
   if (AError != 0) {
     FMyLastError.store(AError);
-    for (TVolume& volume : FVolumes) {
-      CloseVolume(volume);
-      if (!volume.TempPath.isEmpty())
-        ::unlink(volume.TempPath.constData());
-    }
+    RemoveTemporaryFiles();
     return false;
   }
   return true;
 }
 
-void TMyStreamWriter::Discard()
+// Renames the new files over the old ones. The previous archive's files are kept under second
+// names until every new file is in place, and put back when one cannot be; 0 or the errno.
+int TMyStreamWriter::MoveIntoPlace(QString& AFileName)
 {
-  std::lock_guard lock(FLock);
-  FFinished = true;
+  std::vector<TKeptFile> kept(FVolumes.size());
+  const auto restore = [&]() {
+    for (std::size_t i = 0; i < FVolumes.size(); ++i) {
+      TKeptFile& file = kept[i];
+      if (!file.Kept.isEmpty()) {
+        // A rename between two links of one file does nothing, so the second link is removed too.
+        ::rename(file.Kept.constData(), file.Final.constData());
+        ::unlink(file.Kept.constData());
+      } else if (file.Replaced)
+        ::unlink(file.Final.constData());
+    }
+  };
+
+  for (std::size_t i = 0; i < FVolumes.size(); ++i) {
+    kept[i].Final = EncodeFileName(FVolumes[i].Name);
+    struct stat st = {};
+    if (::lstat(kept[i].Final.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+      continue;
+    if (const int error = Keep(kept[i]); error != 0) {
+      AFileName = FVolumes[i].Name;
+      kept[i].Kept.clear();
+      restore();
+      return error;
+    }
+  }
+  for (std::size_t i = 0; i < FVolumes.size(); ++i) {
+    AFileName = FVolumes[i].Name;
+    // What is renamed must still be the file written, not something put in its place.
+    struct stat st = {};
+    if (::lstat(FVolumes[i].TempPath.constData(), &st) != 0 || st.st_dev != FVolumes[i].Device ||
+        st.st_ino != FVolumes[i].Inode) {
+      restore();
+      return ESTALE;
+    }
+    if (const int error = Posix::Rename(FVolumes[i].TempPath, kept[i].Final); error != 0) {
+      restore();
+      return error;
+    }
+    FVolumes[i].TempPath.clear();
+    kept[i].Replaced = true;
+  }
+  AFileName = FArcName;
+  if (const int error = Posix::SyncFolderOf(EncodeFileName(FArcName)); error != 0) {
+    restore();
+    return error;
+  }
+  for (const TKeptFile& file : kept)
+    if (!file.Kept.isEmpty())
+      ::unlink(file.Kept.constData());
+  // Volumes of an earlier, longer set follow on from this one's numbers.
+  if (FArcVolumeSize != 0) {
+    for (std::uint64_t number = FVolumes.size() + 1;; ++number) {
+      const QByteArray stale = EncodeFileName(VolumeName(FArcName, number));
+      struct stat st = {};
+      if (::lstat(stale.constData(), &st) != 0 || !S_ISREG(st.st_mode) || ::unlink(stale.constData()) != 0)
+        break;
+    }
+  }
+  return Posix::SyncFolderOf(EncodeFileName(FArcName));
+}
+
+void TMyStreamWriter::RemoveTemporaryFiles()
+{
   for (TVolume& volume : FVolumes) {
     CloseVolume(volume);
     if (!volume.TempPath.isEmpty())
       ::unlink(volume.TempPath.constData());
     volume.TempPath.clear();
   }
+}
+
+void TMyStreamWriter::Discard()
+{
+  std::lock_guard lock(FLock);
+  FFinished = true;
+  RemoveTemporaryFiles();
 }
 
 QStringList TMyStreamWriter::VolumeNames() const

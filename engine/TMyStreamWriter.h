@@ -8,6 +8,7 @@
 #pragma once
 
 #include "engine/SevenZipInterfaces.h"
+#include "platform/TFileDescriptor.h"
 
 #include <QString>
 #include <QStringList>
@@ -41,7 +42,9 @@ public:
   SevenZip::HRESULT SetSize(SevenZip::UInt64 ANewSize) override;
 
   // Sets the files' times, flushes them to disk, closes them and moves them to their final
-  // names. On failure the files not yet moved are deleted, and the errno and the file are told.
+  // names, then removes the volumes of an earlier, longer set, which would otherwise read as part
+  // of this one. On failure every file of the previous archive is back in place, the new files
+  // are deleted, and the errno and the file are told.
   [[nodiscard]] bool Commit(int& AError, QString& AFileName);
   // Closes and deletes the temporary files.
   void Discard();
@@ -57,7 +60,10 @@ private:
   {
     QString Name;
     QByteArray TempPath;
-    int Handle = -1;
+    TFileDescriptor File;
+    // The temporary file's identity: a reopened path must still lead to it.
+    dev_t Device = 0;
+    ino_t Inode = 0;
     std::uint64_t LastUse = 0;
   };
 
@@ -72,6 +78,8 @@ private:
   [[nodiscard]] bool WriteAt(std::size_t AVolume, const char* AData, std::size_t ASize, std::uint64_t AOffset,
                              int& AError);
   void Fail(int AError, const QString& AFileName, int ACode);
+  [[nodiscard]] int MoveIntoPlace(QString& AFileName);
+  void RemoveTemporaryFiles();
 
   std::atomic<SevenZip::ULONG> FRefCount{1};
   // Writes and seeks may come from different library threads.
@@ -84,7 +92,8 @@ private:
   std::vector<TVolume> FVolumes;
   std::uint64_t FUseCounter = 0;
   int FOpenHandles = 0;
-  QByteArray FToken;
+  // Permissions of the new files: those of the archive replaced, else private.
+  mode_t FMode = 0600;
   bool FFinished = false;
   std::atomic<int> FMyLastError{0};
   std::shared_ptr<TSevenZipRun> FRun;

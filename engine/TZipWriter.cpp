@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TZipWriter.h"
 
+#include "engine/TZipArchiveFile.h"
 #include "platform/FileNames.h"
 
 #include <QSet>
@@ -472,12 +473,22 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
     return woFailed;
   };
 
-  int openError = 0;
-  // With ZIP_TRUNCATE libzip writes a temporary file beside the archive and renames it over the
-  // archive in zip_close, only when every entry was written; on failure it removes it.
-  zip_t* zip = zip_open(EncodeFileName(archive).constData(), ZIP_CREATE | ZIP_TRUNCATE, &openError);
-  if (zip == nullptr)
-    return fail(openError, ZipErrorText(openError));
+  // libzip writes into a temporary file beside the archive that replaces the archive in
+  // zip_close only when every entry was written; on failure it is removed.
+  TZipArchiveFile output(EncodeFileName(archive));
+  zip_error_t openError;
+  zip_error_init(&openError);
+  zip_source_t* target = output.NewSource(&openError);
+  zip_t* zip = target ? zip_open_from_source(target, ZIP_CREATE | ZIP_TRUNCATE, &openError) : nullptr;
+  if (zip == nullptr) {
+    if (target)
+      zip_source_free(target);
+    const int code = zip_error_code_zip(&openError);
+    const QString text = QString::fromUtf8(zip_error_strerror(&openError));
+    zip_error_fini(&openError);
+    return fail(code, text);
+  }
+  zip_error_fini(&openError);
   const auto zipFailure = [&]() {
     const int code = zip_error_code_zip(zip_get_error(zip));
     const QString text = QString::fromUtf8(zip_error_strerror(zip_get_error(zip)));

@@ -221,8 +221,15 @@ bool TBackupProfile::SaveProfileRegistry()
     return false;
   const QString key = ProfileKey(FProfileName);
   TRegistry reg(FRootKey);
-  if (!reg.OpenKey(key, true))
+  // One transaction: another process (the tray program and the terminal program share the
+  // store) sees the old profile or the new one, never one whose lists are half rewritten. An
+  // exception leaves it uncommitted, and the store as it was.
+  if (!reg.BeginTransaction())
     return false;
+  if (!reg.OpenKey(key, true)) {
+    reg.RollbackTransaction();
+    return false;
+  }
 
   reg.WriteInteger(QStringLiteral("ProfileVersion"), 1);
   reg.WriteBool(QStringLiteral("Enabled"), FEnabled);
@@ -262,7 +269,11 @@ bool TBackupProfile::SaveProfileRegistry()
   if (reg.OpenKey(SubKey(key, SMTPSettingsKey), true))
     WriteSMTPSettings(reg, FSMTPSettings);
   // A stale entry that could not be removed would come back at the next load.
-  return cleared;
+  if (!cleared) {
+    reg.RollbackTransaction();
+    return false;
+  }
+  return reg.CommitTransaction();
 }
 
 bool TBackupProfile::LoadProfileRegistry(const QString& AProfileName)
@@ -274,6 +285,9 @@ bool TBackupProfile::LoadProfileRegistry(const QString& AProfileName)
   FFileExclusions.Clear();
   const QString key = ProfileKey(AProfileName);
   TRegistry reg(FRootKey);
+  // Read in one transaction, so that a save by another process is seen whole or not at all. A
+  // store that cannot start one (read-only) is read as it is.
+  const bool transaction = reg.BeginTransaction();
   if (!reg.OpenKey(key, false))
     return false;
 
@@ -337,6 +351,8 @@ bool TBackupProfile::LoadProfileRegistry(const QString& AProfileName)
     throw;
   }
 
+  if (transaction && !reg.CommitTransaction())
+    return false;
   FProfileVersion = 1;
   FLoadError.clear();
   return true;

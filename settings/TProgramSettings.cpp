@@ -373,8 +373,13 @@ void TProgramSettings::LoadSectionFrom(TProgramSettingsSections& ASections)
   ASections.Clear();
   if (FSettingsStore == ssRegistry) {
     TRegistry registry(FRootKey);
-    if (!registry.OpenKeyReadOnly(FromRoot(FSettingsKey + base)))
+    // One read transaction: a section save by another process is seen whole or not at all.
+    const bool transaction = registry.BeginTransaction();
+    if (!registry.OpenKeyReadOnly(FromRoot(FSettingsKey + base))) {
+      if (transaction)
+        registry.RollbackTransaction();
       return;
+    }
     const QStringList names = registry.GetKeyNames();
     for (const QString& name : names) {
       if (!registry.OpenKeyReadOnly(FromRoot(FSettingsKey + base + QLatin1Char('\\') + name)))
@@ -387,6 +392,8 @@ void TProgramSettings::LoadSectionFrom(TProgramSettingsSections& ASections)
         ASections.Add(name, field->KeyName(), field->ValueType(), value);
       }
     }
+    if (transaction)
+      registry.RollbackTransaction();
     return;
   }
   const TIniFile iniFile(FINIFileName);
@@ -411,11 +418,16 @@ void TProgramSettings::SaveSectionTo(TProgramSettingsSections& ASections)
   if (FSettingsStore == ssRegistry) {
     TRegistry registry(FRootKey);
     const QString baseKey = FromRoot(FSettingsKey + base);
-    // Rewritten whole, so that sections removed in memory leave the store too.
+    // Rewritten whole, in one transaction, so that sections removed in memory leave the store
+    // too and another process never reads the section deleted but not yet written again.
+    if (!registry.BeginTransaction())
+      return;
     if (registry.KeyExists(baseKey))
       (void)registry.DeleteKey(baseKey);
-    if (!registry.OpenKey(baseKey, true))
+    if (!registry.OpenKey(baseKey, true)) {
+      registry.RollbackTransaction();
       return;
+    }
     for (int i = 0; i < ASections.Count(); ++i) {
       const TProgramSettingsSection* section = ASections.GetItem(i);
       if (!registry.OpenKey(baseKey + QLatin1Char('\\') + section->SectionName(), true))
@@ -426,6 +438,7 @@ void TProgramSettings::SaveSectionTo(TProgramSettingsSections& ASections)
         WriteRegistryValue(registry, item->KeyName(), item->ValueType(), item->Value(), key, cfDouble);
       }
     }
+    (void)registry.CommitTransaction();
     return;
   }
   TIniFile iniFile(FINIFileName);

@@ -121,6 +121,9 @@ bool TRegFile::Parse(const QByteArray& AData)
 {
   FKeys.clear();
   FErrorText.clear();
+  if (AData.size() > MaxFileSize)
+    return Fail(
+        1, QStringLiteral("the file is larger than %1 MiB, more than a settings file holds").arg(MaxFileSize >> 20));
   QStringList lines = DecodeText(AData).split(QLatin1Char('\n'));
   for (QString& line : lines) {
     if (line.endsWith(QLatin1Char('\r')))
@@ -150,6 +153,13 @@ bool TRegFile::Parse(const QByteArray& AData)
       }
       if (key.Path.isEmpty())
         return Fail(lineNo, QStringLiteral("the key has no name"));
+      // The limits of the Windows registry.
+      const QStringList parts = key.Path.split(QLatin1Char('\\'));
+      if (parts.size() > MaxKeyLevels)
+        return Fail(lineNo, QStringLiteral("the key has more than %1 levels").arg(MaxKeyLevels));
+      for (const QString& part : parts)
+        if (part.size() > MaxKeyNameLength)
+          return Fail(lineNo, QStringLiteral("a key name is longer than %1 characters").arg(MaxKeyNameLength));
       FKeys.append(key);
       continue;
     }
@@ -178,14 +188,20 @@ bool TRegFile::Parse(const QByteArray& AData)
     if (data == QLatin1String("-")) {
       value.Delete = true;
     } else if (data.startsWith(QLatin1Char('"'))) {
-      // A text with line breaks may run over several lines.
+      // A text with line breaks may run over several lines; each is read once, so that an
+      // unclosed quote costs linear time, not a rescan of all that was read per line.
       QString text;
+      QString part;
       qsizetype end = 0;
-      while (!ReadQuoted(data, end, text)) {
+      while (!ReadQuoted(data, end, part)) {
         if (++i >= lines.size())
           return Fail(lineNo, QStringLiteral("the text is not closed with a quote"));
-        data += QStringLiteral("\r\n") + lines.at(i);
+        text += part + QStringLiteral("\r\n");
+        // The next line is read as if it followed an opening quote.
+        data = QLatin1Char('"') + lines.at(i);
+        end = 0;
       }
+      text += part;
       if (!IsBlankOrComment(data.mid(end)))
         return Fail(lineNo, QStringLiteral("unexpected characters after the text"));
       value.Type = rdString;
@@ -259,6 +275,9 @@ bool TRegFile::Parse(const QByteArray& AData)
     } else {
       return Fail(lineNo, QStringLiteral("the data is none of \"text\", dword:, hex: or -"));
     }
+    // A NUL would end the text for every program that reads the value back.
+    if (value.Type == rdString && value.Data.toString().contains(QChar(0)))
+      return Fail(lineNo, QStringLiteral("the text holds a NUL character"));
     FKeys.last().Values.append(value);
   }
   return true;

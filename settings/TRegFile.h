@@ -33,6 +33,11 @@ public:
 
   static inline const QString Version5Header = QStringLiteral("Windows Registry Editor Version 5.00");
   static inline const QString Version4Header = QStringLiteral("REGEDIT4");
+  // Bounds on what is read: the program's own key exports to a few KiB; the key limits are
+  // those of the Windows registry.
+  static constexpr qsizetype MaxFileSize = qsizetype(16) << 20;
+  static constexpr int MaxKeyLevels = 512;
+  static constexpr int MaxKeyNameLength = 255;
 
   QList<TKey>& Keys() { return FKeys; }
   const QList<TKey>& Keys() const { return FKeys; }

@@ -2,9 +2,12 @@
 #include "settings/TRegFileTransfer.h"
 
 #include "platform/FileNames.h"
+#include "platform/Posix.h"
+#include "platform/TFileDescriptor.h"
 #include "settings/TRegFileLayout.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,45 +21,41 @@ const QString RootName = QStringLiteral("HKEY_CURRENT_USER");
 
 QString SystemError()
 {
-  return QString::fromLocal8Bit(std::strerror(errno));
+  return Posix::ErrorText(errno);
 }
 
-bool WriteAll(int AHandle, const QByteArray& AData)
+// A date as stored: days since 30 December 1899, from 1 January of the year 1 (-693593) to
+// the end of 31 December 9999 (2958466, exclusive).
+bool IsStorableDate(const QByteArray& AData)
 {
-  qsizetype done = 0;
-  while (done < AData.size()) {
-    const ssize_t written = ::write(AHandle, AData.constData() + done, size_t(AData.size() - done));
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0)
-      return false;
-    done += written;
-  }
-  return true;
+  double days = 0;
+  std::memcpy(&days, AData.constData(), sizeof days);
+  return std::isfinite(days) && days >= -693593.0 && days < 2958466.0;
 }
 
 bool ReadAll(const QString& AFileName, QByteArray& AData)
 {
-  const int handle = ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC);
-  if (handle < 0)
+  int error = 0;
+  const TFileDescriptor file = TFileDescriptor::Open(EncodeFileName(AFileName), O_RDONLY, 0, error);
+  if (!file.IsOpen()) {
+    errno = error;
     return false;
+  }
   AData.clear();
   char buffer[65536];
   for (;;) {
-    const ssize_t got = ::read(handle, buffer, sizeof buffer);
+    const ssize_t got = ::read(file.Fd(), buffer, sizeof buffer);
     if (got < 0 && errno == EINTR)
       continue;
-    if (got < 0) {
-      const int saved = errno;
-      ::close(handle);
-      errno = saved;
+    if (got < 0)
       return false;
-    }
     if (got == 0)
       break;
     AData.append(buffer, got);
+    // One byte over the bound is enough for the parser to refuse the file.
+    if (AData.size() > TRegFile::MaxFileSize)
+      break;
   }
-  ::close(handle);
   return true;
 }
 
@@ -152,23 +151,10 @@ bool TRegFileTransfer::Export(const QString& AFileName)
     return false;
   const QByteArray data = file.ToBytes();
 
-  // A private temporary file beside the target, renamed over it once it is complete, so the
-  // passwords inside are never readable by others, not even for a moment.
-  QByteArray temporary = EncodeFileName(AFileName) + ".XXXXXX";
-  const int handle = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (handle < 0)
-    return Fail(QStringLiteral("Failed to create \"%1\": %2").arg(AFileName, SystemError()));
-  const bool written = ::fchmod(handle, 0600) == 0 && WriteAll(handle, data) && ::fsync(handle) == 0;
-  const QString writeError = SystemError();
-  if (::close(handle) != 0 || !written) {
-    ::unlink(temporary.constData());
-    return Fail(QStringLiteral("Failed to write \"%1\": %2").arg(AFileName, writeError));
-  }
-  if (::rename(temporary.constData(), EncodeFileName(AFileName).constData()) != 0) {
-    const QString error = SystemError();
-    ::unlink(temporary.constData());
-    return Fail(QStringLiteral("Failed to write \"%1\": %2").arg(AFileName, error));
-  }
+  // Written privately beside the target and renamed over it once complete, so the passwords
+  // inside are never readable by others, not even for a moment.
+  if (const int error = Posix::ReplaceFile(EncodeFileName(AFileName), data, 0600); error != 0)
+    return Fail(QStringLiteral("Failed to write \"%1\": %2").arg(AFileName, Posix::ErrorText(error)));
   for (const TRegFile::TKey& key : file.Keys()) {
     ++FKeyCount;
     FValueCount += int(key.Values.size());
@@ -196,6 +182,11 @@ bool TRegFileTransfer::Check(const TRegFile& AFile)
                         .arg(value.Line)
                         .arg(value.Name)
                         .arg(expected.Size));
+      if (expected.Type == rdBinary && expected.Size == int(sizeof(double)) &&
+          !IsStorableDate(value.Data.toByteArray()))
+        return Fail(QStringLiteral("Line %1: the value \"%2\" is not a date between the years 1 and 9999")
+                        .arg(value.Line)
+                        .arg(value.Name));
     }
   }
   return true;

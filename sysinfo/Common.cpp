@@ -6,6 +6,7 @@
 #include "platform/Folders.h"
 #include "platform/Shell.h"
 
+#include <QCryptographicHash>
 #include <QRandomGenerator>
 
 #include <fcntl.h>
@@ -159,4 +160,31 @@ int GetWindowsVersion()
 {
   // Not Windows: "not classified", so no Windows-version refusal applies.
   return 0;
+}
+
+QString SafeFileName(const QString& AName)
+{
+  QString result;
+  for (qsizetype i = 0; i < AName.size(); ++i) {
+    const QChar c = AName.at(i);
+    const char16_t u = c.unicode();
+    const bool unsafe =
+        u == u'%' || u == u'/' || u == u'\\' || u < 0x20 || (u >= 0x7F && u <= 0x9F) || (i == 0 && u == u'.');
+    if (!unsafe) {
+      result.append(c);
+      continue;
+    }
+    for (const char byte : QString(c).toUtf8())
+      result.append(QLatin1Char('%') +
+                    QStringLiteral("%1").arg(static_cast<unsigned char>(byte), 2, 16, QLatin1Char('0')).toUpper());
+  }
+  constexpr qsizetype MaxBytes = 200;
+  const QByteArray bytes = result.toUtf8();
+  if (bytes.size() <= MaxBytes)
+    return result.isEmpty() ? QStringLiteral("%00") : result;
+  qsizetype end = MaxBytes;
+  while (end > 0 && (static_cast<unsigned char>(bytes.at(end)) & 0xC0) == 0x80)
+    --end;
+  const QByteArray hash = QCryptographicHash::hash(AName.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+  return QString::fromUtf8(bytes.left(end)) + QLatin1Char('~') + QString::fromLatin1(hash);
 }

@@ -29,6 +29,11 @@ QString GetTempFolder();
 QString RandomString(int ALength);
 QString GenerateTempFileName(const QString& APrefix, const QString& AExtension);
 bool CheckDirectory(const QString& ADirectory, bool ACreate);
+// AName made into one safe file name: "%", "/", "\\" and control characters become "%XX" (UTF-8
+// bytes in hexadecimal), a leading "." too, so the name can never step out of its folder, hide,
+// or carry a line break; names stay distinct. A name longer than 200 bytes is cut and given a
+// hash of the whole, so two long names cannot meet either.
+QString SafeFileName(const QString& AName);
 bool CanCreateFile(const QString& AFileName);
 
 // Show modes of ExecuteFile; the desktop decides how a started program shows itself.

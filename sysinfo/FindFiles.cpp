@@ -35,8 +35,11 @@ bool MatchFrom(const QString& AName, qsizetype ANamePos, const QString& AMask, q
   return AMaskPos == AMask.size();
 }
 
-// The one attribute set that the search enters: a plain folder.
-constexpr unsigned EnterableFolder = faDirectory;
+// A folder is entered unless it is hidden or a link; its read-only flag does not count.
+bool IsEnterableFolder(unsigned AAttributes)
+{
+  return (AAttributes & (faDirectory | faHidden | faReparsePoint)) == faDirectory;
+}
 
 } // namespace
 
@@ -56,28 +59,31 @@ bool MatchesMask(const QString& AName, const QString& AMask)
 namespace {
 
 void Search(const QString& AFolder, const QString& AMask, bool ARecursive, const TFindFilesProgress& AProgress,
-            QStringList& AFileList, bool& cancel)
+            QStringList& AFileList, const TFindFilesError& AOnError, bool& cancel)
 {
   const QString folder = IncludeTrailingPathDelimiter(ExcludeTrailingPathDelimiter(AFolder));
 
-  EnumerateDirectory(folder, [&](const TDirectoryEntry& AEntry) {
-    if ((AEntry.Attributes & faDirectory) || !MatchesMask(AEntry.Name, AMask))
-      return true;
-    const QString path = folder + AEntry.Name;
-    AFileList.append(path);
-    if (AProgress)
-      AProgress(path, 0, cancel);
-    return !cancel;
-  });
+  EnumerateDirectory(
+      folder,
+      [&](const TDirectoryEntry& AEntry) {
+        if ((AEntry.Attributes & faDirectory) || !MatchesMask(AEntry.Name, AMask))
+          return true;
+        const QString path = folder + AEntry.Name;
+        AFileList.append(path);
+        if (AProgress)
+          AProgress(path, 0, cancel);
+        return !cancel;
+      },
+      AOnError);
 
   if (!ARecursive || cancel)
     return;
 
   // Folders are collected first and searched after the enumeration is closed, so that a deep
-  // tree does not hold one open directory handle per level.
+  // tree does not hold one open directory handle per level. Errors were told by the first pass.
   QStringList folders;
   EnumerateDirectory(folder, [&](const TDirectoryEntry& AEntry) {
-    if (AEntry.Attributes == EnterableFolder)
+    if (IsEnterableFolder(AEntry.Attributes))
       folders.append(AEntry.Name);
     return true;
   });
@@ -87,7 +93,7 @@ void Search(const QString& AFolder, const QString& AMask, bool ARecursive, const
       AProgress(path, 0, cancel);
     if (cancel)
       break;
-    Search(path, AMask, ARecursive, AProgress, AFileList, cancel);
+    Search(path, AMask, ARecursive, AProgress, AFileList, AOnError, cancel);
     if (cancel)
       break;
   }
@@ -96,8 +102,8 @@ void Search(const QString& AFolder, const QString& AMask, bool ARecursive, const
 } // namespace
 
 void FindFiles(const QString& AFolder, const QString& AMask, bool ARecursive, const TFindFilesProgress& AProgress,
-               QStringList& AFileList)
+               QStringList& AFileList, const TFindFilesError& AOnError)
 {
   bool cancel = false;
-  Search(AFolder, AMask, ARecursive, AProgress, AFileList, cancel);
+  Search(AFolder, AMask, ARecursive, AProgress, AFileList, AOnError, cancel);
 }

@@ -2,6 +2,8 @@
 #include "platform/FileNames.h"
 #include "platform/FileSystem.h"
 
+#include <cerrno>
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -13,6 +15,8 @@ unsigned AttributesFromStat(const QByteArray& APath, const QString& AName)
   {};
   if (::lstat(APath.constData(), &linkInfo) != 0)
     return 0;
+  // Windows has no read-only folders in this sense (its flag marks customised folders), so
+  // faReadOnly is a file's attribute only: a folder copied from a disc (mode 0555) is searched.
   unsigned attributes = 0;
   const struct stat* info = &linkInfo;
   struct stat targetInfo
@@ -25,7 +29,7 @@ unsigned AttributesFromStat(const QByteArray& APath, const QString& AName)
   }
   if (S_ISDIR(info->st_mode))
     attributes |= faDirectory;
-  if (!(info->st_mode & S_IWUSR))
+  if (!(info->st_mode & S_IWUSR) && !S_ISDIR(info->st_mode))
     attributes |= faReadOnly;
   if (AName.startsWith(QLatin1Char('.')))
     attributes |= faHidden;
@@ -44,19 +48,40 @@ QString BaseName(const QString& APath)
 
 void EnumerateDirectory(const QString& AFolder, const std::function<bool(const TDirectoryEntry&)>& AVisit)
 {
-  const QByteArray folder = EncodeFileName(IncludeTrailingPathDelimiter(AFolder));
+  EnumerateDirectory(AFolder, AVisit, {});
+}
+
+void EnumerateDirectory(const QString& AFolder, const std::function<bool(const TDirectoryEntry&)>& AVisit,
+                        const TEnumerateError& AOnError)
+{
+  const QString folderName = IncludeTrailingPathDelimiter(AFolder);
+  const QByteArray folder = EncodeFileName(folderName);
   DIR* dir = ::opendir(folder.constData());
-  if (!dir)
+  if (!dir) {
+    if (AOnError)
+      AOnError(ExcludeTrailingPathDelimiter(AFolder), errno);
     return;
-  while (const dirent* entry = ::readdir(dir)) {
+  }
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (!entry) {
+      if (errno != 0 && AOnError)
+        AOnError(ExcludeTrailingPathDelimiter(AFolder), errno);
+      break;
+    }
     const QByteArray name(entry->d_name);
     if (name == "." || name == "..")
       continue;
     TDirectoryEntry item;
     item.Name = DecodeFileName(name);
     item.Attributes = AttributesFromStat(folder + name, item.Name);
-    if (item.Attributes == 0)
-      continue; // vanished while we looked
+    if (item.Attributes == 0) {
+      // Vanished while we looked, or cannot be examined.
+      if (errno != ENOENT && AOnError)
+        AOnError(folderName + item.Name, errno);
+      continue;
+    }
     if (!AVisit(item))
       break;
   }

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/TKeyStore.h"
 
+#include "platform/Posix.h"
+#include "platform/TFileDescriptor.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -90,12 +93,12 @@ TKeyStore::TKeyStore(const QString& AFileName, bool AWritable, int AMode)
       return;
     }
     // Created here so that the file (and SQLite's journal, which copies its mode) gets its mode.
-    const int handle = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, AMode);
-    if (handle < 0) {
-      Fail(QString::fromLocal8Bit(strerror(errno)));
+    int error = 0;
+    TFileDescriptor file = TFileDescriptor::Open(name, O_RDWR | O_CREAT, static_cast<mode_t>(AMode), error);
+    if (!file.IsOpen()) {
+      Fail(Posix::ErrorText(error));
       return;
     }
-    ::close(handle);
   } else if (!QFileInfo::exists(AFileName)) {
     // A machine-wide hive nobody has seeded reads as empty; that is no error.
     return;
@@ -240,7 +243,8 @@ bool TKeyStore::DeleteKey(int ARoot, const QString& APath)
   for (const char* sql : {"DELETE FROM keys WHERE root=? AND (path=? OR substr(path,1,?)=?)",
                           "DELETE FROM vals WHERE root=? AND (path=? OR substr(path,1,?)=?)"}) {
     TStatement remove(FDatabase, sql);
-    remove.Bind(1, ARoot).Bind(2, APath).Bind(3, int(below.size())).Bind(4, below);
+    // SQLite's substr counts characters, not UTF-16 units: "📷" is one character, two units.
+    remove.Bind(1, ARoot).Bind(2, APath).Bind(3, int(below.toUcs4().size())).Bind(4, below);
     ok = ok && remove.Step() == SQLITE_DONE;
   }
   return EndChange(ok);

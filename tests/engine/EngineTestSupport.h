@@ -16,9 +16,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace EngineTest {
@@ -73,6 +76,35 @@ inline QByteArray NoiseBytes(qsizetype ASize, quint32 ASeed)
     state ^= state << 5;
     result[i] = static_cast<char>(state & 0xFF);
   }
+  return result;
+}
+
+// Runs AAction as an unprivileged user when the tests run as root, so that file permissions apply;
+// its text result comes back through a pipe.
+inline QByteArray RunUnprivileged(const std::function<QByteArray()>& AAction)
+{
+  if (::geteuid() != 0)
+    return AAction();
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0)
+    return "pipe failed";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    QByteArray result = "setuid failed";
+    if (::setgid(65534) == 0 && ::setuid(65534) == 0)
+      result = AAction();
+    const bool written = ::write(pipeFds[1], result.constData(), result.size()) == result.size();
+    ::_exit(written ? 0 : 1);
+  }
+  ::close(pipeFds[1]);
+  QByteArray result;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+    result.append(buffer, n);
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
   return result;
 }
 

@@ -477,8 +477,14 @@ void TestBackup::splitAndMergeFiles()
     QVERIFY2(AError.Message().startsWith(QStringLiteral("Cannot create file \"")), qPrintable(AError.Message()));
   }
   QVERIFY_THROWS_EXCEPTION(EBackupException, backup.SplitFile(tree.Name("backup250.zip"), 0));
-  // A destination that is one of the parts would grow without end.
+  // A destination that is one of the parts would grow without end; both are refused before
+  // anything is truncated, and so is a file named like its own first part.
+  const QByteArray secondPart = ReadBytes(tree("backup250._2"));
   QVERIFY_THROWS_EXCEPTION(EBackupException, backup.MergeFiles(tree.Name("backup250._1"), tree.Name("backup250._2")));
+  QCOMPARE(ReadBytes(tree("backup250._2")), secondPart);
+  QVERIFY(WriteBytes(tree("self._1"), "whole file"));
+  QVERIFY_THROWS_EXCEPTION(EBackupException, backup.SplitFile(tree.Name("self._1"), 4));
+  QCOMPARE(ReadBytes(tree("self._1")), QByteArray("whole file"));
 }
 
 QTEST_GUILESS_MAIN(TestBackup)

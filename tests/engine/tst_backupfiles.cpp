@@ -114,21 +114,26 @@ void TestBackupFiles::generateFileListReportsEachEntry()
           QString(QStringLiteral("Debug GenerateFileList: ") + tree.Path() +
                   QStringLiteral("/missing/*.*, Recursive: True")),
           QString(QStringLiteral("Log 0: Scanning: ") + tree.Path() + QStringLiteral("/missing/*.*, Recursive: True")),
+          // A missing folder (a disk not mounted) contributes nothing, but the log says so.
+          QString(QStringLiteral("Log 0: Folder not found, nothing added from it: ") + tree.Path() +
+                  QStringLiteral("/missing")),
           QStringLiteral("Debug GenerateFileList: Cancelled: False"),
       }));
 
-  // Hidden and read-only files are found; hidden and read-only folders are not entered; the file
-  // matched by two entries is listed twice; the missing folder adds nothing.
+  // Hidden and read-only files are found; hidden folders are not entered, read-only ones are;
+  // the file matched by two entries is listed twice; the missing folder adds nothing.
   QStringList sorted = list;
   sorted.sort();
   QCOMPARE(sorted, (QStringList{docs + QStringLiteral("/.hidden.txt"), docs + QStringLiteral("/a.txt"),
                                 docs + QStringLiteral("/a.txt"), docs + QStringLiteral("/locked.txt"),
-                                docs + QStringLiteral("/sub/b.txt")}));
+                                docs + QStringLiteral("/readonly/c.txt"), docs + QStringLiteral("/sub/b.txt")}));
+  QVERIFY(!files.SearchFailed());
   // The recursive entry's files come first, then the second entry's.
   QCOMPARE(list.last(), docs + QStringLiteral("/a.txt"));
-  // Progress names every file found and the one folder entered.
-  QCOMPARE(progress.size(), 4 + 1 + 1);
+  // Progress names every file found and the two folders entered.
+  QCOMPARE(progress.size(), 5 + 1 + 2);
   QVERIFY(progress.contains(docs + QStringLiteral("/sub")));
+  QVERIFY(progress.contains(docs + QStringLiteral("/readonly")));
 }
 
 void TestBackupFiles::cancelTakesEffectBeforeTheNextEntry()

@@ -40,35 +40,6 @@ QStringList Leftovers(const QString& AFolder, const QString& AArchiveName)
   return names;
 }
 
-// Runs AAction as an unprivileged user when the tests run as root, so that file permissions apply;
-// its text result comes back through a pipe.
-QByteArray RunUnprivileged(const std::function<QByteArray()>& AAction)
-{
-  if (::geteuid() != 0)
-    return AAction();
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0)
-    return "pipe failed";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(pipeFds[0]);
-    QByteArray result = "setuid failed";
-    if (::setgid(65534) == 0 && ::setuid(65534) == 0)
-      result = AAction();
-    const bool written = ::write(pipeFds[1], result.constData(), result.size()) == result.size();
-    ::_exit(written ? 0 : 1);
-  }
-  ::close(pipeFds[1]);
-  QByteArray result;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-    result.append(buffer, n);
-  ::close(pipeFds[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return result;
-}
-
 } // namespace
 
 void TestZipBackup::initTestCase()

@@ -2,6 +2,7 @@
 #include "platform/TRegistry.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,6 +19,7 @@ private slots:
   void keysAndValues();
   void typesAreEnforced();
   void deleteRemovesTheSubtree();
+  void randomTreesMatchAModel();
   void transactionCommitsOrLeavesTheHiveAsItWas();
   void userHiveIsPrivateAndDurable();
   void machineHiveIsReadOnlyForUsers();
@@ -109,6 +111,52 @@ void TestRegistry::deleteRemovesTheSubtree()
   QVERIFY(reg.OpenKey(QStringLiteral("\\A\\B\\C"), true));
   QVERIFY(reg.GetValueNames().isEmpty()); // nothing of the old key survives
   QVERIFY(!reg.DeleteKey(QStringLiteral("\\Nowhere")));
+}
+
+void TestRegistry::randomTreesMatchAModel()
+{
+  // The model: every key by its folded path (its ancestors exist too), with the one value it holds.
+  QMap<QString, QString> model;
+  const QStringList names{QStringLiteral("Photos 📷"), QStringLiteral("📷"), QStringLiteral("ß"),
+                          QStringLiteral("SS"),       QStringLiteral("a"), QStringLiteral("A"),
+                          QStringLiteral("𝄞 Music"),  QStringLiteral("b")};
+  const auto fold = [](const QString& APath) { return APath.toUpper(); };
+  QRandomGenerator random(20261210);
+  const auto randomPath = [&]() {
+    QStringList parts;
+    for (int depth = 1 + random.bounded(4); depth > 0; --depth)
+      parts << names.at(random.bounded(names.size()));
+    return parts.join(QLatin1Char('\\'));
+  };
+
+  TRegistry reg;
+  for (int step = 0; step < 150; ++step) {
+    const QString path = randomPath();
+    if (random.bounded(3) != 0) {
+      QVERIFY(reg.OpenKey(QLatin1Char('\\') + path, true));
+      reg.WriteString(QStringLiteral("v"), path);
+      const QStringList parts = fold(path).split(QLatin1Char('\\'));
+      for (qsizetype i = 1; i < parts.size(); ++i)
+        model.insert(parts.mid(0, i).join(QLatin1Char('\\')), model.value(parts.mid(0, i).join(QLatin1Char('\\'))));
+      model.insert(fold(path), path);
+    } else {
+      const QString key = fold(path);
+      const bool existed = model.contains(key);
+      QCOMPARE(reg.DeleteKey(QLatin1Char('\\') + path), existed);
+      for (auto it = model.begin(); it != model.end();)
+        it = (it.key() == key || it.key().startsWith(key + QLatin1Char('\\'))) ? model.erase(it) : std::next(it);
+    }
+    reg.CloseKey();
+    // Every key of the model, and only those, with its value.
+    for (int probe = 0; probe < 8; ++probe) {
+      const QString candidate = randomPath();
+      QCOMPARE(reg.KeyExists(QLatin1Char('\\') + candidate), model.contains(fold(candidate)));
+    }
+    for (auto it = model.cbegin(); it != model.cend(); ++it) {
+      QVERIFY2(reg.OpenKeyReadOnly(QLatin1Char('\\') + it.key()), qPrintable(it.key()));
+      QCOMPARE(reg.ReadString(QStringLiteral("v")), it.value());
+    }
+  }
 }
 
 void TestRegistry::transactionCommitsOrLeavesTheHiveAsItWas()

@@ -68,6 +68,7 @@ private slots:
   void missingPluginFolderFailsAfterSaving();
   void errorInAHandlerEndsTheRun();
   void sevenZipProfileListsItsVolumes();
+  void profileNamesNeverMakeAPath();
 
 private:
   // A profile backing up the source folder into <name>.zip, saved in the store.
@@ -436,6 +437,34 @@ void TestBackupRun::sevenZipProfileListsItsVolumes()
   QVERIFY2(runLog.contains(Path(QStringLiteral("source/sub/file7.txt")) + QStringLiteral(" (4096)")),
            qPrintable(runLog));
   QVERIFY(runLog.contains(QStringLiteral("Backup Complete.")));
+}
+
+void TestBackupRun::profileNamesNeverMakeAPath()
+{
+  TRunManager m;
+  SetUp(m);
+  // Names an imported profile may carry; "a/b" is an ordinary name a user may type.
+  const QStringList names{QStringLiteral("../escape"), QStringLiteral("a/b"), QStringLiteral("line\nbreak"),
+                          QStringLiteral("..")};
+  for (const QString& name : names) {
+    TBackupProfile* profile = m.NewProfile(name);
+    profile->SetZipType(zZip);
+    profile->SetZipFile(Path(QStringLiteral("archive.zip")));
+    profile->Files().Add(Path(QStringLiteral("source")) + QLatin1Char('/'), QStringLiteral("*.*"), true);
+    QVERIFY(profile->SaveProfile());
+    m.QueueAdd(name);
+  }
+  QVERIFY(QFile::copy(QStringLiteral("/dev/null"), Path(QStringLiteral("escape.log"))));
+  QVERIFY(m.Backup());
+  QCOMPARE(Statuses(m), (QList<TBackupProfileQueueStatus>{qsComplete, qsComplete, qsComplete, qsComplete}));
+  QStringList logs = QDir(Path(QStringLiteral("logs"))).entryList(QDir::Files | QDir::Hidden);
+  logs.sort();
+  QStringList expected{QStringLiteral("%2E..log"), QStringLiteral("%2E.%2Fescape.log"), QStringLiteral("a%2Fb.log"),
+                       QStringLiteral("line%0Abreak.log")};
+  expected.sort();
+  QCOMPARE(logs, expected);
+  QCOMPARE(QFileInfo(Path(QStringLiteral("escape.log"))).size(), 0);
+  QVERIFY(ReadText(Path(QStringLiteral("logs/a%2Fb.log"))).contains(QStringLiteral("Backup Complete.")));
 }
 
 QTEST_GUILESS_MAIN(TestBackupRun)

@@ -171,6 +171,19 @@ void TestRegFile::faultsNameTheirLine_data()
   QTest::newRow("unclosed text") << head + QStringLiteral("\"a\"=\"open\r\n") << QStringLiteral("Line 4:");
   QTest::newRow("garbage") << head + QStringLiteral("\r\nhello\r\n") << QStringLiteral("Line 5:");
   QTest::newRow("unclosed key") << head + QStringLiteral("[%1\\P\r\n").arg(Root) << QStringLiteral("Line 4:");
+  // The bounds of what is read.
+  QTest::newRow("513 levels") << head + QStringLiteral("[%1%2]\r\n").arg(Root, QStringLiteral("\\k").repeated(509))
+                              << QStringLiteral("Line 4: the key has more than 512 levels");
+  QTest::newRow("256-character name") << head + QStringLiteral("[%1\\%2]\r\n").arg(Root, QString(256, QLatin1Char('n')))
+                                      << QStringLiteral("Line 4: a key name is longer than 255 characters");
+  QTest::newRow("NUL in text") << head + QStringLiteral("\"a\"=hex(1):41,00,00,00,42,00,00,00\r\n")
+                               << QStringLiteral("Line 4: the text holds a NUL character");
+  QTest::newRow("too large") << head + QString(int(TRegFile::MaxFileSize / 2), QLatin1Char(';'))
+                             << QStringLiteral("Line 1: the file is larger than 16 MiB");
+  // An unclosed quote over many lines is read in linear time (this row took minutes before).
+  QTest::newRow("long unclosed text") << head + QStringLiteral("\"a\"=\"") +
+                                             QStringLiteral("some text of a line\r\n").repeated(200000)
+                                      << QStringLiteral("Line 4: the text is not closed with a quote");
 }
 
 void TestRegFile::faultsNameTheirLine()
@@ -239,6 +252,14 @@ void TestRegFile::checkRefusesWrongKindsAndForeignKeys()
               .startsWith(QStringLiteral("Line 5:")));
   QVERIFY(check(QStringLiteral("[%1\\P]\r\n\"LastBackup\"=hex:00,01\r\n").arg(Root))
               .startsWith(QStringLiteral("Line 4: the value \"LastBackup\" must hold 8 bytes")));
+  // Dates: finite, of the years 1 to 9999 (NaN, infinity, the year 10000 and the year 0).
+  for (const char* bytes :
+       {"00,00,00,00,00,00,f8,7f", "00,00,00,00,00,00,f0,7f", "00,00,00,00,41,92,46,41", "00,00,00,00,b4,2a,25,c1"})
+    QVERIFY(
+        check(QStringLiteral("[%1\\P]\r\n\"LastBackup\"=hex:%2\r\n").arg(Root, QLatin1String(bytes)))
+            .startsWith(QStringLiteral("Line 4: the value \"LastBackup\" is not a date between the years 1 and 9999")));
+  QCOMPARE(check(QStringLiteral("[%1\\P]\r\n\"LastBackup\"=hex:00,00,00,00,00,00,e0,40\r\n").arg(Root)),
+           QStringLiteral("ok"));
   QVERIFY(check(QStringLiteral("[%1\\P\\Files\\0]\r\n\"recursive\"=hex:01\r\n").arg(Root))
               .startsWith(QStringLiteral("Line 4:")));
   QVERIFY(check(QStringLiteral("[%1\\P\\SMTPSettings]\r\n\"SMTPPort\"=\"25\"\r\n").arg(Root))

@@ -123,8 +123,9 @@ void TestFindFiles::searchEntersOnlyPlainFolders()
   QVERIFY(relative.contains(QStringLiteral("plain/deeper/deep.txt")));
   QVERIFY(relative.contains(QStringLiteral("linked-target/target.txt")));
   QVERIFY(!relative.contains(QStringLiteral("folder.txt")));
-  // Hidden, linked and read-only folders are not entered.
-  QCOMPARE(relative.size(), 4);
+  // A folder without write permission (copied from a disc) is entered; hidden and linked ones are not.
+  QVERIFY(relative.contains(QStringLiteral("readonly/locked.txt")));
+  QCOMPARE(relative.size(), 5);
 
   // A folder's own files come before anything found in its subfolders.
   QCOMPARE(relative.first(), QStringLiteral("top.txt"));
@@ -135,8 +136,8 @@ void TestFindFiles::searchEntersOnlyPlainFolders()
   QVERIFY(progress.contains(base + QStringLiteral("plain")));
   QVERIFY(progress.contains(base + QStringLiteral("plain/deeper")));
   QVERIFY(!progress.contains(base + QStringLiteral("link")));
-  // Four files, and the folders plain, plain/deeper, linked-target and folder.txt.
-  QCOMPARE(progress.size(), 4 + 4);
+  // Five files, and the folders plain, plain/deeper, linked-target, readonly and folder.txt.
+  QCOMPARE(progress.size(), 5 + 5);
 
   // A trailing separator (or several) on the folder makes no difference.
   QStringList again;

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The file a ZIP archive is written to, as a libzip source: libzip writes into a temporary file
+// beside the archive, created with the permissions of the archive it replaces (private for a new
+// one); committing flushes it, renames it over the archive and flushes the folder, so the archive
+// is on disk before the run reports success. A rollback, or an unfinished write, removes it.
+#pragma once
+
+#include "platform/TFileDescriptor.h"
+
+#include <QByteArray>
+
+#include <sys/types.h>
+#include <zip.h>
+
+class TZipArchiveFile
+{
+public:
+  explicit TZipArchiveFile(const QByteArray& ATarget);
+  ~TZipArchiveFile();
+  TZipArchiveFile(const TZipArchiveFile&) = delete;
+  TZipArchiveFile& operator=(const TZipArchiveFile&) = delete;
+
+  // A libzip source that writes through this object, which must outlive it; null on failure.
+  zip_source_t* NewSource(zip_error_t* AError);
+
+private:
+  static zip_int64_t Callback(void* AState, void* AData, zip_uint64_t ALength, zip_source_cmd_t ACommand);
+  zip_int64_t Command(void* AData, zip_uint64_t ALength, zip_source_cmd_t ACommand);
+  zip_int64_t Failed(int AZipError, int ASystemError);
+  void RemoveTemporary();
+
+  QByteArray FTarget;
+  QByteArray FTempPath;
+  TFileDescriptor FFile;
+  mode_t FMode;
+  zip_error_t FError;
+};
