@@ -38,9 +38,7 @@ public:
   void NotifyBackupStart() {}
   void NotifyBackupFileList(QStringList& /*AFileList*/) {}
   void NotifyBackupProgress(int /*AProgress*/, const QString& /*AMessage*/) {}
-  void NotifyBackupEnd(int /*AStatus*/, const QStringList& /*AZipFiles*/,
-                       const QString& /*ALogFileName*/)
-  {}
+  void NotifyBackupEnd(int /*AStatus*/, const QStringList& /*AZipFiles*/, const QString& /*ALogFileName*/) {}
 
 private:
   bool FActive = false;
