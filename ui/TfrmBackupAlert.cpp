@@ -28,7 +28,7 @@ const QString CloseQuestion =
 
 } // namespace
 
-TfrmBackupAlert::TfrmBackupAlert(TBackupProfileManager& AManager, TQueueRunner& ARunner,
+TfrmBackupAlert::TfrmBackupAlert(TBackupProfileManager& AManager, TQueueRunner* ARunner,
                                  std::function<TDateTime()> ANow, QWidget* AParent)
   : QDialog(AParent)
   , FBackupProfileManager(AManager)
@@ -108,7 +108,8 @@ bool TfrmBackupAlert::Execute()
 {
   if (exec() != QDialog::Accepted)
     return false;
-  FRunner.RunQueue();
+  if (FRunner)
+    FRunner->RunQueue();
   return true;
 }
 

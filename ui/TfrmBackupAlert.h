@@ -21,12 +21,13 @@ class TfrmBackupAlert : public QDialog
   Q_OBJECT
 
 public:
+  // ARunner, when given, backs up the ticked profiles after Backup; without it the caller does.
   // ANow is the clock the days overdue are counted on.
-  TfrmBackupAlert(TBackupProfileManager& AManager, TQueueRunner& ARunner, std::function<TDateTime()> ANow = {},
-                  QWidget* AParent = nullptr);
+  TfrmBackupAlert(TBackupProfileManager& AManager, TQueueRunner* ARunner = nullptr,
+                  std::function<TDateTime()> ANow = {}, QWidget* AParent = nullptr);
 
   // Shows the dialog modally. On Backup the manager's queue holds the ticked profiles in list
-  // order, the runner backs them up, and the result is true.
+  // order, the runner (if any) backs them up, and the result is true.
   bool Execute();
 
   // The number of ticked rows; Backup needs at least one.
@@ -51,7 +52,7 @@ private:
   bool FCanClose = false;
   bool FOnTop = true;
   TBackupProfileManager& FBackupProfileManager;
-  TQueueRunner& FRunner;
+  TQueueRunner* FRunner;
   std::function<TDateTime()> FNow;
 
   QLabel* lblHeader;

@@ -108,7 +108,7 @@ bool TestBackupAlert::ExecuteWith(TfrmBackupAlert& ADialog, const std::function<
 
 void TestBackupAlert::listsOverdueProfilesWithTheirDetails()
 {
-  TfrmBackupAlert dialog(*FManager, *FRunner, [] { return DateTimeFromQDateTime(Now); });
+  TfrmBackupAlert dialog(*FManager, FRunner.get(), [] { return DateTimeFromQDateTime(Now); });
   auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("ListViewBackupProfiles"));
   auto* calendar = dialog.findChild<QCalendarWidget*>(QStringLiteral("Calendar"));
   auto* days = dialog.findChild<QLabel*>(QStringLiteral("lblDaysOverdue"));
@@ -143,7 +143,7 @@ void TestBackupAlert::listsOverdueProfilesWithTheirDetails()
 
 void TestBackupAlert::closingWithoutBackupAsksFirst()
 {
-  TfrmBackupAlert dialog(*FManager, *FRunner);
+  TfrmBackupAlert dialog(*FManager, FRunner.get());
   {
     // Ignore, then No: still open. Escape, then Yes: closed, and nothing runs.
     const bool result = ExecuteWith(dialog, [&] {
@@ -177,7 +177,7 @@ void TestBackupAlert::backupQueuesTheTickedProfilesInOrder()
 {
   FManager->NewProfile(QStringLiteral("Later"))->SetLastBackup(0);
   FManager->QueueAdd(QStringLiteral("Fresh")); // an old queue is replaced
-  TfrmBackupAlert dialog(*FManager, *FRunner);
+  TfrmBackupAlert dialog(*FManager, FRunner.get());
   const bool result = ExecuteWith(dialog, [&] {
     auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("ListViewBackupProfiles"));
     auto* backup = dialog.findChild<QPushButton*>(QStringLiteral("btnOk"));
