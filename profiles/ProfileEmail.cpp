@@ -113,7 +113,12 @@ bool SendProfileEmail(const TBackupProfile& AProfile, TProfileEmailKind AKind,
   try {
     PrepareProfileEmail(email, AProfile, AKind == pekLog ? AProfile.LogEmailDetails() : AProfile.AlertEmailDetails(),
                         AProgramServer, AKind == pekLog);
-    return email.Send();
+    if (email.Send())
+      return true;
+    // Not even connected: said too, or a wrong host name would go unnoticed.
+    if (AOnError)
+      AOnError(email.LastError());
+    return false;
   } catch (const EKeywordEmailError& e) {
     if (AOnError)
       AOnError(e.Message());

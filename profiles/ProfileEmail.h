@@ -25,9 +25,9 @@ void PrepareProfileEmail(TKeywordEmail& AEmail, const TBackupProfile& AProfile,
 
 enum TProfileEmailKind : int { pekAlert = 0, pekLog = 1 };
 
-// Sends one of the profile's e-mails. True when the server took it. An error is handed to AOnError
-// (one line) and counts as not sent; nothing escapes. AEmail, when given, is the e-mail to use, so
-// that a caller can read the server's answer afterwards.
+// Sends one of the profile's e-mails. True when the server took it. Why it was not sent (no
+// connection, or an error once connected) is handed to AOnError as one line; nothing escapes.
+// AEmail, when given, is the e-mail to use, so that a caller can read the server's answer.
 [[nodiscard]] bool SendProfileEmail(const TBackupProfile& AProfile, TProfileEmailKind AKind,
                                     const TBackupProfileSMTPSettings& AProgramServer,
                                     const std::function<void(const QString&)>& AOnError,

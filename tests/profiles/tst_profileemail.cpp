@@ -173,10 +173,11 @@ void TestProfileEmail::failedLogEmailIsLoggedAndLeavesTheRunAlone()
   QCOMPARE(FManager->Queue().GetItem(0)->QueueStatus(), qsComplete);
   QCOMPARE(FManager->Queue().GetItem(1)->QueueStatus(), qsComplete);
   QCOMPARE(FDebug.count(QStringLiteral("SendBackupLogEmail: Failed")), 2);
-  // The refusal is one line of the application log; a server that is down is not an error.
+  // Each reason is one line of the application log.
   const QStringList refusals = FLog.filter(QStringLiteral("550"));
   QCOMPARE(refusals.size(), 1);
   QVERIFY(!refusals.first().contains(QLatin1Char('\n')));
+  QCOMPARE(FLog.filter(QStringLiteral("Cannot connect to the SMTP server 127.0.0.1:")).size(), 1);
   QVERIFY(server.Messages().isEmpty());
 }
 
