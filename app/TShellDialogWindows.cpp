@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TShellDialogWindows.h"
 
+#include "profiles/TBackupProfileManager.h"
+#include "ui/TfrmBackupAlert.h"
 #include "ui/TfrmException.h"
 
 #include <QLoggingCategory>
@@ -15,6 +17,10 @@ void Missing(const char* AWindow)
 }
 
 } // namespace
+
+TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& AManager)
+  : FBackupProfileManager(AManager)
+{}
 
 void TShellDialogWindows::ShowFailedBackup(int)
 {
@@ -51,8 +57,12 @@ bool TShellDialogWindows::CheckPassword(const QString&, const QString&, int)
 
 bool TShellDialogWindows::BackupAlerts()
 {
-  Missing("backup-alert");
-  return false;
+  FBackupProfileManager.QueueOverdue();
+  if (FBackupProfileManager.Queue().Count() == 0)
+    return false;
+  // The window fills the queue with the profiles ticked in it; the main window runs them.
+  TfrmBackupAlert dialog(FBackupProfileManager);
+  return dialog.Execute();
 }
 
 void TShellDialogWindows::SetAutoUpdateEnabled(bool) {}

@@ -5,10 +5,13 @@
 
 #include "app/TShellDialogs.h"
 
+class TBackupProfileManager;
+
 class TShellDialogWindows : public TShellDialogs
 {
 public:
-  TShellDialogWindows() = default;
+  // AManager: the profiles and the queue the backup alerts work on.
+  explicit TShellDialogWindows(TBackupProfileManager& AManager);
 
   void ShowFailedBackup(int AAutoCloseSeconds) override;
   [[nodiscard]] bool CustomBackup(TExitParameter& AExitParameter) override;
@@ -20,4 +23,7 @@ public:
   void SetAutoUpdateEnabled(bool AEnabled) override;
   [[nodiscard]] TExceptionChoice ShowException(QWidget* ASender, const QString& AMessage,
                                                const QString& AClassName) override;
+
+private:
+  TBackupProfileManager& FBackupProfileManager;
 };
