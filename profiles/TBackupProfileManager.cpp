@@ -42,7 +42,8 @@ QString ListText(const QStringList& AList)
 }
 
 // Runs ABody, then AFinally also when ABody raised; an error of AFinally replaces ABody's.
-template <typename TBody, typename TFinally> void TryFinally(TBody ABody, TFinally AFinally)
+template <typename TBody, typename TFinally>
+void TryFinally(TBody ABody, TFinally AFinally)
 {
   try {
     ABody();
@@ -56,16 +57,16 @@ template <typename TBody, typename TFinally> void TryFinally(TBody ABody, TFinal
 TZipCompression EngineCompression(TCompressionLevel ALevel)
 {
   switch (ALevel) {
-  case clNone:
-    return zcNone;
-  case clLow:
-    return zcFast;
-  case clNormal:
-    return zcNormal;
-  case clHigh:
-    return zcHigh;
-  default:
-    return zcMaximum;
+    case clNone:
+      return zcNone;
+    case clLow:
+      return zcFast;
+    case clNormal:
+      return zcNormal;
+    case clHigh:
+      return zcHigh;
+    default:
+      return zcMaximum;
   }
 }
 
@@ -364,66 +365,66 @@ TBackupResult TBackupProfileManager::ExecuteBackup(const QString& AProfileName, 
   // A profile whose stored values could not be read holds only part of its entries; backing it
   // up would report success for an archive that misses files.
   if (profile->IsDamaged())
-    throw EBackupProfileManagerException(QStringLiteral("Unable to load backup profile \"%1\"").arg(AProfileName) +
-                                         QStringLiteral(": ") + profile->LoadError());
+    throw EBackupProfileManagerException(
+      QStringLiteral("Unable to load backup profile \"%1\"").arg(AProfileName) + QStringLiteral(": ") +
+      profile->LoadError());
 
   TBackupResult result = brFailed;
   profile->SetLogFile(FLogFolder + AProfileName + QStringLiteral(".log"));
   TryFinally(
-      [&] {
-        FLog->SetActive(false);
-        FLog->SetFileName(profile->LogFile());
-        FLog->SetActive(true);
+    [&] {
+      FLog->SetActive(false);
+      FLog->SetFileName(profile->LogFile());
+      FLog->SetActive(true);
 
-        FPlugins->SetPluginFolder(FPluginFolder);
-        FPlugins->SetProfileName(AProfileName);
-        FPlugins->SetActive(true);
-        if (OnPluginsStart)
-          OnPluginsStart(this);
-        try {
-          FPlugins->NotifyBackupStart();
-        } catch (const std::exception& e) {
-          PluginException(e);
-        }
+      FPlugins->SetPluginFolder(FPluginFolder);
+      FPlugins->SetProfileName(AProfileName);
+      FPlugins->SetActive(true);
+      if (OnPluginsStart)
+        OnPluginsStart(this);
+      try {
+        FPlugins->NotifyBackupStart();
+      } catch (const std::exception& e) {
+        PluginException(e);
+      }
 
-        ConnectEngine();
-        ConfigureEngine(*profile);
-        result = FBackup->Backup(&AZipFileList);
-        Debug(QStringLiteral("ExecuteBackup"), QStringLiteral("ZipFileList: ") + ListText(AZipFileList));
+      ConnectEngine();
+      ConfigureEngine(*profile);
+      result = FBackup->Backup(&AZipFileList);
+      Debug(QStringLiteral("ExecuteBackup"), QStringLiteral("ZipFileList: ") + ListText(AZipFileList));
 
-        NotifyPluginsEnd(result, AZipFileList);
-        FLog->SetActive(false);
-        if (result == brComplete)
-          profile->SetLastBackup(TClock::Now());
-      },
-      [&] {
-        FLog->SetActive(false);
-        if (!profile->SaveProfile())
-          Log(QStringLiteral("Failed to save profile: ") + AProfileName);
-        if (profile->LogEmailEnabled()) {
-          Debug(QStringLiteral("ExecuteBackup"), SendBackupLogEmail(profile)
-                                                     ? QStringLiteral("SendBackupLogEmail: Ok")
-                                                     : QStringLiteral("SendBackupLogEmail: Failed"));
-        }
-      });
+      NotifyPluginsEnd(result, AZipFileList);
+      FLog->SetActive(false);
+      if (result == brComplete)
+        profile->SetLastBackup(TClock::Now());
+    },
+    [&] {
+      FLog->SetActive(false);
+      if (!profile->SaveProfile())
+        Log(QStringLiteral("Failed to save profile: ") + AProfileName);
+      if (profile->LogEmailEnabled()) {
+        Debug(QStringLiteral("ExecuteBackup"), SendBackupLogEmail(profile) ? QStringLiteral("SendBackupLogEmail: Ok")
+                                                                          : QStringLiteral("SendBackupLogEmail: Failed"));
+      }
+    });
   return result;
 }
 
 void TBackupProfileManager::NotifyPluginsEnd(TBackupResult AResult, const QStringList& AZipFileList)
 {
   TryFinally(
-      [&] {
-        try {
-          FPlugins->NotifyBackupEnd(int(AResult), AZipFileList, FLog->FileName());
-        } catch (const EPluginError& e) {
-          PluginException(e);
-        }
-      },
-      [&] {
-        FPlugins->SetActive(false);
-        if (OnPluginsFinished)
-          OnPluginsFinished(this);
-      });
+    [&] {
+      try {
+        FPlugins->NotifyBackupEnd(int(AResult), AZipFileList, FLog->FileName());
+      } catch (const EPluginError& e) {
+        PluginException(e);
+      }
+    },
+    [&] {
+      FPlugins->SetActive(false);
+      if (OnPluginsFinished)
+        OnPluginsFinished(this);
+    });
 }
 
 void TBackupProfileManager::PluginException(const std::exception& AError)
@@ -526,18 +527,18 @@ void TBackupProfileManager::EngineFileList(QStringList& AFileList)
   if (OnPluginsFileListStart)
     OnPluginsFileListStart(this);
   TryFinally(
-      [&] {
-        Debug(QStringLiteral("InternalBackupOnFileList"), QStringLiteral("Sending file list to plugins..."));
-        try {
-          FPlugins->NotifyBackupFileList(AFileList);
-        } catch (const std::exception& e) {
-          PluginException(e);
-        }
-      },
-      [&] {
-        if (OnPluginsFileListFinished)
-          OnPluginsFileListFinished(this);
-      });
+    [&] {
+      Debug(QStringLiteral("InternalBackupOnFileList"), QStringLiteral("Sending file list to plugins..."));
+      try {
+        FPlugins->NotifyBackupFileList(AFileList);
+      } catch (const std::exception& e) {
+        PluginException(e);
+      }
+    },
+    [&] {
+      if (OnPluginsFileListFinished)
+        OnPluginsFileListFinished(this);
+    });
 }
 
 void TBackupProfileManager::CancelBackup()
