@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TShellDialogWindows.h"
 
+#include "profiles/TBackupProfileManager.h"
 #include "ui/TPluginsCatalog.h"
 #include "ui/TProfileEditing.h"
+#include "ui/TfrmBackupAlert.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmException.h"
 
@@ -81,8 +83,12 @@ bool TShellDialogWindows::CheckPassword(const QString&, const QString&, int)
 
 bool TShellDialogWindows::BackupAlerts()
 {
-  Missing("backup-alert");
-  return false;
+  FBackupProfileManager.QueueOverdue();
+  if (FBackupProfileManager.Queue().Count() == 0)
+    return false;
+  // The window fills the queue with the profiles ticked in it; the main window runs them.
+  TfrmBackupAlert dialog(FBackupProfileManager);
+  return dialog.Execute();
 }
 
 void TShellDialogWindows::SetAutoUpdateEnabled(bool) {}

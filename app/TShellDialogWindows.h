@@ -14,7 +14,8 @@ class TfrmBackupProfiles;
 class TShellDialogWindows : public TShellDialogs
 {
 public:
-  // The manager outlives this object.
+  // The manager (the profiles the editor changes and the queue the backup alerts fill) outlives
+  // this object.
   explicit TShellDialogWindows(TBackupProfileManager& ABackupProfileManager);
   ~TShellDialogWindows() override;
 

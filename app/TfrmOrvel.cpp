@@ -11,6 +11,7 @@
 #include "platform/TDesktopNotifications.h"
 #include "settings/TLog.h"
 #include "sysinfo/Common.h"
+#include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
 #include "sysinfo/TExitWindows.h"
 #include "sysinfo/TimeTexts.h"
@@ -963,8 +964,10 @@ void TfrmOrvel::TimerCheckAlertsTimer()
   if (IsBackupActive())
     return;
   const TDateTime now = TClock::Now();
-  // Whole hours, truncated: a check at most every 13 hours.
-  if (std::trunc((now - FLastAlertCheck) * 24) > 12) {
+  // Whole hours, truncated: a check at most every 13 hours. Counted in milliseconds, rounded, so
+  // that exactly 13 hours do not come out as 12.999... in the date-time's fractions.
+  const qint64 hours = std::llround((now - FLastAlertCheck) * MSecsPerDay) / (qint64(3600) * 1000);
+  if (hours > 12) {
     FBackupRunner.CheckBackupAlerts();
     FLastAlertCheck = now;
   }

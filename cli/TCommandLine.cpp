@@ -3,9 +3,13 @@
 
 #include "cli/TBackupCommand.h"
 #include "cli/TTerminal.h"
+#include "notify/EKeywordEmailError.h"
+#include "notify/TKeywordEmail.h"
+#include "platform/FileNames.h"
 #include "platform/TRegistry.h"
 #include "platform/TSingleInstance.h"
 #include "profiles/ManagerSetup.h"
+#include "profiles/ProfileEmail.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TApplicationOptions.h"
 #include "settings/TProgramSettings.h"
@@ -14,6 +18,8 @@
 #include "sysinfo/DateTime.h"
 
 #include <QHash>
+
+#include <unistd.h>
 
 namespace {
 
@@ -85,6 +91,8 @@ QString TCommandLine::Usage()
       "                             read a registry file (version 5.00, REGEDIT4 or UTF-8) after checking\n"
       "                             all of it; keys and values in it are added or replaced, \"[-KEY]\" and\n"
       "                             \"name\"=- delete, the rest stays. --replace empties the key first.\n"
+      "  mail-test PROFILE          send the profile's log e-mail now with its current settings and show\n"
+      "                             the server's answer; exit status 0 sent, 1 not sent\n"
       "  help, --help               this text\n"
       "\n"
       "Exit status: 0 complete, 1 failed (or overdue profiles), 2 cancelled, 3 usage or configuration error.\n");
@@ -135,7 +143,48 @@ int TCommandLine::Run(const QStringList& AArguments)
       return UsageError(QStringLiteral("\"import\" takes one file name."));
     return Import(files.first(), replace);
   }
+  if (command == QLatin1String("mail-test")) {
+    if (rest.size() != 1 || rest.first().startsWith(QLatin1Char('-')))
+      return UsageError(QStringLiteral("\"mail-test\" takes one profile name."));
+    if (!LoadConfiguration())
+      return esUsage;
+    return MailTest(rest.first());
+  }
   return UsageError(QStringLiteral("unknown command \"%1\".").arg(command));
+}
+
+int TCommandLine::MailTest(const QString& AProfileName)
+{
+  TBackupProfile* profile = FManager->ProfileByName(AProfileName);
+  if (!profile)
+    return ConfigurationError(QStringLiteral("there is no profile \"%1\".").arg(AProfileName));
+  // The run log as a run names it; the profile is not saved here.
+  profile->SetLogFile(FManager->LogFolder() + AProfileName + QStringLiteral(".log"));
+  const bool haveLog = ::access(EncodeFileName(profile->LogFile()).constData(), R_OK) == 0;
+  if (!profile->LogEmailEnabled())
+    TTerminal::Out(
+        QStringLiteral("Note: the log e-mail of \"%1\" is switched off; it is sent anyway.\n").arg(AProfileName));
+  if (!haveLog)
+    TTerminal::Out(
+        QStringLiteral("Note: %1 does not exist yet; the e-mail goes without it.\n").arg(profile->LogFile()));
+
+  TKeywordEmail email;
+  PrepareProfileEmail(email, *profile, profile->LogEmailDetails(), FManager->SMTPSettings(), haveLog);
+  const QString server = email.SMTPHostname() + QLatin1Char(':') + QString::number(email.SMTPPort() & 0xFFFF);
+  TTerminal::Out(QStringLiteral("Sending to %1 through %2...\n").arg(email.Recipients(), server));
+  bool sent = false;
+  try {
+    sent = email.Send();
+  } catch (const EKeywordEmailError& e) {
+    TTerminal::Error(QStringLiteral("Not sent: ") + e.Message() + QLatin1Char('\n'));
+    return esFailed;
+  }
+  if (!sent) {
+    TTerminal::Error(QStringLiteral("Not sent: ") + email.LastError() + QLatin1Char('\n'));
+    return esFailed;
+  }
+  TTerminal::Out(QStringLiteral("Sent. The server answered: ") + email.LastReply() + QLatin1Char('\n'));
+  return esComplete;
 }
 
 bool TCommandLine::LoadConfiguration()

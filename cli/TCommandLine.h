@@ -30,6 +30,8 @@ private:
   int Backup(const QStringList& AArguments);
   int Export(const QString& AFileName);
   int Import(const QString& AFileName, bool AReplace);
+  // Sends the profile's log e-mail now and says what the server answered.
+  int MailTest(const QString& AProfileName);
   // Reads the options and the profiles as the tray program does at start-up.
   bool LoadConfiguration();
   // Tells a running tray program that the store changed, so that it reads it again instead of

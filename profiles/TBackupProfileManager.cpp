@@ -4,6 +4,7 @@
 #include "engine/TBackup.h"
 #include "notify/TPlugins.h"
 #include "profiles/EBackupProfileManagerException.h"
+#include "profiles/ProfileEmail.h"
 #include "settings/TLog.h"
 #include "sysinfo/Common.h"
 #include "sysinfo/DateTime.h"
@@ -283,16 +284,12 @@ void TBackupProfileManager::CheckBackupAlerts()
 
 bool TBackupProfileManager::SendBackupAlertEmail(TBackupProfile* AProfile)
 {
-  // The alert e-mail is not available yet: nothing is sent.
-  Q_UNUSED(AProfile);
-  return false;
+  return SendProfileEmail(*AProfile, pekAlert, *FSMTPSettings, [this](const QString& AError) { Log(AError); });
 }
 
 bool TBackupProfileManager::SendBackupLogEmail(TBackupProfile* AProfile)
 {
-  // The log e-mail is not available yet: nothing is sent.
-  Q_UNUSED(AProfile);
-  return false;
+  return SendProfileEmail(*AProfile, pekLog, *FSMTPSettings, [this](const QString& AError) { Log(AError); });
 }
 
 bool TBackupProfileManager::Backup()

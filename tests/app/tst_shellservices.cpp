@@ -15,8 +15,10 @@
 #include "tests/support/OffscreenNoise.h"
 #include "tests/support/TFakeSession.h"
 #include "ui/TMessageBox.h"
+#include "ui/TfrmBackupAlert.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -26,6 +28,8 @@
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
 
 namespace {
 
@@ -565,10 +569,21 @@ void TestShellServices::overdueProfilesRaiseTheAlert()
            QStringLiteral("You have 2 Backup Alerts pending, click here for more details."));
   QCOMPARE(frmOrvel->Balloons().last().Type, btWarning);
   QCOMPARE(frmOrvel->Balloons().last().Time, 30000);
-  // The click opens the window.
+  // The click opens the window and the Backup Alerts window with both profiles; leaving it
+  // (Ignore, then Yes to the question) runs nothing.
   frmOrvel->hide();
+  int rows = 0;
+  QTimer::singleShot(0, frmOrvel, [&rows] {
+    auto* alerts = qobject_cast<TfrmBackupAlert*>(QApplication::activeModalWidget());
+    QVERIFY(alerts);
+    rows = alerts->findChild<QTreeWidget*>(QStringLiteral("ListViewBackupProfiles"))->topLevelItemCount();
+    TMessageBox::QueueAnswer(TMessageBox::maYes);
+    alerts->reject();
+  });
   frmOrvel->BalloonClicked();
   QVERIFY(frmOrvel->isVisible());
+  QCOMPARE(rows, 2);
+  QVERIFY(!QFile::exists(Path(QStringLiteral("First.zip"))));
   frmOrvel->ActionExit->trigger();
 
   // Switched off, the same profiles raise nothing.

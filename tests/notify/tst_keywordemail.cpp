@@ -1,0 +1,281 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The keyword e-mail against a real SMTP server on loopback: keywords, headers and attachments,
+// STARTTLS with a certificate of our own, the logins, and the ways a send can fail.
+#include "notify/EKeywordEmailError.h"
+#include "notify/TKeywordEmail.h"
+#include "support/TSmtpServer.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+void AddKeyword(TKeywordEmail& AEmail, const QString& AKeyword, const QString& AValue)
+{
+  TEmailKeywordItem* item = AEmail.Add();
+  item->SetKeyword(AKeyword);
+  item->SetValue(AValue);
+}
+
+void Address(TKeywordEmail& AEmail, int APort)
+{
+  AEmail.SetSMTPHostname(QStringLiteral("127.0.0.1"));
+  AEmail.SetSMTPPort(APort);
+  AEmail.SetSenderAddress(QStringLiteral("backup@example.org"));
+  AEmail.SetRecipients(QStringLiteral("admin@example.org"));
+  AEmail.SetSubject(QStringLiteral("Test"));
+}
+
+} // namespace
+
+class TestKeywordEmail : public QObject
+{
+  Q_OBJECT
+
+private slots:
+  void initTestCase();
+  void cleanup();
+  void keywordsFillEverythingButTheAddresses();
+  void startTlsIsUsedAndItsCertificateChecked();
+  void loginsAreTheChosenMechanism();
+  void loginIsNeverSentInClearToARemoteServer();
+  void failuresBeforeAndAfterConnecting();
+
+private:
+  QTemporaryDir FCertificates;
+};
+
+void TestKeywordEmail::initTestCase()
+{
+  const QString missing = TSmtpServer::Missing();
+  if (!missing.isEmpty())
+    QSKIP(qPrintable(missing));
+  QString error;
+  QVERIFY2(TSmtpServer::MakeCertificates(FCertificates.path(), error), qPrintable(error));
+}
+
+void TestKeywordEmail::cleanup()
+{
+  TKeywordEmail::SetTrustedCertificates(QString());
+  TKeywordEmail::SetLoopbackCheck({});
+}
+
+void TestKeywordEmail::keywordsFillEverythingButTheAddresses()
+{
+  TSmtpServer server;
+  QString error;
+  QVERIFY2(server.Start({}, error), qPrintable(error));
+  QTemporaryDir dir;
+  QFile attachment(dir.filePath(QStringLiteral("Daily.log")));
+  QVERIFY(attachment.open(QIODevice::WriteOnly));
+  attachment.write("line one\r\nline two\r\n");
+  attachment.close();
+
+  TKeywordEmail email;
+  Address(email, server.Port());
+  email.SetRecipients(QStringLiteral("%name%@example.org, Ops <ops@example.org>; third@example.org"));
+  email.SetSubject(QStringLiteral("Backup %ProfileName% overdue — ünïcode"));
+  email.SetSenderName(QStringLiteral("Corvale on %HOST%"));
+  email.Body() << QStringLiteral("Profile: %profilename%") << QStringLiteral("%chain%");
+  email.Attachments() << dir.filePath(QStringLiteral("%name%.log"));
+  int calls = 0;
+  email.OnGetKeywords = [&](TKeywordEmail& ASender) {
+    ++calls;
+    ASender.Clear();
+    AddKeyword(ASender, QStringLiteral("%chain%"), QStringLiteral("%NAME% via chain"));
+    AddKeyword(ASender, QStringLiteral("%profilename%"), QStringLiteral("Daily"));
+    AddKeyword(ASender, QStringLiteral("%name%"), QStringLiteral("Daily"));
+    AddKeyword(ASender, QStringLiteral("%host%"), QStringLiteral("box"));
+    AddKeyword(ASender, QStringLiteral("%log%"), QStringLiteral("text with %name% inside"));
+  };
+  QVERIFY(email.Send());
+  QCOMPARE(calls, 1);
+  QVERIFY(email.LastReply().startsWith(QStringLiteral("250")));
+
+  const QList<QJsonObject> messages = server.Messages();
+  QCOMPARE(messages.size(), 1);
+  const QJsonObject message = messages.first();
+  QCOMPARE(message.value(QStringLiteral("subject")).toString(), QStringLiteral("Backup Daily overdue — ünïcode"));
+  QVERIFY(message.value(QStringLiteral("from_header")).toString().startsWith(QStringLiteral("Corvale on box")));
+  // Addresses keep their keywords; the later keyword replaces what an earlier one inserted.
+  QCOMPARE(message.value(QStringLiteral("to")).toArray().first().toString(), QStringLiteral("%name%@example.org"));
+  QCOMPARE(message.value(QStringLiteral("to")).toArray().size(), 3);
+  QCOMPARE(message.value(QStringLiteral("body")).toString(), QStringLiteral("Profile: Daily\r\nDaily via chain\r\n"));
+  const QJsonArray attachments = message.value(QStringLiteral("attachments")).toArray();
+  QCOMPARE(attachments.size(), 1);
+  QCOMPARE(attachments.first()[QStringLiteral("name")].toString(), QStringLiteral("Daily.log"));
+  QCOMPARE(QByteArray::fromBase64(attachments.first()[QStringLiteral("data")].toString().toLatin1()),
+           QByteArray("line one\r\nline two\r\n"));
+
+  // A value with line breaks in the subject cannot add headers of its own.
+  TKeywordEmail injected;
+  Address(injected, server.Port());
+  injected.SetSubject(QStringLiteral("%x%"));
+  AddKeyword(injected, QStringLiteral("%x%"), QStringLiteral("a\r\nBcc: victim@example.org"));
+  QVERIFY(injected.Send());
+  QCOMPARE(server.Messages().at(1).value(QStringLiteral("to")).toArray().size(), 1);
+  QCOMPARE(server.Messages().at(1).value(QStringLiteral("subject")).toString(),
+           QStringLiteral("a  Bcc: victim@example.org"));
+}
+
+void TestKeywordEmail::startTlsIsUsedAndItsCertificateChecked()
+{
+  TSmtpServer server;
+  QString error;
+  TSmtpServer::TOptions options;
+  options.CertificateFile = TSmtpServer::CertificateFile(FCertificates.path());
+  options.KeyFile = TSmtpServer::KeyFile(FCertificates.path());
+  QVERIFY2(server.Start(options, error), qPrintable(error));
+
+  {
+    // A certificate nobody vouches for: connected, then refused, and nothing is delivered.
+    TKeywordEmail email;
+    Address(email, server.Port());
+    QVERIFY_THROWS_EXCEPTION(EKeywordEmailError, (void)email.Send());
+    QVERIFY(!email.LastError().isEmpty());
+    QVERIFY(server.Messages().isEmpty());
+  }
+  {
+    TKeywordEmail::SetTrustedCertificates(TSmtpServer::CaFile(FCertificates.path()));
+    TKeywordEmail email;
+    Address(email, server.Port());
+    QVERIFY(email.Send());
+    QCOMPARE(server.Messages().size(), 1);
+    QVERIFY(server.Messages().first().value(QStringLiteral("tls")).toBool());
+  }
+}
+
+void TestKeywordEmail::loginsAreTheChosenMechanism()
+{
+  TSmtpServer server;
+  QString error;
+  TSmtpServer::TOptions options;
+  options.UserName = QStringLiteral("backup");
+  options.Password = QStringLiteral("s3cret");
+  options.OfferCramMd5 = true;
+  QVERIFY2(server.Start(options, error), qPrintable(error));
+
+  auto send = [&](bool ASecure, const QString& APassword) {
+    TKeywordEmail email;
+    Address(email, server.Port());
+    email.SetSMTPAuthentication(true);
+    email.SetSMTPSecure(ASecure);
+    email.SetSMTPUserName(QStringLiteral("backup"));
+    email.SetSMTPPassword(APassword);
+    return email.Send();
+  };
+  // On loopback the login may go without TLS: LOGIN by default, the strongest shared
+  // mechanism (here CRAM-MD5, which never sends the password) for the secure login.
+  QVERIFY(send(false, QStringLiteral("s3cret")));
+  QVERIFY(send(true, QStringLiteral("s3cret")));
+  QCOMPARE(server.Messages().size(), 2);
+  QCOMPARE(server.Messages().at(0).value(QStringLiteral("mechanism")).toString(), QStringLiteral("LOGIN"));
+  QCOMPARE(server.Messages().at(1).value(QStringLiteral("mechanism")).toString(), QStringLiteral("CRAM-MD5"));
+  // A wrong password is an error once connected.
+  QVERIFY_THROWS_EXCEPTION(EKeywordEmailError, (void)send(false, QStringLiteral("wrong")));
+  QCOMPARE(server.Messages().size(), 2);
+
+  // Without authentication, user name and password play no part.
+  TKeywordEmail plain;
+  Address(plain, server.Port());
+  plain.SetSMTPSecure(true);
+  plain.SetSMTPUserName(QStringLiteral("nobody"));
+  plain.SetSMTPPassword(QStringLiteral("wrong"));
+  QVERIFY(plain.Send());
+  QCOMPARE(server.Messages().at(2).value(QStringLiteral("mechanism")).toString(), QString());
+}
+
+void TestKeywordEmail::loginIsNeverSentInClearToARemoteServer()
+{
+  TKeywordEmail::SetLoopbackCheck([](const QString&) { return false; });
+  TKeywordEmail::SetTrustedCertificates(TSmtpServer::CaFile(FCertificates.path()));
+  TSmtpServer::TOptions options;
+  options.UserName = QStringLiteral("backup");
+  options.Password = QStringLiteral("s3cret");
+  auto login = [&](TKeywordEmail& AEmail, int APort) {
+    Address(AEmail, APort);
+    AEmail.SetSMTPAuthentication(true);
+    AEmail.SetSMTPUserName(options.UserName);
+    AEmail.SetSMTPPassword(options.Password);
+  };
+  {
+    TSmtpServer server;
+    QString error;
+    QVERIFY2(server.Start(options, error), qPrintable(error));
+    TKeywordEmail email;
+    login(email, server.Port());
+    try {
+      (void)email.Send();
+      QFAIL("the login went out without TLS");
+    } catch (const EKeywordEmailError& e) {
+      QVERIFY2(e.Message().contains(QStringLiteral("offers no TLS")), qPrintable(e.Message()));
+    }
+    QVERIFY(server.Messages().isEmpty());
+  }
+  {
+    // The same server with STARTTLS takes the login over TLS.
+    options.CertificateFile = TSmtpServer::CertificateFile(FCertificates.path());
+    options.KeyFile = TSmtpServer::KeyFile(FCertificates.path());
+    TSmtpServer server;
+    QString error;
+    QVERIFY2(server.Start(options, error), qPrintable(error));
+    TKeywordEmail email;
+    login(email, server.Port());
+    QVERIFY(email.Send());
+    QCOMPARE(server.Messages().size(), 1);
+    QVERIFY(server.Messages().first().value(QStringLiteral("tls")).toBool());
+    QCOMPARE(server.Messages().first().value(QStringLiteral("mechanism")).toString(), QStringLiteral("LOGIN"));
+  }
+  // The real check knows loopback from elsewhere.
+  TKeywordEmail::SetLoopbackCheck({});
+  QVERIFY(TKeywordEmail::IsLoopbackHost(QStringLiteral("127.0.0.1")));
+  QVERIFY(TKeywordEmail::IsLoopbackHost(QStringLiteral("::1")));
+  QVERIFY(TKeywordEmail::IsLoopbackHost(QStringLiteral("localhost")));
+  QVERIFY(!TKeywordEmail::IsLoopbackHost(QStringLiteral("192.0.2.1")));
+}
+
+void TestKeywordEmail::failuresBeforeAndAfterConnecting()
+{
+  {
+    // Nobody listens: false, and nothing escapes.
+    TKeywordEmail email;
+    Address(email, TSmtpServer::DeadPort());
+    QVERIFY(!email.Send());
+    QVERIFY(!email.LastError().isEmpty());
+  }
+  {
+    TKeywordEmail email;
+    Address(email, 25);
+    email.SetSMTPHostname(QStringLiteral("no-such-host.invalid"));
+    QVERIFY(!email.Send());
+  }
+  TSmtpServer server;
+  QString error;
+  TSmtpServer::TOptions options;
+  options.RejectedRecipients << QStringLiteral("gone@example.org");
+  QVERIFY2(server.Start(options, error), qPrintable(error));
+  {
+    TKeywordEmail email;
+    Address(email, server.Port());
+    email.SetRecipients(QStringLiteral("gone@example.org"));
+    try {
+      (void)email.Send();
+      QFAIL("a rejected recipient was reported as sent");
+    } catch (const EKeywordEmailError& e) {
+      QVERIFY2(e.Message().contains(QStringLiteral("550")), qPrintable(e.Message()));
+    }
+  }
+  {
+    // A missing attachment is an error, not a message without it.
+    TKeywordEmail email;
+    Address(email, server.Port());
+    email.Attachments() << QStringLiteral("/nonexistent/file.log");
+    QVERIFY_THROWS_EXCEPTION(EKeywordEmailError, (void)email.Send());
+  }
+  QVERIFY(server.Messages().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestKeywordEmail)
+#include "tst_keywordemail.moc"
