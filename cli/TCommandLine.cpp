@@ -3,6 +3,7 @@
 
 #include "cli/TBackupCommand.h"
 #include "cli/TTerminal.h"
+#include "platform/TProgramWindows.h"
 #include "platform/TRegistry.h"
 #include "platform/TSingleInstance.h"
 #include "profiles/ManagerSetup.h"
@@ -273,7 +274,10 @@ int TCommandLine::Backup(const QStringList& AArguments)
     return ConfigurationError(QString::fromUtf8(error.what()));
   }
 
-  TBackupCommand command(*FManager);
+  // Said at most once, when a profile lists programs and no X server can be reached.
+  const std::unique_ptr<TProgramWindows> windows =
+      CreateProgramWindows([](const QString& ALine) { TTerminal::Error(ALine + QLatin1Char('\n')); });
+  TBackupCommand command(*FManager, *windows);
   // Before the exit action: a session that ends makes the tray program save what it holds.
   command.OnRunEnd = [] {
     NotifyRunningProgram(QStringLiteral("it does not see the last-backup times of this run and stores its own "
