@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The production windows behind TShellDialogs. Windows not built yet answer as a cancelled
+// dialog would and say so in the program's warnings.
+#pragma once
+
+#include "app/TShellDialogs.h"
+
+class TShellDialogWindows : public TShellDialogs
+{
+public:
+  TShellDialogWindows() = default;
+
+  void ShowFailedBackup(int AAutoCloseSeconds) override;
+  [[nodiscard]] bool CustomBackup(TExitParameter& AExitParameter) override;
+  void ShowAbout(const QString& AReleaseNotes, const QString& ALicense, const QString& ASupport) override;
+  [[nodiscard]] bool OptionsVisible() const override;
+  [[nodiscard]] bool ShowOptions() override;
+  [[nodiscard]] bool CheckPassword(const QString& ACaption, const QString& APassword, int AAttempts) override;
+  [[nodiscard]] bool BackupAlerts() override;
+  void SetAutoUpdateEnabled(bool AEnabled) override;
+  [[nodiscard]] TExceptionChoice ShowException(QWidget* ASender, const QString& AMessage,
+                                               const QString& AClassName) override;
+};
