@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TShellDialogWindows.h"
 
+#include "ui/TfrmActiveApplications.h"
 #include "ui/TfrmException.h"
 
 #include <QLoggingCategory>
@@ -15,6 +16,12 @@ void Missing(const char* AWindow)
 }
 
 } // namespace
+
+TShellDialogWindows::TShellDialogWindows(TProgramWindows& AWindows)
+  : FActiveApplications(std::make_unique<TfrmActiveApplications>(AWindows))
+{}
+
+TShellDialogWindows::~TShellDialogWindows() = default;
 
 void TShellDialogWindows::ShowFailedBackup(int)
 {
@@ -53,6 +60,11 @@ bool TShellDialogWindows::BackupAlerts()
 {
   Missing("backup-alert");
   return false;
+}
+
+bool TShellDialogWindows::CloseActiveApplications(const QStringList& AActivePrograms, bool ACloseGracefully)
+{
+  return FActiveApplications->Execute(AActivePrograms, ACloseGracefully);
 }
 
 void TShellDialogWindows::SetAutoUpdateEnabled(bool) {}

@@ -5,10 +5,17 @@
 
 #include "app/TShellDialogs.h"
 
+#include <memory>
+
+class TProgramWindows;
+class TfrmActiveApplications;
+
 class TShellDialogWindows : public TShellDialogs
 {
 public:
-  TShellDialogWindows() = default;
+  // AWindows: other programs' windows, for closing the programs a profile lists.
+  explicit TShellDialogWindows(TProgramWindows& AWindows);
+  ~TShellDialogWindows() override;
 
   void ShowFailedBackup(int AAutoCloseSeconds) override;
   [[nodiscard]] bool CustomBackup(TExitParameter& AExitParameter) override;
@@ -17,7 +24,11 @@ public:
   [[nodiscard]] bool ShowOptions() override;
   [[nodiscard]] bool CheckPassword(const QString& ACaption, const QString& APassword, int AAttempts) override;
   [[nodiscard]] bool BackupAlerts() override;
+  [[nodiscard]] bool CloseActiveApplications(const QStringList& AActivePrograms, bool ACloseGracefully) override;
   void SetAutoUpdateEnabled(bool AEnabled) override;
   [[nodiscard]] TExceptionChoice ShowException(QWidget* ASender, const QString& AMessage,
                                                const QString& AClassName) override;
+
+private:
+  std::unique_ptr<TfrmActiveApplications> FActiveApplications;
 };

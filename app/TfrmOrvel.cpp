@@ -4,7 +4,6 @@
 #include "app/MainActions.h"
 #include "app/Pictures.h"
 #include "app/TBackupRunner.h"
-#include "sysinfo/TExitWindows.h"
 #include "app/TSettingsCycle.h"
 #include "app/TShellDialogs.h"
 #include "app/TfrmBackupProgress.h"
@@ -13,6 +12,7 @@
 #include "settings/TLog.h"
 #include "sysinfo/Common.h"
 #include "sysinfo/TClock.h"
+#include "sysinfo/TExitWindows.h"
 #include "sysinfo/TimeTexts.h"
 #include "ui/TMessageBox.h"
 
@@ -951,6 +951,12 @@ void TfrmOrvel::CancelConfirm(QObject*, bool& ACancel)
 {
   ACancel = TMessageBox::Confirmation(&FBackupProgress,
                                       QStringLiteral("Are you sure you want to cancel the current backup?"));
+}
+
+void TfrmOrvel::CloseActiveApplications(QObject*, const QStringList& AActivePrograms, bool ACloseGracefully,
+                                        bool& AContinue)
+{
+  AContinue = FDialogs.CloseActiveApplications(AActivePrograms, ACloseGracefully);
 }
 
 void TfrmOrvel::CancelQueueRequest(QObject*, bool& ACancelAll)
