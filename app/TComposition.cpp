@@ -34,7 +34,12 @@ TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
   FBackupProfileManager = std::make_unique<TBackupProfileManager>();
   FExitWindows = std::make_unique<TExitWindows>(std::move(ASessionControl));
   FServices = std::make_unique<TShellServices>(*FProgramSettings, *FOptions, *FBackupProfileManager);
-  FDialogs = ADialogs ? std::move(ADialogs) : std::make_unique<TShellDialogWindows>(*FBackupProfileManager);
+  // Said in the application log once per run when a profile lists programs and no X server runs.
+  FProgramWindows = CreateProgramWindows([this](const QString& ALine) {
+    if (FMainWindow)
+      FMainWindow->Log(nullptr, ALine);
+  });
+  FDialogs = ADialogs ? std::move(ADialogs) : std::make_unique<TShellDialogWindows>(*FBackupProfileManager, *FProgramWindows);
   FNotifications = ANotifications ? std::move(ANotifications) : CreateDesktopNotifications();
 
   FBackupProgress = std::make_unique<TfrmBackupProgress>();
@@ -57,6 +62,7 @@ TComposition::~TComposition()
   FBackupProgress.reset();
   FNotifications.reset();
   FDialogs.reset();
+  FProgramWindows.reset();
   FServices.reset();
   FBackupProfileManager.reset();
   FOptions.reset();

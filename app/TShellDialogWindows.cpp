@@ -5,6 +5,8 @@
 #include "ui/TPluginsCatalog.h"
 #include "ui/TProfileEditing.h"
 #include "ui/TfrmBackupAlert.h"
+#include "ui/TDesktopProgramPicker.h"
+#include "ui/TfrmActiveApplications.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmException.h"
 
@@ -21,8 +23,10 @@ void Missing(const char* AWindow)
 
 } // namespace
 
-TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileManager)
+TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows)
   : FBackupProfileManager(ABackupProfileManager)
+  , FActiveApplications(std::make_unique<TfrmActiveApplications>(AWindows))
+  , FProgramPicker(std::make_unique<TDesktopProgramPicker>(AWindows))
 {}
 
 TShellDialogWindows::~TShellDialogWindows() = default;
@@ -30,9 +34,7 @@ TShellDialogWindows::~TShellDialogWindows() = default;
 TProfileEditing& TShellDialogWindows::ProfileEditing()
 {
   if (!FProfileEditing) {
-    // Picking and closing program windows for "Active Programs" is not bound yet: the page lists
-    // and removes entries only.
-    FBackupProfiles = std::make_unique<TfrmBackupProfiles>(nullptr, std::make_unique<TPluginsCatalog>());
+    FBackupProfiles = std::make_unique<TfrmBackupProfiles>(FProgramPicker.get(), std::make_unique<TPluginsCatalog>());
     FProfileEditing = std::make_unique<TProfileEditing>(FBackupProfileManager, *FBackupProfiles);
   }
   return *FProfileEditing;
@@ -89,6 +91,11 @@ bool TShellDialogWindows::BackupAlerts()
   // The window fills the queue with the profiles ticked in it; the main window runs them.
   TfrmBackupAlert dialog(FBackupProfileManager);
   return dialog.Execute();
+}
+
+bool TShellDialogWindows::CloseActiveApplications(const QStringList& AActivePrograms, bool ACloseGracefully)
+{
+  return FActiveApplications->Execute(AActivePrograms, ACloseGracefully);
 }
 
 void TShellDialogWindows::SetAutoUpdateEnabled(bool) {}

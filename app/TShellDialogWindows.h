@@ -8,15 +8,18 @@
 #include <memory>
 
 class TBackupProfileManager;
+class TDesktopProgramPicker;
 class TProfileEditing;
+class TProgramWindows;
+class TfrmActiveApplications;
 class TfrmBackupProfiles;
 
 class TShellDialogWindows : public TShellDialogs
 {
 public:
-  // The manager (the profiles the editor changes and the queue the backup alerts fill) outlives
-  // this object.
-  explicit TShellDialogWindows(TBackupProfileManager& ABackupProfileManager);
+  // The manager (the profiles the editor changes and the queue the backup alerts fill) and
+  // AWindows (other programs' windows, for closing the programs a profile lists) outlive this object.
+  TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows);
   ~TShellDialogWindows() override;
 
   void ShowFailedBackup(int AAutoCloseSeconds) override;
@@ -26,6 +29,7 @@ public:
   [[nodiscard]] bool ShowOptions() override;
   [[nodiscard]] bool CheckPassword(const QString& ACaption, const QString& APassword, int AAttempts) override;
   [[nodiscard]] bool BackupAlerts() override;
+  [[nodiscard]] bool CloseActiveApplications(const QStringList& AActivePrograms, bool ACloseGracefully) override;
   void SetAutoUpdateEnabled(bool AEnabled) override;
   [[nodiscard]] TExceptionChoice ShowException(QWidget* ASender, const QString& AMessage,
                                                const QString& AClassName) override;
@@ -37,6 +41,8 @@ private:
   TProfileEditing& ProfileEditing();
 
   TBackupProfileManager& FBackupProfileManager;
+  std::unique_ptr<TfrmActiveApplications> FActiveApplications;
+  std::unique_ptr<TDesktopProgramPicker> FProgramPicker;
   std::unique_ptr<TfrmBackupProfiles> FBackupProfiles;
   std::unique_ptr<TProfileEditing> FProfileEditing;
 };

@@ -7,6 +7,7 @@
 #include "sysinfo/SharedTypes.h"
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -31,6 +32,10 @@ public:
   [[nodiscard]] virtual bool CheckPassword(const QString& ACaption, const QString& APassword, int AAttempts) = 0;
   // The "Backup Alerts" action: queue the overdue profiles and ask; true when the queue should run now.
   [[nodiscard]] virtual bool BackupAlerts() = 0;
+  // Before a profile's backup: closes or ends AActivePrograms ("window title=window class") and
+  // shows those still open. True when the backup may go on: none was open, they have gone, or the
+  // user chose to continue; false skips the profile as cancelled.
+  [[nodiscard]] virtual bool CloseActiveApplications(const QStringList& AActivePrograms, bool ACloseGracefully) = 0;
   // Automatic updates on or off (off while the options are open and during the shutdown).
   virtual void SetAutoUpdateEnabled(bool AEnabled) = 0;
   // The profile editor on the named profile; true when the user confirmed it and it was stored.

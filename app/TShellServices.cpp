@@ -180,6 +180,10 @@ void TShellServices::BindManagerEvents()
     form->RemainingTime(ASender, ATotal, ACurrent, AElapsed, AEstimated);
   };
   manager.OnCancelConfirm = [form](QObject* ASender, bool& ACancel) { form->CancelConfirm(ASender, ACancel); };
+  manager.OnCloseActiveApplications = [form](QObject* ASender, const QStringList& AActivePrograms,
+                                             bool ACloseGracefully, bool& AContinue) {
+    form->CloseActiveApplications(ASender, AActivePrograms, ACloseGracefully, AContinue);
+  };
   manager.OnCancelQueueRequest = [form](QObject* ASender, bool& ACancelAll) {
     form->CancelQueueRequest(ASender, ACancelAll);
   };

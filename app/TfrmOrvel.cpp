@@ -1004,6 +1004,12 @@ void TfrmOrvel::CancelConfirm(QObject*, bool& ACancel)
                                       QStringLiteral("Are you sure you want to cancel the current backup?"));
 }
 
+void TfrmOrvel::CloseActiveApplications(QObject*, const QStringList& AActivePrograms, bool ACloseGracefully,
+                                        bool& AContinue)
+{
+  AContinue = FDialogs.CloseActiveApplications(AActivePrograms, ACloseGracefully);
+}
+
 void TfrmOrvel::CancelQueueRequest(QObject*, bool& ACancelAll)
 {
   SetTrayIcon(tiQuestion, QString());

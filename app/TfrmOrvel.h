@@ -122,6 +122,8 @@ public:
   void RemainingTime(QObject* ASender, qint64 ATotalAmount, qint64 ACurrentAmount, TDateTime AElapsedTime,
                      TDateTime AEstimatedTime);
   void CancelConfirm(QObject* ASender, bool& ACancel);
+  void CloseActiveApplications(QObject* ASender, const QStringList& AActivePrograms, bool ACloseGracefully,
+                               bool& AContinue);
   void CancelQueueRequest(QObject* ASender, bool& ACancelAll);
   void StartBackup(QObject* ASender, const QString& AProfileName);
   void FinishBackup(QObject* ASender, const QString& AProfileName);

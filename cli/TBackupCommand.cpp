@@ -3,11 +3,14 @@
 
 #include "sysinfo/TExitWindows.h"
 #include "cli/TTerminal.h"
+#include "platform/TProgramWindows.h"
 #include "platform/TTerminationWatcher.h"
 #include "profiles/TBackupProfileManager.h"
 #include "sysinfo/TimeTexts.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <csignal>
 
@@ -25,8 +28,9 @@ QString PlainLines(const QString& AText)
 
 } // namespace
 
-TBackupCommand::TBackupCommand(TBackupProfileManager& AManager)
+TBackupCommand::TBackupCommand(TBackupProfileManager& AManager, TProgramWindows& AWindows)
   : FManager(AManager)
+  , FWindows(AWindows)
 {}
 
 int TBackupCommand::Run()
@@ -92,17 +96,70 @@ void TBackupCommand::Bind()
     FAskAboutRest = false;
     FInterrupted = ACancelAll;
   };
-  FManager.OnCloseActiveApplications = [this](QObject*, const QStringList& APrograms, bool, bool& AContinue) {
-    // Programs are closed through the desktop's windows, which the command line does not touch.
-    if (!APrograms.isEmpty())
-      ShowLine(QStringLiteral("Programs listed to be closed are left running: ") +
-               APrograms.join(QStringLiteral(", ")));
-    AContinue = true;
+  FManager.OnCloseActiveApplications = [this](QObject*, const QStringList& APrograms, bool ACloseGracefully,
+                                              bool& AContinue) {
+    AContinue = CloseActivePrograms(APrograms, ACloseGracefully);
   };
+}
+
+bool TBackupCommand::CloseActivePrograms(const QStringList& APrograms, bool ACloseGracefully)
+{
+  QList<TListedProgram> open = CloseListedPrograms(FWindows, APrograms, ACloseGracefully);
+  const QString status = ACloseGracefully ? QStringLiteral("Closing...") : QStringLiteral("Terminating...");
+  const bool attended = !Yes && TTerminal::InputIsTerminal();
+  for (int round = 1; !open.isEmpty(); ++round) {
+    QStringList names;
+    for (const TListedProgram& program : open) {
+      ShowLine(program.Name + QStringLiteral(" (") + program.ClassName + QStringLiteral("): ") + status);
+      names << program.Name;
+    }
+    if (attended) {
+      // Any key (or Ctrl-C) stops the wait and asks whether to go on regardless.
+      const int seconds = qMax(1, RefreshIntervalMs / 1000);
+      const bool waited = TTerminal::CountDown(
+          seconds,
+          [count = open.size()](int ALeft) {
+            return QStringLiteral("%1 program(s) still open, looking again in %2 second(s)... Press any key to decide.")
+                .arg(count)
+                .arg(ALeft);
+          },
+          FWatcher);
+      if (!waited) {
+        const bool goOn = Ask(QStringLiteral(
+            "Backup may fail without closing all active applications, are you sure you want to continue?"));
+        if (!goOn)
+          ShowLine(QStringLiteral("Programs still open: ") + names.join(QStringLiteral(", ")));
+        return goOn;
+      }
+    } else if (round > UnattendedWaitRounds || !WaitUnattended()) {
+      // Nobody can be asked: the profile is not backed up while its programs may write its files.
+      ShowLine(QStringLiteral("Programs still open: ") + names.join(QStringLiteral(", ")));
+      return false;
+    }
+    open = CloseListedPrograms(FWindows, APrograms, ACloseGracefully);
+  }
+  return true;
+}
+
+bool TBackupCommand::WaitUnattended()
+{
+  QEventLoop loop;
+  bool timedOut = false;
+  QTimer::singleShot(RefreshIntervalMs, &loop, [&] {
+    timedOut = true;
+    loop.quit();
+  });
+  FWaiting = &loop;
+  loop.exec();
+  FWaiting = nullptr;
+  return timedOut;
 }
 
 void TBackupCommand::Interrupt(int ASignal)
 {
+  // A signal while waiting for programs to close skips the profile, then cancels as usual.
+  if (FWaiting)
+    FWaiting->quit();
   if (!FManager.IsBackupActive())
     return;
   // Ctrl-C on a terminal asks first; --yes, SIGTERM and SIGHUP cancel at once.

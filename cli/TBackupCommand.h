@@ -11,13 +11,15 @@
 
 #include <functional>
 
+class QEventLoop;
 class TBackupProfileManager;
+class TProgramWindows;
 class TTerminationWatcher;
 
 class TBackupCommand
 {
 public:
-  explicit TBackupCommand(TBackupProfileManager& AManager);
+  TBackupCommand(TBackupProfileManager& AManager, TProgramWindows& AWindows);
 
   // The queue is filled by the caller.
   TExitParameter Then = xpNone;
@@ -29,9 +31,19 @@ public:
   // The exit status: 0 complete, 1 failed, 2 cancelled.
   int Run();
 
+  // Before each profile its listed programs are closed (or ended), and looked at again this often
+  // while any is still open. Without anyone to answer, the profile is skipped when some are still
+  // open after UnattendedWaitRounds looks.
+  int RefreshIntervalMs = 5000;
+  int UnattendedWaitRounds = 12;
+
 private:
   void Bind();
   void Interrupt(int ASignal);
+  // True when the profile may be backed up.
+  bool CloseActivePrograms(const QStringList& APrograms, bool ACloseGracefully);
+  // Waits one refresh interval without a terminal; false when a signal cut it short.
+  bool WaitUnattended();
   bool Ask(const QString& AQuestion);
   void ShowLine(const QString& AText);
   void ShowProgress();
@@ -40,11 +52,13 @@ private:
   int PerformExitAction(int AStatus);
 
   TBackupProfileManager& FManager;
+  TProgramWindows& FWindows;
   TTerminationWatcher* FWatcher = nullptr;
-  bool FLive = false;         // a progress line on the terminal
-  bool FAskOnCancel = false;  // the current cancel request came from Ctrl-C on a terminal
-  bool FAskAboutRest = false; // the cancelled profile was confirmed on the terminal
-  bool FInterrupted = false;  // the user or the system asked the run to stop
+  QEventLoop* FWaiting = nullptr; // the unattended wait for programs to close
+  bool FLive = false;             // a progress line on the terminal
+  bool FAskOnCancel = false;      // the current cancel request came from Ctrl-C on a terminal
+  bool FAskAboutRest = false;     // the cancelled profile was confirmed on the terminal
+  bool FInterrupted = false;      // the user or the system asked the run to stop
   QString FProfile;
   int FProfilePercent = 0;
   TDateTime FElapsed = 0;

@@ -6,6 +6,7 @@
 #include "notify/EKeywordEmailError.h"
 #include "notify/TKeywordEmail.h"
 #include "platform/FileNames.h"
+#include "platform/TProgramWindows.h"
 #include "platform/TRegistry.h"
 #include "platform/TSingleInstance.h"
 #include "profiles/ManagerSetup.h"
@@ -322,7 +323,10 @@ int TCommandLine::Backup(const QStringList& AArguments)
     return ConfigurationError(QString::fromUtf8(error.what()));
   }
 
-  TBackupCommand command(*FManager);
+  // Said at most once, when a profile lists programs and no X server can be reached.
+  const std::unique_ptr<TProgramWindows> windows =
+      CreateProgramWindows([](const QString& ALine) { TTerminal::Error(ALine + QLatin1Char('\n')); });
+  TBackupCommand command(*FManager, *windows);
   // Before the exit action: a session that ends makes the tray program save what it holds.
   command.OnRunEnd = [] {
     NotifyRunningProgram(QStringLiteral("it does not see the last-backup times of this run and stores its own "

@@ -11,7 +11,7 @@
 #include "ui/TFileDialog.h"
 #include "ui/TMessageBox.h"
 #include "ui/TPluginCatalog.h"
-#include "ui/TProgramWindows.h"
+#include "ui/TProgramPicker.h"
 #include "ui/TfrmEmailDetails.h"
 #include "ui/TfrmFolderSelect.h"
 #include "ui/TfrmSMTPDetails.h"
@@ -113,7 +113,7 @@ QString ReadLogTail(const QString& AFileName)
 
 } // namespace
 
-TfrmBackupProfiles::TfrmBackupProfiles(TProgramWindows* AProgramWindows, std::unique_ptr<TPluginCatalog> APlugins,
+TfrmBackupProfiles::TfrmBackupProfiles(TProgramPicker* AProgramWindows, std::unique_ptr<TPluginCatalog> APlugins,
                                        QWidget* AParent)
   : QDialog(AParent)
   , FProgramWindows(AProgramWindows)

@@ -27,7 +27,7 @@ class QTabWidget;
 class QTreeWidget;
 class TBackupProfile;
 class TBackupProfileFiles;
-class TProgramWindows;
+class TProgramPicker;
 class TfrmEmailDetails;
 class TfrmSMTPDetails;
 
@@ -39,7 +39,7 @@ public:
   // AProgramWindows picks and closes program windows for the "Active Programs" page; without it
   // the page lists and removes entries only. APlugins is the editor's own plug-in collection,
   // loaded only while the "Plugins" page shows; without it the page stays empty.
-  TfrmBackupProfiles(TProgramWindows* AProgramWindows, std::unique_ptr<TPluginCatalog> APlugins,
+  TfrmBackupProfiles(TProgramPicker* AProgramWindows, std::unique_ptr<TPluginCatalog> APlugins,
                      QWidget* AParent = nullptr);
   ~TfrmBackupProfiles() override;
 
@@ -180,7 +180,7 @@ private:
   void SetPluginsActive(bool AValue);
 
   TBackupProfile* FBackupProfile = nullptr;
-  TProgramWindows* FProgramWindows;
+  TProgramPicker* FProgramWindows;
   std::unique_ptr<TPluginCatalog> FPlugins;
   bool FPluginsActive = false;
 };

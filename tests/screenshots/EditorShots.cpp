@@ -5,7 +5,7 @@
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
 #include "ui/TPluginCatalog.h"
-#include "ui/TProgramWindows.h"
+#include "ui/TProgramPicker.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmEmailDetails.h"
 #include "ui/TfrmFolderSelect.h"
@@ -35,7 +35,7 @@ public:
 };
 
 // Enables the page's buttons; nothing is picked or closed while the pictures are taken.
-class TShownProgramWindows : public TProgramWindows
+class TShownProgramWindows : public TProgramPicker
 {
 public:
   bool PickProgram(QString&, QString&) override { return false; }

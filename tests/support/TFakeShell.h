@@ -99,6 +99,7 @@ public:
   std::function<bool()> OnShowOptions;
   std::function<bool(const QString&, const QString&, int)> OnCheckPassword;
   std::function<bool()> OnBackupAlerts;
+  std::function<bool(const QStringList&, bool)> OnCloseActiveApplications;
   std::function<void(bool)> OnSetAutoUpdateEnabled;
   std::function<TExceptionChoice(QWidget*, const QString&, const QString&)> OnShowException;
   std::function<bool(const QString&)> OnEditProfile;
@@ -125,6 +126,11 @@ public:
     return OnCheckPassword ? OnCheckPassword(ACaption, APassword, AAttempts) : false;
   }
   [[nodiscard]] bool BackupAlerts() override { return OnBackupAlerts ? OnBackupAlerts() : false; }
+  // Unset, it answers as the real dialog does when none of the programs runs.
+  [[nodiscard]] bool CloseActiveApplications(const QStringList& AActivePrograms, bool ACloseGracefully) override
+  {
+    return OnCloseActiveApplications ? OnCloseActiveApplications(AActivePrograms, ACloseGracefully) : true;
+  }
   void SetAutoUpdateEnabled(bool AEnabled) override
   {
     if (OnSetAutoUpdateEnabled)

@@ -13,7 +13,7 @@
 #include "ui/TPluginCatalog.h"
 #include "ui/TPluginsCatalog.h"
 #include "ui/TProfileEditing.h"
-#include "ui/TProgramWindows.h"
+#include "ui/TProgramPicker.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmFolderSelect.h"
 
@@ -44,7 +44,7 @@ namespace {
 const QString ProgramKey = QStringLiteral("\\Software\\Quenfield\\Orvel");
 const int MegaByte = 1048576;
 
-class TFakeProgramWindows : public TProgramWindows
+class TFakeProgramWindows : public TProgramPicker
 {
 public:
   QString NextName;

@@ -6,10 +6,10 @@
 #include <QString>
 #include <QStringList>
 
-class TProgramWindows
+class TProgramPicker
 {
 public:
-  virtual ~TProgramWindows() = default;
+  virtual ~TProgramPicker() = default;
 
   // Lets the user pick a window, starting from the given title and class (empty for a new entry);
   // true when the user confirmed, with the chosen title and class.

@@ -1,0 +1,243 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window facility against a private X server, bare and with a window manager, and real X
+// clients: listing, the lookups in their order, closing and ending programs.
+#include "platform/TProgramWindows.h"
+#include "tests/support/TXServer.h"
+
+#include <QTest>
+
+namespace {
+
+const TProgramWindow* WindowOf(const QList<TProgramWindow>& AWindows, TWindowId AId)
+{
+  for (const TProgramWindow& window : AWindows)
+    if (window.Id == AId)
+      return &window;
+  return nullptr;
+}
+
+qsizetype IndexOf(const QList<TProgramWindow>& AWindows, TWindowId AId)
+{
+  for (qsizetype i = 0; i < AWindows.size(); ++i)
+    if (AWindows[i].Id == AId)
+      return i;
+  return -1;
+}
+
+TWindowId StubbornWindow(QProcess* AProcess)
+{
+  return TWindowId(AProcess->readLine().trimmed().toUInt());
+}
+
+} // namespace
+
+class TestProgramWindows : public QObject
+{
+  Q_OBJECT
+
+private slots:
+  void listsTheProgramsWindows_data() { Modes(); }
+  void listsTheProgramsWindows();
+  void findsByTheLookupsInOrder_data() { Modes(); }
+  void findsByTheLookupsInOrder();
+  void closeEndsProgramsThatAgree_data() { Modes(); }
+  void closeEndsProgramsThatAgree();
+  void terminateEndsProgramsThatIgnoreTheClose_data() { Modes(); }
+  void terminateEndsProgramsThatIgnoreTheClose();
+  void withoutAnXServerNothingIsSeen();
+
+private:
+  static void Modes()
+  {
+    QTest::addColumn<bool>("windowManager");
+    QTest::newRow("bare X server") << false;
+    QTest::newRow("window manager") << true;
+  }
+  // Starts the server for the current row; skips when its parts are not installed.
+  bool StartServer(TXServer& AServer)
+  {
+    QFETCH(bool, windowManager);
+    if (!AServer.Start(windowManager)) {
+      if (AServer.Error.contains(QStringLiteral("not installed")))
+        QTest::qSkip(qPrintable(AServer.Error), __FILE__, __LINE__);
+      else
+        QTest::qFail(qPrintable(AServer.Error), __FILE__, __LINE__);
+      return false;
+    }
+    return true;
+  }
+};
+
+void TestProgramWindows::listsTheProgramsWindows()
+{
+  TXServer server;
+  if (!StartServer(server))
+    return;
+  auto windows = CreateProgramWindows();
+  server.StartClient(QStringLiteral("xlogo"));
+  QTRY_VERIFY_WITH_TIMEOUT(windows->FindProgramWindow(QString(), QStringLiteral("XLogo")) != 0, 30000);
+  const TWindowId ledger = StubbornWindow(server.StartStubborn({QStringLiteral("Ledger"), QStringLiteral("Stubborn")}));
+  const TWindowId hidden = StubbornWindow(
+      server.StartStubborn({QStringLiteral("Hidden"), QStringLiteral("Stubborn"), QStringLiteral("hidden")}));
+  const TWindowId journal = StubbornWindow(
+      server.StartStubborn({QStringLiteral("Journal"), QStringLiteral("Books"), QStringLiteral("owned")}));
+  QVERIFY(ledger != 0 && hidden != 0 && journal != 0);
+  // A window manager lists a window a moment before it shows it.
+  const auto dialogShown = [&windows] {
+    for (const TProgramWindow& window : windows->Windows())
+      if (window.Title == QStringLiteral("Journal Options"))
+        return window.Visible;
+    return false;
+  };
+  QTRY_VERIFY_WITH_TIMEOUT(dialogShown(), 30000);
+
+  const QList<TProgramWindow> list = windows->Windows();
+  const TWindowId logo = windows->FindProgramWindow(QString(), QStringLiteral("XLogo"));
+  const TProgramWindow* xlogo = WindowOf(list, logo);
+  QVERIFY(xlogo);
+  QCOMPARE(xlogo->Title, QStringLiteral("xlogo"));
+  QCOMPARE(xlogo->ClassName, QStringLiteral("XLogo"));
+  QVERIFY(xlogo->Visible);
+  QCOMPARE(xlogo->Owner, TWindowId(0));
+  {
+    const TProgramWindow* window = WindowOf(list, ledger);
+    QVERIFY(window);
+    QCOMPARE(window->Title, QStringLiteral("Ledger"));
+    QCOMPARE(window->ClassName, QStringLiteral("Stubborn"));
+  }
+  {
+    // A window never shown is not listed as visible (a window manager does not list it at all).
+    const TProgramWindow* window = WindowOf(list, hidden);
+    QVERIFY(!window || !window->Visible);
+  }
+  {
+    // A dialog names the window it belongs to.
+    const TProgramWindow* dialog =
+        WindowOf(list, windows->FindProgramWindow(QStringLiteral("Journal Options"), QString()));
+    QVERIFY(dialog);
+    QCOMPARE(dialog->Owner, journal);
+    QVERIFY(dialog->Visible);
+  }
+  // Top of the stacking order first: the program started last lies above the first one.
+  QVERIFY(IndexOf(list, journal) >= 0);
+  QVERIFY(IndexOf(list, journal) < IndexOf(list, logo));
+}
+
+void TestProgramWindows::findsByTheLookupsInOrder()
+{
+  TXServer server;
+  if (!StartServer(server))
+    return;
+  auto windows = CreateProgramWindows();
+  server.StartClient(QStringLiteral("xlogo"));
+  const TWindowId ledger = StubbornWindow(server.StartStubborn({QStringLiteral("Ledger"), QStringLiteral("Stubborn")}));
+  const TWindowId untitled = StubbornWindow(server.StartStubborn({QString(), QStringLiteral("Nameless")}));
+  QTRY_VERIFY_WITH_TIMEOUT(windows->FindProgramWindow(QString(), QStringLiteral("XLogo")) != 0, 30000);
+  QTRY_VERIFY_WITH_TIMEOUT(windows->FindProgramWindow(QString(), QStringLiteral("Nameless")) == untitled, 30000);
+  const TWindowId logo = windows->FindProgramWindow(QString(), QStringLiteral("XLogo"));
+
+  // The class is looked up first, whatever the title says now.
+  QCOMPARE(windows->FindProgramWindow(QStringLiteral("An old title"), QStringLiteral("XLogo")), logo);
+  QCOMPARE(windows->FindProgramWindow(QStringLiteral("Ledger"), QStringLiteral("XLogo")), logo);
+  // Without a class the title finds it; then the name is tried as a class.
+  QCOMPARE(windows->FindProgramWindow(QStringLiteral("Ledger"), QString()), ledger);
+  QCOMPARE(windows->FindProgramWindow(QStringLiteral("Ledger"), QStringLiteral("NoSuchClass")), ledger);
+  QCOMPARE(windows->FindProgramWindow(QStringLiteral("stubborn"), QString()), ledger);
+  // Whole texts, letter case ignored.
+  QCOMPARE(windows->FindProgramWindow(QStringLiteral("LEDGER"), QString()), ledger);
+  QCOMPARE(windows->FindProgramWindow(QStringLiteral("Ledg"), QString()), TWindowId(0));
+  QCOMPARE(windows->FindProgramWindow(QString(), QStringLiteral("xlog")), TWindowId(0));
+  // Empty keys match nothing, not even the untitled window.
+  QCOMPARE(windows->FindProgramWindow(QString(), QString()), TWindowId(0));
+  QCOMPARE(windows->FindProgramWindow(QString(), QStringLiteral("NoSuchClass")), TWindowId(0));
+  QCOMPARE(windows->FindProgramWindow(QStringLiteral("No such title"), QStringLiteral("NoSuchClass")), TWindowId(0));
+}
+
+void TestProgramWindows::closeEndsProgramsThatAgree()
+{
+  TXServer server;
+  if (!StartServer(server))
+    return;
+  auto windows = CreateProgramWindows();
+  QProcess* logo = server.StartClient(QStringLiteral("xlogo"));
+  QProcess* clock = server.StartClient(QStringLiteral("xclock"));
+  QProcess* eyes = server.StartClient(QStringLiteral("xeyes"));
+  for (const char* name : {"XLogo", "XClock", "XEyes"})
+    QTRY_VERIFY_WITH_TIMEOUT(windows->FindProgramWindow(QString(), QString::fromLatin1(name)) != 0, 30000);
+
+  // The listed programs that have a window, in the list's order, are asked to close.
+  const QList<TListedProgram> found = CloseListedPrograms(
+      *windows, {QStringLiteral("Nothing=NoSuchClass"), QStringLiteral("Clock=XClock"), QStringLiteral("xlogo")}, true);
+  QCOMPARE(found.size(), 2);
+  QCOMPARE(found[0].Name, QStringLiteral("Clock"));
+  QCOMPARE(found[0].ClassName, QStringLiteral("XClock"));
+  QCOMPARE(found[1].Name, QStringLiteral("xlogo"));
+  QCOMPARE(found[1].ClassName, QString());
+  QVERIFY(windows->CloseProgramWindow(windows->FindProgramWindow(QString(), QStringLiteral("XEyes"))));
+
+  // Each ends by itself, as after a click on its close box. A program that had not yet said it
+  // takes close requests when its window appeared is asked again, as the dialog's refresh does.
+  const auto allEnded = [&] {
+    (void)CloseListedPrograms(
+        *windows, {QStringLiteral("Clock=XClock"), QStringLiteral("xlogo"), QStringLiteral("=XEyes")}, true);
+    return logo->state() == QProcess::NotRunning && clock->state() == QProcess::NotRunning &&
+           eyes->state() == QProcess::NotRunning;
+  };
+  QTRY_VERIFY_WITH_TIMEOUT(allEnded(), 30000);
+  for (QProcess* process : {logo, clock, eyes}) {
+    QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process->exitCode(), 0);
+  }
+  QTRY_COMPARE_WITH_TIMEOUT(windows->Windows().size(), 0, 30000);
+  QVERIFY(!windows->CloseProgramWindow(0));
+}
+
+void TestProgramWindows::terminateEndsProgramsThatIgnoreTheClose()
+{
+  TXServer server;
+  if (!StartServer(server))
+    return;
+  auto windows = CreateProgramWindows();
+  // One states its process id, one does not (the X server knows it), nor does xeyes.
+  QProcess* stated =
+      server.StartStubborn({QStringLiteral("Stated"), QStringLiteral("Stubborn"), QStringLiteral("pid")});
+  QProcess* unstated = server.StartStubborn({QStringLiteral("Unstated"), QStringLiteral("Stubborn")});
+  QProcess* eyes = server.StartClient(QStringLiteral("xeyes"));
+  QTRY_VERIFY_WITH_TIMEOUT(windows->FindProgramWindow(QString(), QStringLiteral("XEyes")) != 0, 30000);
+  QTRY_VERIFY_WITH_TIMEOUT(windows->FindProgramWindow(QStringLiteral("Unstated"), QString()) != 0, 30000);
+
+  // A close request changes nothing for a program that ignores it.
+  QVERIFY(windows->CloseProgramWindow(windows->FindProgramWindow(QStringLiteral("Stated"), QString())));
+
+  QVERIFY(windows->TerminateProgramWindow(windows->FindProgramWindow(QStringLiteral("Stated"), QString())));
+  QVERIFY(windows->TerminateProgramWindow(windows->FindProgramWindow(QStringLiteral("Unstated"), QString())));
+  QVERIFY(windows->TerminateProgramWindow(windows->FindProgramWindow(QString(), QStringLiteral("XEyes"))));
+  for (QProcess* process : {stated, unstated, eyes}) {
+    QVERIFY(TXServer::WaitEnded(process));
+    QCOMPARE(process->exitStatus(), QProcess::CrashExit);
+  }
+  // A window that has gone ends nothing.
+  QTRY_COMPARE_WITH_TIMEOUT(windows->FindProgramWindow(QStringLiteral("Stated"), QString()), TWindowId(0), 30000);
+  QVERIFY(!windows->TerminateProgramWindow(0));
+}
+
+void TestProgramWindows::withoutAnXServerNothingIsSeen()
+{
+  const QByteArray saved = qgetenv("DISPLAY");
+  qunsetenv("DISPLAY");
+  QStringList said;
+  auto windows = CreateProgramWindows([&said](const QString& ALine) { said << ALine; });
+  QVERIFY(windows->Windows().isEmpty());
+  QCOMPARE(windows->FindProgramWindow(QStringLiteral("xlogo"), QStringLiteral("XLogo")), TWindowId(0));
+  QVERIFY(!windows->CloseProgramWindow(1));
+  QVERIFY(!windows->TerminateProgramWindow(1));
+  QVERIFY(CloseListedPrograms(*windows, {QStringLiteral("xlogo=XLogo")}, false).isEmpty());
+  // Said once, however often the windows are asked for.
+  QCOMPARE(said.size(), 1);
+  QVERIFY(said[0].contains(QStringLiteral("No X server")));
+  if (!saved.isEmpty())
+    qputenv("DISPLAY", saved);
+}
+
+QTEST_GUILESS_MAIN(TestProgramWindows)
+#include "tst_programwindows.moc"
