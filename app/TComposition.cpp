@@ -39,7 +39,8 @@ TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
     if (FMainWindow)
       FMainWindow->Log(nullptr, ALine);
   });
-  FDialogs = ADialogs ? std::move(ADialogs) : std::make_unique<TShellDialogWindows>(*FBackupProfileManager, *FProgramWindows);
+  FDialogs =
+      ADialogs ? std::move(ADialogs) : std::make_unique<TShellDialogWindows>(*FBackupProfileManager, *FProgramWindows);
   FNotifications = ANotifications ? std::move(ANotifications) : CreateDesktopNotifications();
 
   FBackupProgress = std::make_unique<TfrmBackupProgress>();

@@ -2,11 +2,11 @@
 #include "app/TShellDialogWindows.h"
 
 #include "profiles/TBackupProfileManager.h"
+#include "ui/TDesktopProgramPicker.h"
 #include "ui/TPluginsCatalog.h"
 #include "ui/TProfileEditing.h"
-#include "ui/TfrmBackupAlert.h"
-#include "ui/TDesktopProgramPicker.h"
 #include "ui/TfrmActiveApplications.h"
+#include "ui/TfrmBackupAlert.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmException.h"
 
