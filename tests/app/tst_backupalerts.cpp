@@ -3,6 +3,7 @@
 // and the Backup Alerts window behind the main window's dialogs.
 #include "app/TShellDialogWindows.h"
 #include "app/TfrmOrvel.h"
+#include "platform/TProgramWindows.h"
 #include "profiles/TBackupProfileManager.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
@@ -123,7 +124,8 @@ void TestBackupAlerts::alertWindowQueuesTheTickedOverdueProfiles()
   for (const char* name : {"First", "Second"})
     manager.NewProfile(QString::fromLatin1(name))->SetLastBackup(0);
   manager.NewProfile(QStringLiteral("Fresh"))->SetLastBackup(TClock::Now());
-  TShellDialogWindows dialogs(manager);
+  const auto programWindows = CreateProgramWindows();
+  TShellDialogWindows dialogs(manager, *programWindows);
 
   int rows = 0;
   QTimer::singleShot(0, this, [&] {

@@ -185,6 +185,8 @@ void TestActiveApplications::addProgramListsProgramWindowsAndCopiesTheChoice()
   FServer.StartStubborn({QStringLiteral("Tax=2024"), QStringLiteral("Sheets")});
   QTRY_VERIFY_WITH_TIMEOUT(FWindows->FindProgramWindow(QStringLiteral("Journal Options"), QString()) != 0, 30000);
   QTRY_VERIFY_WITH_TIMEOUT(FWindows->FindProgramWindow(QString(), QStringLiteral("Sheets")) != 0, 30000);
+  // The class can arrive before the title: wait for both.
+  QTRY_VERIFY_WITH_TIMEOUT(FWindows->FindProgramWindow(QStringLiteral("Tax=2024"), QString()) != 0, 30000);
 
   TfrmAddProgram dialog(*FWindows);
   {
