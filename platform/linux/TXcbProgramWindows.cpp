@@ -347,11 +347,11 @@ pid_t TXcbProgramWindows::ProcessOf(xcb_window_t AWindow)
     return pid_t(statedPid);
   if (!FResources)
     return 0;
-  xcb_res_client_id_spec_t spec{};
-  spec.client = AWindow;
-  spec.mask = XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID;
+  xcb_res_client_id_spec_t clientQuery{};
+  clientQuery.client = AWindow;
+  clientQuery.mask = XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID;
   TReply<xcb_res_query_client_ids_reply_t> ids(
-      xcb_res_query_client_ids_reply(FConnection, xcb_res_query_client_ids(FConnection, 1, &spec), nullptr));
+      xcb_res_query_client_ids_reply(FConnection, xcb_res_query_client_ids(FConnection, 1, &clientQuery), nullptr));
   if (!ids)
     return 0;
   for (auto it = xcb_res_query_client_ids_ids_iterator(ids.get()); it.rem > 0; xcb_res_client_id_value_next(&it)) {
