@@ -8,12 +8,15 @@
 #include "platform/TTaskbarProgress.h"
 #include "platform/TTerminationWatcher.h"
 #include "sysinfo/Common.h"
+#include "sysinfo/TApplicationVersionInfo.h"
 #include "sysinfo/TFormatSettings.h"
 
 #include <QSessionManager>
 
 int main(int argc, char* argv[])
 {
+  if (PrintVersionWhenAsked(argc, argv))
+    return 0;
   TApplication application(argc, argv);
   // Every date and time text uses the user's formats.
   TFormatSettings::Load();
