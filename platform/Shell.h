@@ -20,3 +20,8 @@ int ShellOpen(const QString& AFile, const QString& AParameters, const QString& A
 
 // Splits a command line into arguments by the Windows rules (quotes, backslashes before quotes).
 QStringList SplitCommandLine(const QString& ACommandLine);
+
+// Starts AProgram with AArguments as its argument vector (no shell) in ADirectory (when it
+// exists) and does not wait for it. Returns srSuccess, or srFileNotFound / srAccessDenied /
+// srNoAssociation when it cannot be started.
+int StartProgram(const QString& AProgram, const QStringList& AArguments, const QString& ADirectory);

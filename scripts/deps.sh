@@ -6,11 +6,12 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  libsqlite3-dev libzip-dev libcurl4-openssl-dev
+  libsqlite3-dev libzip-dev libcurl4-openssl-dev libelf-dev
   # run
   p7zip-full xdg-utils fonts-dejavu-core
   # test peers and tools
   zip unzip sqlite3 dbus python3 python3-dbusmock python3-aiosmtpd
+  openssl tinyproxy microsocks
   # benchmarks
   time
   xvfb xauth x11-utils xdotool

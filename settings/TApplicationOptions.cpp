@@ -98,8 +98,7 @@ void TApplicationOptions::RegisterOptions()
   FSettings->Add(QStringLiteral("AutomaticUpdateApplication"), vtString,
                  productName.isEmpty() ? ApplicationTitle() : productName);
   // The update server is a deployment value; this placeholder only fixes the scheme and path.
-  FSettings->Add(QStringLiteral("AutomaticUpdateURL"), vtString,
-                 QStringLiteral("http://update.example.com/autoupdate.ini"));
+  FSettings->Add(QStringLiteral("AutomaticUpdateURL"), vtString, DefaultUpdateURL);
   FSettings->Add(QStringLiteral("AutomaticUpdateAutomatic"), vtBoolean, false);
   FSettings->Add(QStringLiteral("AutomaticUpdateInterval"), vtInteger, 12);
   for (const TOption& option : OtherOptions) {

@@ -17,6 +17,8 @@ class TApplicationOptions
 public:
   // The store's registry key below HKEY_CURRENT_USER, also the profiles' key.
   static inline const QString RegistryKey = QStringLiteral("\\Software\\Quenfield\\Orvel");
+  // Where the update description is fetched from unless the options say otherwise.
+  static inline const QString DefaultUpdateURL = QStringLiteral("https://update.example.com/autoupdate.ini");
   static inline const QString VersionCheckFailed = QStringLiteral("Failed to check application version details.");
   // Seconds until the update-information dialog closes itself.
   static constexpr int UpdateInformationTimeout = 15;
