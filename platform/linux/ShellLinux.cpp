@@ -109,6 +109,8 @@ int StartProgram(const QString& AProgram, const QStringList& AArguments, const Q
   const QByteArray directory = EncodeFileName(ADirectory);
   if (!ADirectory.isEmpty() && DirectoryExists(ADirectory))
     posix_spawn_file_actions_addchdir_np(&actions, directory.constData());
+  // None of this program's open files reaches the child.
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   // The child starts with no signal blocked and default handlers, whatever this process set.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
