@@ -5,8 +5,16 @@
 #include <QIcon>
 #include <QPixmap>
 
-// Tray icons by index: 0 idle, 1 to 10 a run at 10% to 100%, 11 a question, 12 overdue alerts.
-constexpr int TrayIconCount = 13;
+// Tray icons by index.
+enum TTrayIcon : int {
+  tiKeep = -1,         // SetTrayIcon: leave the icon as it is
+  tiIdle = 0,          // nothing running
+  tiProgressFirst = 1, // a run at up to 10%; the next indices add 10% each
+  tiProgressLast = 10, // a run at 100%
+  tiQuestion = 11,     // a question about the run waits for an answer
+  tiAlerts = 12        // overdue profiles
+};
+constexpr int TrayIconCount = tiAlerts + 1;
 QIcon TrayIconPicture(int AIndex);
 
 // The banner across the top of the main window.

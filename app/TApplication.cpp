@@ -13,7 +13,7 @@ bool TApplication::notify(QObject* AReceiver, QEvent* AEvent)
     return QApplication::notify(AReceiver, AEvent);
   } catch (const std::exception& error) {
     if (OnException)
-      OnException(QString::fromUtf8(error.what()));
+      OnException(error);
     else
       qWarning("Unhandled error: %s", error.what());
   }

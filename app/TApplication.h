@@ -5,6 +5,7 @@
 
 #include <QApplication>
 
+#include <exception>
 #include <functional>
 
 class TApplication : public QApplication
@@ -14,7 +15,7 @@ class TApplication : public QApplication
 public:
   TApplication(int& AArgc, char** AArgv);
 
-  std::function<void(const QString& AMessage)> OnException;
+  std::function<void(const std::exception& AError)> OnException;
 
   bool notify(QObject* AReceiver, QEvent* AEvent) override;
 };

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TShellServices.h"
 
+#include "app/MainActions.h"
+#include "app/Pictures.h"
 #include "app/TfrmOrvel.h"
+#include "profiles/EBackupProfileManagerException.h"
 #include "profiles/ManagerSetup.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TApplicationOptions.h"
@@ -11,105 +14,126 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr int ActionCount = 10;
-
-} // namespace
-
-TShellServices::TShellServices(TfrmOrvel* AForm)
-  : QObject(AForm)
-  , FForm(AForm)
+TShellServices::TShellServices(TProgramSettings& AProgramSettings, TApplicationOptions& AOptions,
+                               TBackupProfileManager& ABackupProfileManager, QObject* AParent)
+  : QObject(AParent)
+  , FProgramSettings(AProgramSettings)
+  , FOptions(AOptions)
+  , FBackupProfileManager(ABackupProfileManager)
 {
   setObjectName(QStringLiteral("ShellServices"));
-  FProgramSettings = new TProgramSettings(this);
-  TApplicationOptions::ConfigureStore(*FProgramSettings);
-  FOptions = std::make_unique<TApplicationOptions>(FProgramSettings);
-  FOptions->OnApply = [this](const TProgramSettings& ASettings) {
-    ApplyOptionsToManager(*FBackupProfileManager, ASettings);
+  FOptions.OnApply = [this](const TProgramSettings& ASettings) {
+    ApplyOptionsToManager(FBackupProfileManager, ASettings);
   };
-  FOptions->OnSelectAction = [this](int AIndex) {
-    FForm->SetSelectedIndex(TApplicationOptions::ActionIndex(AIndex, ActionCount));
-  };
-  FOptions->OnVersionCheckError = [this](const QString& AMessage) { TMessageBox::Error(FForm, AMessage); };
-  FOptions->OnStoreError = [this](const QString& AMessage) { TMessageBox::Error(FForm, AMessage); };
-  FBackupProfileManager = std::make_unique<TBackupProfileManager>();
-  BindHooks();
 }
 
-TShellServices::~TShellServices()
+void TShellServices::Connect(TfrmOrvel& AForm)
 {
-  // The manager goes before the settings store, as the main window frees them.
-  FBackupProfileManager.reset();
-  FOptions.reset();
-  delete FProgramSettings;
-  FProgramSettings = nullptr;
-}
-
-void TShellServices::BindHooks()
-{
-  TShellHooks& hooks = FForm->Hooks;
-  hooks.LoadApplicationSettings = [this] { LoadApplicationSettings(); };
-  hooks.SaveSettings = [this](bool ASaveDefaults) { SaveSettings(ASaveDefaults); };
-  hooks.DebugEnabled = [this] { return Setting(QStringLiteral("Debug")).toBool(); };
-  hooks.OptionsPassword = [this] { return Setting(QStringLiteral("Password")).toString(); };
-  hooks.StoreLastSelection = [this](int AIndex) { StoreLastSelection(AIndex); };
-
-  hooks.LoadBackupProfiles = [this] { LoadBackupProfiles(); };
-  hooks.SaveBackupProfiles = [this] { SaveBackupProfiles(); };
-  hooks.ProfileNames = [this] { return ProfileNames(); };
-  hooks.IsBackupActive = [this] { return FBackupProfileManager->IsBackupActive(); };
-  hooks.QueueAllEnabled = [this] { FBackupProfileManager->QueueAllEnabled(); };
-  hooks.QueueProfile = [this](const QString& AProfileName) {
-    FBackupProfileManager->ClearQueue();
-    FBackupProfileManager->QueueAdd(AProfileName);
+  FForm = &AForm;
+  TfrmOrvel* form = FForm;
+  FOptions.OnSelectAction = [form](int AIndex) {
+    form->SetSelectedIndex(TApplicationOptions::ActionIndex(AIndex, MainActionCount));
   };
-  hooks.Backup = [this] { return Backup(); };
-  hooks.CancelBackup = [this] { FBackupProfileManager->CancelBackup(); };
-  hooks.CheckBackupAlerts = [this] { FBackupProfileManager->CheckBackupAlerts(); };
+  FOptions.OnVersionCheckError = [form](const QString& AMessage) { TMessageBox::Error(form, AMessage); };
+  FOptions.OnStoreError = [form](const QString& AMessage) { TMessageBox::Error(form, AMessage); };
 }
 
-QVariant TShellServices::Setting(const QString& AName) const
+void TShellServices::Disconnect()
 {
-  return FProgramSettings->KeyExists(AName) ? FProgramSettings->GetValueByName(AName) : QVariant();
+  FForm = nullptr;
+  FOptions.OnSelectAction = nullptr;
+  FOptions.OnVersionCheckError = nullptr;
+  FOptions.OnStoreError = nullptr;
+  FBackupProfileManager.OnBackupAlerts = nullptr;
+  FBackupProfileManager.OnBackupProgress = nullptr;
+  FBackupProfileManager.OnCancelConfirm = nullptr;
+  FBackupProfileManager.OnCancelQueueRequest = nullptr;
+  FBackupProfileManager.OnDebug = nullptr;
+  FBackupProfileManager.OnFinishBackup = nullptr;
+  FBackupProfileManager.OnLog = nullptr;
+  FBackupProfileManager.OnNTBackupFinished = nullptr;
+  FBackupProfileManager.OnNTBackupStart = nullptr;
+  FBackupProfileManager.OnPluginsFileListFinished = nullptr;
+  FBackupProfileManager.OnPluginsFileListStart = nullptr;
+  FBackupProfileManager.OnProfileLoadErrors = nullptr;
+  FBackupProfileManager.OnProfileProgress = nullptr;
+  FBackupProfileManager.OnRemainingTime = nullptr;
+  FBackupProfileManager.OnStartBackup = nullptr;
+  FBackupProfileManager.OnTotalProgress = nullptr;
+}
+
+bool TShellServices::DebugEnabled() const
+{
+  return TApplicationOptions::Boolean(FProgramSettings, TOptionId::Debug);
+}
+
+QString TShellServices::OptionsPassword() const
+{
+  return TApplicationOptions::Text(FProgramSettings, TOptionId::Password);
+}
+
+bool TShellServices::IsBackupActive() const
+{
+  return FBackupProfileManager.IsBackupActive();
+}
+
+void TShellServices::QueueAllEnabled()
+{
+  FBackupProfileManager.QueueAllEnabled();
+}
+
+void TShellServices::QueueProfile(const QString& AProfileName)
+{
+  FBackupProfileManager.ClearQueue();
+  FBackupProfileManager.QueueAdd(AProfileName);
+}
+
+void TShellServices::CancelBackup()
+{
+  FBackupProfileManager.CancelBackup();
+}
+
+void TShellServices::CheckBackupAlerts()
+{
+  FBackupProfileManager.CheckBackupAlerts();
 }
 
 // ---- Settings ------------------------------------------------------------------------------------
 
 void TShellServices::StoreLastSelection(int AIndex)
 {
-  const QString name = QStringLiteral("LastSelectionID");
-  if (!FProgramSettings->KeyExists(name))
+  if (!TApplicationOptions::Registered(FProgramSettings, TOptionId::LastSelectionID))
     return;
-  FProgramSettings->SetValueByName(name, AIndex);
+  TApplicationOptions::Set(FProgramSettings, TOptionId::LastSelectionID, AIndex);
   // Stored at once: reading the store again (after corvale-cli changed it) must not lose it.
   try {
-    FProgramSettings->SaveValue(name);
+    TApplicationOptions::Save(FProgramSettings, TOptionId::LastSelectionID);
   } catch (const std::exception& error) {
     // Still in memory, it is saved with the others at exit.
-    FForm->Log(this, QString::fromUtf8(error.what()));
+    if (FForm)
+      FForm->Log(this, QString::fromUtf8(error.what()));
   }
 }
 
 void TShellServices::LoadApplicationSettings()
 {
-  FOptions->LoadApplicationSettings();
+  FOptions.LoadApplicationSettings();
 }
 
 void TShellServices::SaveSettings(bool ASaveDefaults)
 {
   // The main window runs the load cycle again afterwards.
-  FProgramSettings->SaveSettings();
+  FProgramSettings.SaveSettings();
   if (ASaveDefaults)
-    FProgramSettings->SaveDefaults();
+    FProgramSettings.SaveDefaults();
 }
 
 // ---- Profile manager -------------------------------------------------------------------------
 
 void TShellServices::LoadBackupProfiles()
 {
-  TBackupProfileManager& manager = *FBackupProfileManager;
-  manager.SetStorageType(StoredStorageType(*FProgramSettings));
+  TBackupProfileManager& manager = FBackupProfileManager;
+  manager.SetStorageType(StoredStorageType(FProgramSettings));
   ConfigureUserManager(manager);
   BindManagerEvents();
   // Damaged profiles are reported through OnProfileLoadErrors; the result says nothing more
@@ -121,14 +145,23 @@ void TShellServices::LoadBackupProfiles()
 void TShellServices::SaveBackupProfiles()
 {
   // A changed storage type saves in the old storage first, so the profiles end up in both.
-  ConfigureUserManager(*FBackupProfileManager);
-  (void)FBackupProfileManager->SaveProfilesInStorage(StoredStorageType(*FProgramSettings));
+  ConfigureUserManager(FBackupProfileManager);
+  // Each profile that failed is named in the application log. A damaged profile is never saved,
+  // on purpose (what is stored for it stays); the user was told about it when it was read.
+  if (FBackupProfileManager.SaveProfilesInStorage(StoredStorageType(FProgramSettings)))
+    return;
+  for (int index = 0; index < FBackupProfileManager.ProfileCount(); ++index)
+    if (FBackupProfileManager.GetProfileByIndex(index)->IsDamaged())
+      return;
+  throw EBackupProfileManagerException(QStringLiteral("Failed to save the backup profiles."));
 }
 
 void TShellServices::BindManagerEvents()
 {
-  TBackupProfileManager& manager = *FBackupProfileManager;
+  TBackupProfileManager& manager = FBackupProfileManager;
   TfrmOrvel* form = FForm;
+  if (!form)
+    return;
   manager.OnLog = [form](QObject* ASender, const QString& AMessage) { form->Log(ASender, AMessage); };
   manager.OnDebug = [form](QObject* ASender, const QString& AProcedure, const QString& AMessage) {
     form->Debug(ASender, AProcedure, AMessage);
@@ -172,21 +205,21 @@ void TShellServices::BindManagerEvents()
 QStringList TShellServices::ProfileNames() const
 {
   QStringList names;
-  for (int index = 0; index < FBackupProfileManager->ProfileCount(); ++index)
-    names << FBackupProfileManager->GetProfileByIndex(index)->ProfileName();
+  for (int index = 0; index < FBackupProfileManager.ProfileCount(); ++index)
+    names << FBackupProfileManager.GetProfileByIndex(index)->ProfileName();
   return names;
 }
 
 bool TShellServices::Backup()
 {
-  return FBackupProfileManager->Backup();
+  return FBackupProfileManager.Backup();
 }
 
 void TShellServices::BackupAlerts(int ACount)
 {
-  if (!Setting(QStringLiteral("CheckLastBackup")).toBool())
+  if (!FForm || !TApplicationOptions::Boolean(FProgramSettings, TOptionId::CheckLastBackup))
     return;
-  FForm->SetTrayIcon(12, ApplicationTitle() + QStringLiteral(" - Backup Alerts: ") + QString::number(ACount));
+  FForm->SetTrayIcon(tiAlerts, ApplicationTitle() + QStringLiteral(" - Backup Alerts: ") + QString::number(ACount));
   TfrmOrvel* form = FForm;
   FForm->ShowBalloon(QStringLiteral("You have %1 Backup Alerts pending, click here for more details.").arg(ACount),
                      btWarning, 30000, [form](QObject*) { form->ShowBackupAlerts(); });
@@ -194,6 +227,8 @@ void TShellServices::BackupAlerts(int ACount)
 
 void TShellServices::ProfileLoadErrors(const QStringList& AProfileNames)
 {
+  if (!FForm)
+    return;
   const QString names = AProfileNames.join(QStringLiteral(", "));
   FForm->Log(this, QStringLiteral("Backup profiles that could not be read: ") + names);
   // The profiles are read again whenever corvale-cli has changed the store; the user is told

@@ -1,56 +1,65 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The long-lived services behind the main window: the settings store with the application's
-// options and the profile manager. Binds the main window's hooks to them and the manager's
-// events to the main window's handlers. Owned by the main window (its QObject parent).
+// The production settings cycle and backup runner: the application's options over the settings
+// store, and the profile manager. Reports to the main window, which it joins through Connect.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "app/TBackupRunner.h"
+#include "app/TSettingsCycle.h"
 
 #include <QObject>
 #include <QStringList>
-
-#include <memory>
 
 class TApplicationOptions;
 class TBackupProfileManager;
 class TProgramSettings;
 class TfrmOrvel;
 
-class TShellServices : public QObject
+class TShellServices : public QObject, public TSettingsCycle, public TBackupRunner
 {
   Q_OBJECT
 
 public:
-  // Creates the services and binds AForm's hooks; AForm becomes the owner.
-  explicit TShellServices(TfrmOrvel* AForm);
-  ~TShellServices() override;
+  // The three objects outlive this one.
+  TShellServices(TProgramSettings& AProgramSettings, TApplicationOptions& AOptions,
+                 TBackupProfileManager& ABackupProfileManager, QObject* AParent = nullptr);
 
-  TProgramSettings& ProgramSettings() const { return *FProgramSettings; }
-  TApplicationOptions& Options() const { return *FOptions; }
-  TBackupProfileManager& BackupProfileManager() const { return *FBackupProfileManager; }
+  // The main window shows what the services report (selected action, alerts, progress, errors).
+  // The window is made with the services, so it joins them here, once, before it starts.
+  void Connect(TfrmOrvel& AForm);
+  // Before the window goes: nothing reports to it any more.
+  void Disconnect();
 
-  // The settings cycle and the profile load and save, as the start-up and shutdown run them.
-  void LoadApplicationSettings();
-  void SaveSettings(bool ASaveDefaults);
-  void LoadBackupProfiles();
-  void SaveBackupProfiles();
+  TProgramSettings& ProgramSettings() const { return FProgramSettings; }
+  TApplicationOptions& Options() const { return FOptions; }
+  TBackupProfileManager& BackupProfileManager() const { return FBackupProfileManager; }
+
+  // TSettingsCycle
+  void LoadApplicationSettings() override;
+  void SaveSettings(bool ASaveDefaults) override;
+  [[nodiscard]] bool DebugEnabled() const override;
+  [[nodiscard]] QString OptionsPassword() const override;
+  void StoreLastSelection(int AIndex) override;
+
+  // TBackupRunner
+  void LoadBackupProfiles() override;
+  void SaveBackupProfiles() override;
+  [[nodiscard]] QStringList ProfileNames() const override;
+  [[nodiscard]] bool IsBackupActive() const override;
+  void QueueAllEnabled() override;
+  void QueueProfile(const QString& AProfileName) override;
+  [[nodiscard]] bool Backup() override;
+  void CancelBackup() override;
+  void CheckBackupAlerts() override;
 
 private:
-  void BindHooks();
   void BindManagerEvents();
-  // A setting that may be read before the options are registered (then it reads as unset).
-  QVariant Setting(const QString& AName) const;
-  QStringList ProfileNames() const;
-  // Selects AIndex as "LastSelectionID" and stores it.
-  void StoreLastSelection(int AIndex);
-  bool Backup();
   void BackupAlerts(int ACount);
   void ProfileLoadErrors(const QStringList& AProfileNames);
 
-  TfrmOrvel* FForm;
+  TProgramSettings& FProgramSettings;
+  TApplicationOptions& FOptions;
+  TBackupProfileManager& FBackupProfileManager;
+  TfrmOrvel* FForm = nullptr;
   // The damaged profiles the user was last told about.
   QStringList FReportedLoadErrors;
-  TProgramSettings* FProgramSettings = nullptr;
-  std::unique_ptr<TApplicationOptions> FOptions;
-  std::unique_ptr<TBackupProfileManager> FBackupProfileManager;
 };

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -208,14 +209,26 @@ void TfrmBackupProgress::SetOnHide(TNotifyEvent AHandler)
 
 void TfrmBackupProgress::mousePressEvent(QMouseEvent* AEvent)
 {
-  if (AEvent->button() == Qt::LeftButton)
-    FDragOffset = AEvent->globalPosition().toPoint() - frameGeometry().topLeft();
+  if (AEvent->button() == Qt::LeftButton) {
+    // The window manager moves it, as a title bar would (the only way on Wayland, where a
+    // window cannot place itself); without one, follow the mouse here.
+    QWindow* handle = windowHandle();
+    FManualDrag = !handle || !handle->startSystemMove();
+    if (FManualDrag)
+      FDragOffset = AEvent->globalPosition().toPoint() - frameGeometry().topLeft();
+  }
   QWidget::mousePressEvent(AEvent);
 }
 
 void TfrmBackupProgress::mouseMoveEvent(QMouseEvent* AEvent)
 {
-  if (AEvent->buttons() & Qt::LeftButton)
+  if (FManualDrag && (AEvent->buttons() & Qt::LeftButton))
     move(AEvent->globalPosition().toPoint() - FDragOffset);
   QWidget::mouseMoveEvent(AEvent);
+}
+
+void TfrmBackupProgress::mouseReleaseEvent(QMouseEvent* AEvent)
+{
+  FManualDrag = false;
+  QWidget::mouseReleaseEvent(AEvent);
 }

@@ -58,6 +58,7 @@ public:
 protected:
   void mousePressEvent(QMouseEvent* AEvent) override;
   void mouseMoveEvent(QMouseEvent* AEvent) override;
+  void mouseReleaseEvent(QMouseEvent* AEvent) override;
 
 private:
   static void SetBar(QProgressBar* ABar, int AProgress);
@@ -66,6 +67,8 @@ private:
   TNotifyEvent FOnHide;
   QAction* FActionCancel = nullptr;
   QAction* FActionHide = nullptr;
+  // The window follows the mouse itself (the window manager could not move it).
+  bool FManualDrag = false;
   QPoint FDragOffset;
   std::unique_ptr<TTaskbarProgress> FTaskbarProgress;
 };

@@ -2,7 +2,7 @@
 #include "app/TfrmExitConfirm.h"
 
 #include "app/Pictures.h"
-#include "app/TExitWindows.h"
+#include "sysinfo/TExitWindows.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TfrmOrvel.h"
 
-#include "app/Forms.h"
+#include "app/MainActions.h"
 #include "app/Pictures.h"
-#include "app/TExitWindows.h"
+#include "app/TBackupRunner.h"
+#include "sysinfo/TExitWindows.h"
+#include "app/TSettingsCycle.h"
+#include "app/TShellDialogs.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmExitConfirm.h"
+#include "platform/TDesktopNotifications.h"
 #include "settings/TLog.h"
 #include "sysinfo/Common.h"
 #include "sysinfo/TClock.h"
@@ -32,25 +36,38 @@
 #include <QWindow>
 
 #include <cmath>
+#include <typeinfo>
+
+#include <cxxabi.h>
 
 Q_LOGGING_CATEGORY(lcShell, "corvale.shell", QtWarningMsg)
 
 namespace {
 
-const QString ActionCaptions[] = {
-    QStringLiteral("Corvale"),
-    QStringLiteral("Backup and Restart"),
-    QStringLiteral("Backup and Log Off"),
-    QStringLiteral("Backup and Lock Workstation"),
-    QStringLiteral("Backup"),
-    QStringLiteral("Shutdown"),
-    QStringLiteral("Restart"),
-    QStringLiteral("Log Off"),
-    QStringLiteral("Lock Workstation"),
-    QStringLiteral("Custom Backup"),
-};
-constexpr int ActionCount = 10;
 constexpr int BalloonsKept = 20;
+
+// The readable name of AError's type.
+QString ClassName(const std::exception& AError)
+{
+  const char* mangled = typeid(AError).name();
+  int status = 0;
+  char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+  const QString name = QString::fromLatin1(status == 0 && demangled ? demangled : mangled);
+  std::free(demangled);
+  return name;
+}
+
+TNotificationUrgency Urgency(TBalloonType AType)
+{
+  switch (AType) {
+  case btError:
+    return TNotificationUrgency::Critical;
+  case btNone:
+    return TNotificationUrgency::Low;
+  default:
+    return TNotificationUrgency::Normal;
+  }
+}
 
 // The banner at the top: a left-button press moves the borderless window.
 class TLogoLabel : public QLabel
@@ -97,8 +114,18 @@ void BindButton(QPushButton* AButton, QAction* AAction)
 
 } // namespace
 
-TfrmOrvel::TfrmOrvel(std::unique_ptr<TSessionControl> ASessionControl, QWidget* AParent)
+TfrmOrvel::TfrmOrvel(TSettingsCycle& ASettings, TBackupRunner& ABackupRunner, TShellDialogs& ADialogs, TLog& ALog,
+                     TExitWindows& AExitWindows, TfrmBackupProgress& ABackupProgress, TfrmExitConfirm& AExitConfirm,
+                     TDesktopNotifications* ANotifications, QWidget* AParent)
   : QWidget(AParent, Qt::Window | Qt::FramelessWindowHint)
+  , FSettings(ASettings)
+  , FBackupRunner(ABackupRunner)
+  , FDialogs(ADialogs)
+  , FLog(ALog)
+  , FExitWindows(AExitWindows)
+  , FBackupProgress(ABackupProgress)
+  , FExitConfirm(AExitConfirm)
+  , FNotifications(ANotifications)
 {
   setObjectName(QStringLiteral("frmOrvel"));
   setWindowTitle(ApplicationTitle());
@@ -109,21 +136,20 @@ TfrmOrvel::TfrmOrvel(std::unique_ptr<TSessionControl> ASessionControl, QWidget* 
   CreateControls();
   CreateTray();
 
-  // Creation, in the order the services depend on each other.
   FApplicationActive = false;
   FApplicationCanClose = false;
   FLastAlertCheck = 0;
-  FLog = std::make_unique<TLog>();
   const QString dataFolder = GetApplicationDataFolder();
   if (!CheckDirectory(dataFolder, true))
     TMessageBox::Error(this, QStringLiteral("Failed to locate \"%1\"").arg(dataFolder));
-  FExitWindows = std::make_unique<TExitWindows>(std::move(ASessionControl));
-  FExitWindows->OnInsufficientPrivileges = [this](QObject*) {
+  FExitWindows.OnInsufficientPrivileges = [this](QObject*) {
     TMessageBox::Error(this, QStringLiteral("You do not have sufficient privileges to exit windows."));
   };
-  FExitWindows->OnExitRequest = [](QObject*, TExitParameter AExitParameter, bool& Allow) {
-    Allow = frmExitConfirm && frmExitConfirm->Execute(AExitParameter, 30);
+  FExitWindows.OnExitRequest = [this](QObject*, TExitParameter AExitParameter, bool& Allow) {
+    Allow = FExitConfirm.Execute(AExitParameter, 30);
   };
+  if (FNotifications)
+    FNotifications->OnDefaultAction = [this](unsigned AId) { NotificationClicked(AId); };
 
   TimerCheckAlerts.setInterval(300000);
   connect(&TimerCheckAlerts, &QTimer::timeout, this, [this] { Guarded([this] { TimerCheckAlertsTimer(); }); });
@@ -145,10 +171,11 @@ TfrmOrvel::TfrmOrvel(std::unique_ptr<TSessionControl> ASessionControl, QWidget* 
 
 TfrmOrvel::~TfrmOrvel()
 {
-  if (FLog)
-    FLog->SetActive(false);
-  FLog.reset();
-  FExitWindows.reset();
+  FLog.SetActive(false);
+  FExitWindows.OnInsufficientPrivileges = nullptr;
+  FExitWindows.OnExitRequest = nullptr;
+  if (FNotifications)
+    FNotifications->OnDefaultAction = nullptr;
 }
 
 void TfrmOrvel::CreateActions()
@@ -191,8 +218,8 @@ void TfrmOrvel::CreateControls()
 
   ComboBoxSelectBackup = new QComboBox(this);
   ComboBoxSelectBackup->setEditable(false);
-  for (const QString& caption : ActionCaptions)
-    ComboBoxSelectBackup->addItem(caption);
+  for (const TMainAction& action : MainActions)
+    ComboBoxSelectBackup->addItem(QString::fromLatin1(action.Caption));
   ComboBoxSelectBackup->setCurrentIndex(0);
 
   bntOptions = new QPushButton(this);
@@ -270,17 +297,25 @@ void TfrmOrvel::Guarded(const std::function<void()>& AHandler)
   try {
     AHandler();
   } catch (const std::exception& error) {
-    ApplicationEventsException(QString::fromUtf8(error.what()));
+    ApplicationEventsException(error);
   }
 }
 
-void TfrmOrvel::ApplicationEventsException(const QString& AMessage)
+void TfrmOrvel::ApplicationEventsException(const std::exception& AError)
+{
+  ApplicationEventsException(QString::fromUtf8(AError.what()), ClassName(AError));
+}
+
+void TfrmOrvel::ApplicationEventsException(const QString& AMessage, const QString& AClassName)
 {
   qCWarning(lcShell).noquote() << "Unhandled error:" << AMessage;
-  if (Hooks.ShowException)
-    Hooks.ShowException(AMessage);
-  else
-    TMessageBox::Error(this, AMessage);
+  if (FTerminated)
+    return;
+  if (FDialogs.ShowException(this, AMessage, AClassName) == TExceptionChoice::Terminate) {
+    FTerminated = true;
+    if (OnTerminate)
+      OnTerminate(this);
+  }
 }
 
 // ---- Start-up, messages and shutdown ----------------------------------------------------------
@@ -311,9 +346,8 @@ void TfrmOrvel::FormActivate()
     StartLog();
     LoadBackupProfiles();
     ShowTrayIcon();
-    SetTrayIcon(0, ApplicationTitle());
-    if (Hooks.SetAutoUpdateEnabled)
-      Hooks.SetAutoUpdateEnabled(true);
+    SetTrayIcon(tiIdle, ApplicationTitle());
+    FDialogs.SetAutoUpdateEnabled(true);
     TimerCheckAlerts.start();
     TimerCheckAlertsTimer();
     ProcessCommandLine(FArguments);
@@ -358,23 +392,23 @@ void TfrmOrvel::ExecuteAction(QAction* AAction)
   AAction->trigger();
 }
 
-void TfrmOrvel::ExecuteCommand(int ACommand)
+void TfrmOrvel::ExecuteCommand(TInstanceCommand ACommand)
 {
-  qCDebug(lcShell) << "command" << ACommand;
+  qCDebug(lcShell) << "command" << int(ACommand);
   switch (ACommand) {
-  case 1:
+  case TInstanceCommand::Show:
     ExecuteAction(ActionShow);
     break;
-  case 2:
+  case TInstanceCommand::Hide:
     ExecuteAction(ActionHide);
     break;
-  case 3:
+  case TInstanceCommand::Exit:
     ExecuteAction(ActionExit);
     break;
-  case 4:
+  case TInstanceCommand::Options:
     ExecuteAction(ActionOptions);
     break;
-  case 5:
+  case TInstanceCommand::Reload:
     // The sender is answered at once; the reading follows from the event loop, so that a message
     // it raises does not keep the sender waiting.
     FReloadPending = true;
@@ -383,10 +417,8 @@ void TfrmOrvel::ExecuteCommand(int ACommand)
         Guarded([this] { ReloadPendingStore(); });
     });
     break;
-  default:
-    break;
   }
-  qCDebug(lcShell).nospace() << "command " << ACommand << " done; main window visible: " << isVisible()
+  qCDebug(lcShell).nospace() << "command " << int(ACommand) << " done; main window visible: " << isVisible()
                              << ", minimised: " << isMinimized();
 }
 
@@ -399,60 +431,68 @@ bool TfrmOrvel::QueryEndSession()
 void TfrmOrvel::EndSession()
 {
   FApplicationCanClose = true;
-  if (!FClosed)
+  if (!FClosed && !FTerminated)
     close();
 }
 
 void TfrmOrvel::closeEvent(QCloseEvent* AEvent)
 {
-  if (!FApplicationCanClose) {
+  if (!FApplicationCanClose || FTerminated) {
+    AEvent->ignore();
+    return;
+  }
+  if (!FormClose()) {
+    // A step failed and the user chose to carry on: the program stays, the close waits for the
+    // next request.
+    FApplicationCanClose = false;
     AEvent->ignore();
     return;
   }
   AEvent->accept();
-  FormClose();
   if (OnClosed)
     OnClosed(this);
 }
 
-void TfrmOrvel::FormClose()
+bool TfrmOrvel::FormClose()
 {
   if (FClosed)
-    return;
-  FClosed = true;
-  // The program must end even when a step fails; each failure is logged and the next step runs.
-  auto step = [this](const char* AName, const std::function<void()>& AStep) {
-    try {
-      AStep();
-    } catch (const std::exception& error) {
-      qCWarning(lcShell) << AName << "failed:" << error.what();
-      Log(this, QString::fromUtf8(error.what()));
-    }
-  };
+    return true;
   TimerCheckAlerts.stop();
   FTrayRetry.stop();
-  // What another program stored just now must not be overwritten with the older copy.
-  step("Reading the changed settings", [this] { ReloadPendingStore(); });
-  step("Disabling automatic updates", [this] {
-    if (Hooks.SetAutoUpdateEnabled)
-      Hooks.SetAutoUpdateEnabled(false);
-  });
-  step("Saving the settings", [this] { SaveApplicationSettings(false); });
-  step("Saving the profiles", [this] { SaveBackupProfiles(); });
-  step("Stopping the log", [this] { StopLog(); });
+  // A step that fails stops the close: what it failed to keep (a save above all) must be seen by
+  // the user, and the application log, which would record it, is deleted by the last step.
+  try {
+    // What another program stored just now must not be overwritten with the older copy.
+    ReloadPendingStore();
+    FDialogs.SetAutoUpdateEnabled(false);
+    SaveApplicationSettings(false);
+    SaveBackupProfiles();
+    StopLog();
+  } catch (const std::exception& error) {
+    qCWarning(lcShell) << "The shutdown stopped:" << error.what();
+    Log(this, QString::fromUtf8(error.what()));
+    if (!FLog.Active() && !FLog.FileName().isEmpty()) {
+      FLog.SetAppendLog(true);
+      FLog.SetActive(true);
+    }
+    TimerCheckAlerts.start();
+    FDialogs.SetAutoUpdateEnabled(true);
+    ApplicationEventsException(error);
+    return false;
+  }
+  FClosed = true;
   TrayIcon->hide();
+  return true;
 }
 
 void TfrmOrvel::LoadApplicationSettings()
 {
-  if (Hooks.LoadApplicationSettings)
-    Hooks.LoadApplicationSettings();
+  FSettings.LoadApplicationSettings();
 }
 
 void TfrmOrvel::SaveApplicationSettings(bool ASaveDefaults)
 {
-  if (Hooks.SaveSettings)
-    Hooks.SaveSettings(ASaveDefaults);
+  FSettings.SaveSettings(ASaveDefaults);
   LoadApplicationSettings();
 }
 
@@ -467,19 +507,17 @@ void TfrmOrvel::ReloadPendingStore()
   }
   // A run uses the manager's profiles and saves each after its run; the options dialog works on
   // the loaded options. Both read the store again when they are done.
-  if (IsBackupActive() || (Hooks.OptionsVisible && Hooks.OptionsVisible()))
+  if (IsBackupActive() || FDialogs.OptionsVisible())
     return;
   FReloadPending = false;
   Log(this, QStringLiteral("Reloading settings and backup profiles..."));
   LoadApplicationSettings();
   LoadBackupProfiles();
   // An alert on show may be about profiles backed up meanwhile: count again.
-  if (FTrayIconIndex == 12) {
-    SetTrayIcon(0, ApplicationTitle());
-    if (Hooks.CheckBackupAlerts) {
-      Hooks.CheckBackupAlerts();
-      FLastAlertCheck = TClock::Now();
-    }
+  if (FTrayIconIndex == tiAlerts) {
+    SetTrayIcon(tiIdle, ApplicationTitle());
+    FBackupRunner.CheckBackupAlerts();
+    FLastAlertCheck = TClock::Now();
   }
 }
 
@@ -488,43 +526,41 @@ void TfrmOrvel::StartLog()
   const QString folder = GetApplicationDataFolder() + QStringLiteral("Logs/");
   if (!CheckDirectory(folder, true))
     throw ELogError(QStringLiteral("Failed to create log file folder \"%1\"").arg(folder));
-  FLog->SetFileName(folder + TClock::CurrentDateTime().toString(QStringLiteral("ddMMyyHHmmss")) +
-                    QStringLiteral(".log"));
-  FLog->SetActive(true);
+  FLog.SetFileName(folder + TClock::CurrentDateTime().toString(QStringLiteral("ddMMyyHHmmss")) +
+                   QStringLiteral(".log"));
+  FLog.SetActive(true);
 }
 
 void TfrmOrvel::StopLog()
 {
   Log(this, QStringLiteral("Stopping log..."));
-  FLog->SetActive(false);
+  FLog.SetActive(false);
   // The application log records the running process only.
-  if (!FLog->FileName().isEmpty() && QFile::exists(FLog->FileName()))
-    QFile::remove(FLog->FileName());
+  if (!FLog.FileName().isEmpty() && QFile::exists(FLog.FileName()))
+    QFile::remove(FLog.FileName());
 }
 
 void TfrmOrvel::LoadBackupProfiles()
 {
   Log(this, QStringLiteral("Loading Backup Profile Manager..."));
-  if (Hooks.LoadBackupProfiles)
-    Hooks.LoadBackupProfiles();
+  FBackupRunner.LoadBackupProfiles();
 }
 
 void TfrmOrvel::SaveBackupProfiles()
 {
   Log(this, QStringLiteral("Saving Backup Profile Manager..."));
-  if (Hooks.SaveBackupProfiles)
-    Hooks.SaveBackupProfiles();
+  FBackupRunner.SaveBackupProfiles();
 }
 
 void TfrmOrvel::Log(QObject*, const QString& AMessage)
 {
-  if (FLog && FLog->Active())
-    FLog->Add(AMessage);
+  if (FLog.Active())
+    FLog.Add(AMessage);
 }
 
 void TfrmOrvel::Debug(QObject* ASender, const QString& AProcedure, const QString& AMessage)
 {
-  if (Hooks.DebugEnabled && Hooks.DebugEnabled())
+  if (FSettings.DebugEnabled())
     Log(ASender, QStringLiteral("Debug: (") + AProcedure + QStringLiteral("): ") + AMessage);
 }
 
@@ -569,7 +605,7 @@ bool TfrmOrvel::eventFilter(QObject* AWatched, QEvent* AEvent)
 
 bool TfrmOrvel::IsBackupActive() const
 {
-  return Hooks.IsBackupActive && Hooks.IsBackupActive();
+  return FBackupRunner.IsBackupActive();
 }
 
 void TfrmOrvel::UpdateActions()
@@ -600,8 +636,8 @@ QString TfrmOrvel::TrayIconHint() const
 int TfrmOrvel::ProgressIconIndex(int AProgress)
 {
   if (AProgress <= 10)
-    return 1;
-  return qMin(10, (AProgress - 1) / 10 + 1);
+    return tiProgressFirst;
+  return qMin(int(tiProgressLast), (AProgress - 1) / 10 + tiProgressFirst);
 }
 
 void TfrmOrvel::ShowBalloon(const QString& AText, TBalloonType ABalloonType, int ATime, TNotifyEvent AOnClick)
@@ -613,9 +649,26 @@ void TfrmOrvel::ShowBalloon(const QString& AText, TBalloonType ABalloonType, int
                                                        QSystemTrayIcon::Information, QSystemTrayIcon::Warning};
   const QSystemTrayIcon::MessageIcon icon =
       ABalloonType >= btNone && ABalloonType <= btWarning ? icons[ABalloonType] : QSystemTrayIcon::NoIcon;
-  if (TrayIcon->isVisible())
+  if (TrayUsable()) {
     TrayIcon->showMessage(ApplicationTitle(), AText, icon, ATime);
+  } else if (FNotifications) {
+    // No tray to carry the balloon: the desktop's notifications show it, and a click on the
+    // notification does what a click on the balloon would.
+    const unsigned id = FNotifications->Notify(ApplicationTitle(), AText, Urgency(ABalloonType), ATime);
+    if (id != 0 && AOnClick)
+      FNotificationClicks[id] = AOnClick;
+  }
   FBalloonClick = std::move(AOnClick);
+}
+
+void TfrmOrvel::NotificationClicked(unsigned AId)
+{
+  const auto found = FNotificationClicks.find(AId);
+  if (found == FNotificationClicks.end())
+    return;
+  const TNotifyEvent handler = found->second;
+  FNotificationClicks.erase(found);
+  Guarded([this, &handler] { handler(this); });
 }
 
 void TfrmOrvel::BalloonClicked()
@@ -632,7 +685,7 @@ void TfrmOrvel::PopupMenuTrayIconPopup()
   ActionShow->setEnabled(true);
   mnuBackup->clear();
   mnuBackup->addAction(ActionCustomBackup);
-  const QStringList names = Hooks.ProfileNames ? Hooks.ProfileNames() : QStringList();
+  const QStringList names = FBackupRunner.ProfileNames();
   const bool idle = !IsBackupActive();
   for (const QString& name : names) {
     // "&&" shows a literal "&"; the name itself travels with the entry, so every name is reachable.
@@ -658,8 +711,7 @@ void TfrmOrvel::QuickBackup(const QString& AProfileName)
                                  QStringLiteral("Are you sure you want to launch backup \"%1\"?").arg(AProfileName)))
     return;
   ActionShowExecute();
-  if (Hooks.QueueProfile)
-    Hooks.QueueProfile(AProfileName);
+  FBackupRunner.QueueProfile(AProfileName);
   RunBackup();
   ActionHideExecute();
 }
@@ -673,69 +725,44 @@ int TfrmOrvel::SelectedIndex() const
 
 void TfrmOrvel::SetSelectedIndex(int AIndex)
 {
-  ComboBoxSelectBackup->setCurrentIndex(AIndex >= 0 && AIndex < ActionCount ? AIndex : 0);
+  ComboBoxSelectBackup->setCurrentIndex(AIndex >= 0 && AIndex < MainActionCount ? AIndex : 0);
 }
 
 TExitParameter TfrmOrvel::SelectedExitParameter() const
 {
-  switch (SelectedIndex()) {
-  case 0:
-  case 5:
-    return xpShutdown;
-  case 1:
-  case 6:
-    return xpReboot;
-  case 2:
-  case 7:
-    return xpLogoff;
-  case 3:
-  case 8:
-    return xpLockWorkstation;
-  default:
-    return xpNone;
-  }
+  const int index = SelectedIndex();
+  return index >= 0 && index < MainActionCount ? MainActions[index].ExitParameter : xpNone;
 }
 
 void TfrmOrvel::ActionOkExecute()
 {
   const int index = SelectedIndex();
-  const TExitParameter exitParameter = SelectedExitParameter();
-  if (index >= 0 && index <= 4) {
-    if (Hooks.Backup) {
-      if (Hooks.QueueAllEnabled)
-        Hooks.QueueAllEnabled();
-      RunBackup();
-      PerformExitAction(exitParameter);
+  if (index >= 0 && index < MainActionCount) {
+    const TMainAction& action = MainActions[index];
+    if (action.Custom) {
+      ActionCustomBackupExecute();
     } else {
-      qCWarning(lcShell) << "No backup service is bound; the backup actions do nothing";
+      if (action.BacksUpFirst) {
+        FBackupRunner.QueueAllEnabled();
+        RunBackup();
+      }
+      PerformExitAction(action.ExitParameter);
     }
-  } else if (index >= 5 && index <= 8) {
-    PerformExitAction(exitParameter);
-  } else if (index == 9) {
-    ActionCustomBackupExecute();
   }
-  if (Hooks.StoreLastSelection)
-    Hooks.StoreLastSelection(index);
+  FSettings.StoreLastSelection(index);
   ActionHideExecute();
 }
 
 void TfrmOrvel::RunBackup()
 {
-  if (!Hooks.Backup) {
-    qCWarning(lcShell) << "No backup service is bound; nothing runs";
-    return;
-  }
   // A run may take hours on a machine left alone: it must not fall asleep under it.
-  const std::unique_ptr<TInhibitLock> awake = FExitWindows->KeepAwake(QStringLiteral("Backup in progress"));
-  SetTrayIcon(1, QString());
+  const std::unique_ptr<TInhibitLock> awake = FExitWindows.KeepAwake(QStringLiteral("Backup in progress"));
+  SetTrayIcon(tiProgressFirst, QString());
   ShowBalloon(QStringLiteral("Backup in progress..."), btInfo, 5000, {});
   hide();
-  frmBackupProgress->SetOnCancel([this](QObject*) {
-    if (Hooks.CancelBackup)
-      Hooks.CancelBackup();
-  });
-  frmBackupProgress->SetOnHide([](QObject*) { frmBackupProgress->hide(); });
-  frmBackupProgress->show();
+  FBackupProgress.SetOnCancel([this](QObject*) { FBackupRunner.CancelBackup(); });
+  FBackupProgress.SetOnHide([this](QObject*) { FBackupProgress.hide(); });
+  FBackupProgress.show();
 
   // The windows come back whether the run ends normally or by an exception.
   struct TRestore
@@ -743,16 +770,16 @@ void TfrmOrvel::RunBackup()
     TfrmOrvel* Form;
     ~TRestore()
     {
-      Form->SetTrayIcon(0, ApplicationTitle());
-      frmBackupProgress->ClearTaskbarProgress();
-      frmBackupProgress->hide();
+      Form->SetTrayIcon(tiIdle, ApplicationTitle());
+      Form->FBackupProgress.ClearTaskbarProgress();
+      Form->FBackupProgress.hide();
       Form->show();
     }
   } restore{this};
 
   bool complete = false;
   try {
-    complete = Hooks.Backup();
+    complete = FBackupRunner.Backup();
   } catch (...) {
     ReloadPendingStore();
     throw;
@@ -763,8 +790,7 @@ void TfrmOrvel::RunBackup()
     ShowBalloon(QStringLiteral("Backup Complete."), btInfo, 5000, {});
   } else {
     ShowBalloon(QStringLiteral("Backup Failed."), btError, 5000, {});
-    if (Hooks.ShowFailedBackup)
-      Hooks.ShowFailedBackup(60);
+    FDialogs.ShowFailedBackup(60);
   }
 }
 
@@ -773,8 +799,8 @@ void TfrmOrvel::PerformExitAction(TExitParameter AExitParameter)
   // Sleeping during the count-down would leave the machine half-way, neither on nor off.
   std::unique_ptr<TInhibitLock> awake;
   if (AExitParameter != xpNone && AExitParameter != xpLockWorkstation)
-    awake = FExitWindows->KeepAwake(QStringLiteral("Waiting to end the session"));
-  if (!FExitWindows->ExitWindows(AExitParameter))
+    awake = FExitWindows.KeepAwake(QStringLiteral("Waiting to end the session"));
+  if (!FExitWindows.ExitWindows(AExitParameter))
     ShowBalloon(QStringLiteral("Unable to exit windows, you may not have permission."), btError, 5000, {});
 }
 
@@ -791,9 +817,9 @@ void TfrmOrvel::ShowApplication()
 void TfrmOrvel::ActionShowExecute()
 {
   if (IsBackupActive()) {
-    frmBackupProgress->show();
-    frmBackupProgress->raise();
-    frmBackupProgress->activateWindow();
+    FBackupProgress.show();
+    FBackupProgress.raise();
+    FBackupProgress.activateWindow();
     return;
   }
   ShowApplication();
@@ -815,8 +841,7 @@ void TfrmOrvel::ActionExitExecute()
 {
   if (IsBackupActive()) {
     ActionShowExecute();
-    if (Hooks.CancelBackup)
-      Hooks.CancelBackup();
+    FBackupRunner.CancelBackup();
     return;
   }
   FApplicationCanClose = true;
@@ -825,18 +850,16 @@ void TfrmOrvel::ActionExitExecute()
 
 void TfrmOrvel::ActionAboutExecute()
 {
-  if (!Hooks.ShowAbout)
-    return;
   const QString folder = GetApplicationFolder();
-  Hooks.ShowAbout(folder + QStringLiteral("Corvale - Release Notes.rtf"),
-                  folder + QStringLiteral("Corvale - License.rtf"),
-                  folder + QStringLiteral("Corvale - Support Details.rtf"));
+  FDialogs.ShowAbout(folder + QStringLiteral("Corvale - Release Notes.rtf"),
+                     folder + QStringLiteral("Corvale - License.rtf"),
+                     folder + QStringLiteral("Corvale - Support Details.rtf"));
 }
 
 void TfrmOrvel::ActionCustomBackupExecute()
 {
   TExitParameter exitParameter = xpNone;
-  if (Hooks.CustomBackup && Hooks.CustomBackup(exitParameter)) {
+  if (FDialogs.CustomBackup(exitParameter)) {
     RunBackup();
     PerformExitAction(exitParameter);
   }
@@ -844,36 +867,33 @@ void TfrmOrvel::ActionCustomBackupExecute()
 
 void TfrmOrvel::ActionOptionsExecute()
 {
-  if (Hooks.OptionsVisible && Hooks.OptionsVisible()) {
+  if (FDialogs.OptionsVisible()) {
     QWidget* front = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
     front->raise();
     front->activateWindow();
     return;
   }
   ShowApplication();
-  const QString password = Hooks.OptionsPassword ? Hooks.OptionsPassword() : QString();
+  const QString password = FSettings.OptionsPassword();
   if (!TrimText(password).isEmpty()) {
-    if (!Hooks.CheckPassword || !Hooks.CheckPassword(QStringLiteral("Please enter your password"), password, 3))
+    if (!FDialogs.CheckPassword(QStringLiteral("Please enter your password"), password, 3))
       return;
   }
-  if (Hooks.SetAutoUpdateEnabled)
-    Hooks.SetAutoUpdateEnabled(false);
+  FDialogs.SetAutoUpdateEnabled(false);
   try {
-    if (Hooks.ShowOptions && Hooks.ShowOptions())
+    if (FDialogs.ShowOptions())
       SaveApplicationSettings(false);
   } catch (...) {
-    if (Hooks.SetAutoUpdateEnabled)
-      Hooks.SetAutoUpdateEnabled(true);
+    FDialogs.SetAutoUpdateEnabled(true);
     throw;
   }
-  if (Hooks.SetAutoUpdateEnabled)
-    Hooks.SetAutoUpdateEnabled(true);
+  FDialogs.SetAutoUpdateEnabled(true);
   ReloadPendingStore();
 }
 
 void TfrmOrvel::ActionCheckBackupAlertsExecute()
 {
-  if (Hooks.BackupAlerts && Hooks.BackupAlerts())
+  if (FDialogs.BackupAlerts())
     RunBackup();
 }
 
@@ -886,18 +906,18 @@ void TfrmOrvel::ShowBackupAlerts()
     TMessageBox::Warning(this, QStringLiteral("A dialog box is open in Corvale. Close the dialog box and try again."));
     return;
   }
-  if (Hooks.BackupAlerts && Hooks.BackupAlerts())
+  if (FDialogs.BackupAlerts())
     RunBackup();
 }
 
 void TfrmOrvel::TimerCheckAlertsTimer()
 {
-  if (!Hooks.CheckBackupAlerts || IsBackupActive())
+  if (IsBackupActive())
     return;
   const TDateTime now = TClock::Now();
   // Whole hours, truncated: a check at most every 13 hours.
   if (std::trunc((now - FLastAlertCheck) * 24) > 12) {
-    Hooks.CheckBackupAlerts();
+    FBackupRunner.CheckBackupAlerts();
     FLastAlertCheck = now;
   }
 }
@@ -906,59 +926,59 @@ void TfrmOrvel::TimerCheckAlertsTimer()
 
 void TfrmOrvel::BackupProgress(QObject*, const QString& AMessage, int AProgress)
 {
-  frmBackupProgress->SetBackupProgress(AProgress, AMessage);
+  FBackupProgress.SetBackupProgress(AProgress, AMessage);
 }
 
 void TfrmOrvel::ProfileProgress(QObject*, const QString& AMessage, int AProgress)
 {
-  frmBackupProgress->SetProfileProgress(AProgress, AMessage);
+  FBackupProgress.SetProfileProgress(AProgress, AMessage);
 }
 
 void TfrmOrvel::TotalProgress(QObject*, const QString& AMessage, int AProgress)
 {
-  frmBackupProgress->SetTotalProgress(AProgress, AMessage);
+  FBackupProgress.SetTotalProgress(AProgress, AMessage);
   SetTrayIcon(ProgressIconIndex(AProgress),
               ApplicationTitle() + QStringLiteral(" - Progress: ") + QString::number(AProgress) + QStringLiteral("%"));
 }
 
 void TfrmOrvel::RemainingTime(QObject*, qint64, qint64, TDateTime AElapsedTime, TDateTime AEstimatedTime)
 {
-  frmBackupProgress->SetTimeRemaining(RemainingTimeText(AEstimatedTime));
-  frmBackupProgress->SetTimeElapsed(ElapsedTimeText(AElapsedTime));
+  FBackupProgress.SetTimeRemaining(RemainingTimeText(AEstimatedTime));
+  FBackupProgress.SetTimeElapsed(ElapsedTimeText(AElapsedTime));
 }
 
 void TfrmOrvel::CancelConfirm(QObject*, bool& ACancel)
 {
-  ACancel = TMessageBox::Confirmation(frmBackupProgress,
+  ACancel = TMessageBox::Confirmation(&FBackupProgress,
                                       QStringLiteral("Are you sure you want to cancel the current backup?"));
 }
 
 void TfrmOrvel::CancelQueueRequest(QObject*, bool& ACancelAll)
 {
-  SetTrayIcon(11, QString());
+  SetTrayIcon(tiQuestion, QString());
   ACancelAll = !TMessageBox::Confirmation(
-      frmBackupProgress,
+      &FBackupProgress,
       QStringLiteral("You have cancelled the current backup; do you wish to continue with remaining profiles?"));
 }
 
 void TfrmOrvel::StartBackup(QObject*, const QString& AProfileName)
 {
-  frmBackupProgress->SetBackupProfile(QStringLiteral("Backup: %1").arg(AProfileName));
+  FBackupProgress.SetBackupProfile(QStringLiteral("Backup: %1").arg(AProfileName));
 }
 
 void TfrmOrvel::FinishBackup(QObject*, const QString& AProfileName)
 {
-  frmBackupProgress->SetBackupProfile(QStringLiteral("Backup Complete: %1").arg(AProfileName));
+  FBackupProgress.SetBackupProfile(QStringLiteral("Backup Complete: %1").arg(AProfileName));
 }
 
 void TfrmOrvel::ShowProgressWindow(QObject*)
 {
-  frmBackupProgress->show();
+  FBackupProgress.show();
   QCoreApplication::processEvents();
 }
 
 void TfrmOrvel::HideProgressWindow(QObject*)
 {
-  frmBackupProgress->hide();
+  FBackupProgress.hide();
   QCoreApplication::processEvents();
 }

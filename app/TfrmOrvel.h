@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: one question, ten actions, three buttons, and the tray icon with its menu.
-// It owns the long-lived services and runs the start-up and shutdown sequences.
+// It runs the start-up and shutdown sequences with the services the composition root hands it.
 #pragma once
 
-#include "app/TShellHooks.h"
-#include "platform/TSessionControl.h"
+#include "platform/TSingleInstance.h"
 #include "sysinfo/SharedTypes.h"
 
 #include <QIcon>
 #include <QTimer>
 #include <QWidget>
 
-#include <memory>
+#include <exception>
+#include <functional>
+#include <map>
 
 class QAction;
 class QComboBox;
@@ -19,8 +20,14 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
+class TBackupRunner;
+class TDesktopNotifications;
 class TExitWindows;
 class TLog;
+class TSettingsCycle;
+class TShellDialogs;
+class TfrmBackupProgress;
+class TfrmExitConfirm;
 
 enum TBalloonType : int { btNone = 0, btError = 1, btInfo = 2, btWarning = 3 };
 
@@ -29,13 +36,17 @@ class TfrmOrvel : public QWidget
   Q_OBJECT
 
 public:
-  // Without a session control the desktop's own carries out the exit actions.
-  explicit TfrmOrvel(std::unique_ptr<TSessionControl> ASessionControl = nullptr, QWidget* AParent = nullptr);
+  // Everything passed in outlives the window. ANotifications stands in for balloons where the
+  // desktop has no tray; without it such balloons are only recorded.
+  TfrmOrvel(TSettingsCycle& ASettings, TBackupRunner& ABackupRunner, TShellDialogs& ADialogs, TLog& ALog,
+            TExitWindows& AExitWindows, TfrmBackupProgress& ABackupProgress, TfrmExitConfirm& AExitConfirm,
+            TDesktopNotifications* ANotifications = nullptr, QWidget* AParent = nullptr);
   ~TfrmOrvel() override;
 
-  TShellHooks Hooks;
   // Ends the program once the shutdown sequence has run.
   TNotifyEvent OnClosed;
+  // Ends the program at once, without the shutdown sequence (Terminate in the exception window).
+  TNotifyEvent OnTerminate;
   // Whether the desktop has a system tray; tests replace it.
   std::function<bool()> TrayAvailable;
 
@@ -45,9 +56,8 @@ public:
   // Start-up, messages and shutdown.
   void FormActivate();
   void ProcessCommandLine(const QStringList& AArguments);
-  // A command from a later start of the program or from corvale-cli: 1 show, 2 hide, 3 exit,
-  // 4 options, 5 the stored options and profiles changed: read them again.
-  void ExecuteCommand(int ACommand);
+  // A command from a later start of the program or from corvale-cli.
+  void ExecuteCommand(TInstanceCommand ACommand);
   // Reads the options and the profiles again when that was asked for and nothing holds them now;
   // while a backup runs or the options dialog is open the request waits for it to end.
   void ReloadPendingStore();
@@ -58,7 +68,11 @@ public:
   void EndSession();
   bool ApplicationCanClose() const { return FApplicationCanClose; }
   bool ApplicationActive() const { return FApplicationActive; }
-  void ApplicationEventsException(const QString& AMessage);
+  // An error that reached the application: the exception window. AClassName names its type.
+  void ApplicationEventsException(const QString& AMessage, const QString& AClassName);
+  void ApplicationEventsException(const std::exception& AError);
+  // The exception window's Terminate was chosen: the program ends without its shutdown sequence.
+  bool Terminated() const { return FTerminated; }
 
   // The application log callbacks handed to the components.
   void Log(QObject* ASender, const QString& AMessage);
@@ -81,6 +95,8 @@ public:
   const QList<TBalloon>& Balloons() const { return FBalloons; }
   // What a click on the balloon does now (the handler given with the last balloon).
   void BalloonClicked();
+  // The default action of desktop notification AId: the handler given with its balloon.
+  void NotificationClicked(unsigned AId);
 
   // The action flow.
   TExitParameter SelectedExitParameter() const;
@@ -109,8 +125,8 @@ public:
   void ShowProgressWindow(QObject* ASender);
   void HideProgressWindow(QObject* ASender);
 
-  TExitWindows* ExitWindows() const { return FExitWindows.get(); }
-  TLog* ApplicationLog() const { return FLog.get(); }
+  TExitWindows* ExitWindows() const { return &FExitWindows; }
+  TLog* ApplicationLog() const { return &FLog; }
 
   // Controls.
   QLabel* imgLogo = nullptr;
@@ -170,12 +186,22 @@ private:
   void StopLog();
   void LoadBackupProfiles();
   void SaveBackupProfiles();
-  void FormClose();
+  // The shutdown sequence; false when a step failed: the error went to the exception window and
+  // the program runs on.
+  bool FormClose();
+
+  TSettingsCycle& FSettings;
+  TBackupRunner& FBackupRunner;
+  TShellDialogs& FDialogs;
+  TLog& FLog;
+  TExitWindows& FExitWindows;
+  TfrmBackupProgress& FBackupProgress;
+  TfrmExitConfirm& FExitConfirm;
+  TDesktopNotifications* FNotifications;
 
   bool FApplicationCanClose = false;
   bool FApplicationActive = false;
-  std::unique_ptr<TLog> FLog;
-  std::unique_ptr<TExitWindows> FExitWindows;
+  bool FTerminated = false;
   TDateTime FLastAlertCheck = 0;
 
   bool FClosed = false;
@@ -183,6 +209,8 @@ private:
   QStringList FArguments;
   int FTrayIconIndex = -1;
   TNotifyEvent FBalloonClick;
+  // The click handlers of the desktop notifications still open, by id.
+  std::map<unsigned, TNotifyEvent> FNotificationClicks;
   QList<TBalloon> FBalloons;
   QList<QIcon> FTrayIcons;
   QTimer FTrayRetry;

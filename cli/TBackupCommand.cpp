@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/TBackupCommand.h"
 
-#include "app/TExitWindows.h"
+#include "sysinfo/TExitWindows.h"
 #include "cli/TTerminal.h"
 #include "platform/TTerminationWatcher.h"
 #include "profiles/TBackupProfileManager.h"

@@ -281,7 +281,7 @@ int TCommandLine::Backup(const QStringList& AArguments)
   };
   command.Then = then;
   command.Yes = yes;
-  command.Debug = FSettings->GetValueByName(QStringLiteral("Debug")).toBool();
+  command.Debug = TApplicationOptions::Boolean(*FSettings, TOptionId::Debug);
   return command.Run();
 }
 
@@ -317,7 +317,7 @@ void TCommandLine::NotifyRunningProgram(const QString& AUnseen)
   if (!TSingleInstance::IsRunning())
     return;
   TSingleInstance instance;
-  if (!instance.Send(5))
+  if (!instance.Send(TInstanceCommand::Reload))
     TTerminal::Error(QStringLiteral("corvale-cli: Corvale is running but did not answer; ") + AUnseen +
                      QLatin1Char('\n'));
 }

@@ -12,20 +12,61 @@ target_compile_definitions(corvale_options INTERFACE
   QT_NO_FOREACH
   QT_USE_QSTRINGBUILDER
   CORVALE_VERSION="${PROJECT_VERSION}")
+# Leaks are reported; what the system's own libraries keep for the life of the process is listed
+# in lsan.supp, each entry with the reason it is not ours.
+set(CORVALE_SANITIZER_ENVIRONMENT
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1")
 if(CORVALE_SANITIZE)
   target_compile_options(corvale_options INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(corvale_options INTERFACE -fsanitize=address,undefined)
 endif()
 
-set_property(GLOBAL PROPERTY CORVALE_CORE_TARGETS "")
+# The layers from the bottom up, and everything each may reach (directly or through another
+# library): our layers by name, Qt's modules by target. Configuring fails when a library reaches
+# anything else (corvale_check_layers), so a core library cannot pull in widgets, and a library
+# that needs neither D-Bus nor networking cannot pull those in either.
+set(_core Qt6::Core)
+set(_bus Qt6::DBus Qt6::Network)
+set(_gui Qt6::Gui Qt6::Widgets)
+set(CORVALE_MAY_REACH_sharedtypes ${_core})
+set(CORVALE_MAY_REACH_platform sharedtypes ${_core})
+set(CORVALE_MAY_REACH_platform_desktop platform sharedtypes ${_core} ${_bus})
+set(CORVALE_MAY_REACH_sysinfo platform sharedtypes ${_core})
+set(CORVALE_MAY_REACH_settings sysinfo platform sharedtypes ${_core})
+set(CORVALE_MAY_REACH_engine sysinfo platform sharedtypes ${_core})
+set(CORVALE_MAY_REACH_notify settings engine sysinfo platform sharedtypes ${_core})
+set(CORVALE_MAY_REACH_update settings sysinfo platform sharedtypes ${_core})
+set(CORVALE_MAY_REACH_profiles notify engine settings sysinfo platform sharedtypes ${_core})
+set(CORVALE_MAY_REACH_exitwindows platform_desktop sysinfo platform sharedtypes ${_core} ${_bus})
+set(CORVALE_MAY_REACH_cli exitwindows profiles update notify engine settings sysinfo platform_desktop platform
+    sharedtypes ${_core} ${_bus})
+set(CORVALE_MAY_REACH_ui profiles update notify engine settings sysinfo platform_desktop platform sharedtypes
+    ${_core} ${_bus} ${_gui})
+set(CORVALE_MAY_REACH_app ui exitwindows profiles update notify engine settings sysinfo platform_desktop platform
+    sharedtypes ${_core} ${_bus} ${_gui})
 
-# A library of the core: it may use QtCore and C libraries, never a GUI module.
+set_property(GLOBAL PROPERTY CORVALE_LAYERED_TARGETS "")
+
+# Puts a library in a layer of the table above.
+function(corvale_set_layer target layer)
+  if(NOT DEFINED CORVALE_MAY_REACH_${layer})
+    message(FATAL_ERROR "'${target}': no layer '${layer}' in the table of cmake/CorvaleTargets.cmake.")
+  endif()
+  set_property(TARGET ${target} PROPERTY CORVALE_LAYER ${layer})
+  set_property(GLOBAL APPEND PROPERTY CORVALE_LAYERED_TARGETS ${target})
+endfunction()
+
+# A library of the core: it may use QtCore and C libraries, never a GUI module. Its layer is its
+# name without "corvale_".
 function(corvale_add_core_library name)
   add_library(${name} STATIC ${ARGN})
   target_link_libraries(${name} PUBLIC corvale_options Qt6::Core)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  set_property(GLOBAL APPEND PROPERTY CORVALE_CORE_TARGETS ${name})
+  string(REGEX REPLACE "^corvale_" "" layer ${name})
+  corvale_set_layer(${name} ${layer})
 endfunction()
 
 # A library of the GUI layer.
@@ -33,6 +74,8 @@ function(corvale_add_gui_library name)
   add_library(${name} STATIC ${ARGN})
   target_link_libraries(${name} PUBLIC corvale_options Qt6::Widgets)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  string(REGEX REPLACE "^corvale_" "" layer ${name})
+  corvale_set_layer(${name} ${layer})
 endfunction()
 
 function(_corvale_collect_links target out)
@@ -66,15 +109,26 @@ function(_corvale_collect_links target out)
   set(${out} ${seen} PARENT_SCOPE)
 endfunction()
 
-function(corvale_check_core_targets)
-  get_property(core GLOBAL PROPERTY CORVALE_CORE_TARGETS)
-  foreach(target IN LISTS core)
+# Fails the configure step when a library reaches a layer or a Qt module its layer may not use.
+function(corvale_check_layers)
+  get_property(layered GLOBAL PROPERTY CORVALE_LAYERED_TARGETS)
+  foreach(target IN LISTS layered)
+    get_target_property(layer ${target} CORVALE_LAYER)
     set(reached "")
     _corvale_collect_links(${target} reached)
+    list(REMOVE_ITEM reached ${target})
     foreach(dep IN LISTS reached)
-      if(dep MATCHES "^Qt6::(Gui|Widgets|OpenGL|Quick|Qml)$" OR dep MATCHES "^Qt6::(Gui|Widgets)Private$")
-        message(FATAL_ERROR "Core library '${target}' links the GUI module '${dep}'. "
-                            "Core code must depend on QtCore only; move the GUI part to app/ or ui/.")
+      get_target_property(dep_layer ${dep} CORVALE_LAYER)
+      if(dep_layer)
+        set(name ${dep_layer})
+      elseif(dep MATCHES "^Qt6::(Core|Gui|Widgets|DBus|Network|Quick|Qml|OpenGL|Sql|Xml)(Private)?$")
+        set(name ${dep})
+      else()
+        continue()
+      endif()
+      if(NOT name IN_LIST CORVALE_MAY_REACH_${layer})
+        message(FATAL_ERROR "'${target}' (layer ${layer}) reaches '${dep}', which its layer may not use. "
+                            "It may reach: ${CORVALE_MAY_REACH_${layer}} (cmake/CorvaleTargets.cmake).")
       endif()
     endforeach()
   endforeach()
@@ -93,5 +147,5 @@ function(corvale_add_test)
   set_tests_properties(${T_NAME} PROPERTIES
     LABELS "${T_LABELS}"
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0;${T_ENVIRONMENT}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${CORVALE_SANITIZER_ENVIRONMENT};${T_ENVIRONMENT}")
 endfunction()

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TBackup.h"
 
+#include "engine/TNTBackup.h"
 #include "engine/TSevenZip.h"
 #include "engine/TSevenZipLibrary.h"
+#include "engine/TSystemState.h"
 #include "engine/TZipWriter.h"
 #include "platform/FileNames.h"
 #include "platform/FileSystem.h"
@@ -538,17 +540,35 @@ void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
 
 void TBackup::BackupNTBackup(QStringList& AZipFileList, TBackupResult& AResult)
 {
-  Q_UNUSED(AZipFileList);
-  Q_UNUSED(AResult);
-  // Running the system backup program joins the engine later; until then the type fails.
-  Log(QStringLiteral("NT Backup is not supported by this version."), 1);
+  TNTBackup ntBackup(this, *FFiles, *FExclusions);
+  ntBackup.OnLog = OnLog;
+  ntBackup.OnBackupFileList = OnBackupFileList;
+  ntBackup.OnNTBackupStart = OnNTBackupStart;
+  ntBackup.OnNTBackupFinished = OnNTBackupFinished;
+  ntBackup.SetZipFileName(FZipFileName);
+  ntBackup.SetSystemState(FSystemState);
+  if (ntBackup.RunNTBackup(QString(), false, false)) {
+    AResult = brComplete;
+    AZipFileList.append(FZipFileName);
+  } else {
+    Log(QStringLiteral("NT Backup failed."), 1);
+  }
 }
 
 void TBackup::AddSystemState(QStringList& AFileList)
 {
-  Q_UNUSED(AFileList);
-  // The system state is saved by the system backup program, which joins the engine later.
-  Debug(QStringLiteral("AddSystemState"), QStringLiteral("System state backup is not available."));
+  // Linux has no system backup program: the engine collects the state itself, into a file that
+  // joins the archive like any other and stays in the temporary folder afterwards.
+  Log(QStringLiteral("Performing System State Backup, Please wait..."), 0);
+  const QString name = FZipFileName.mid(FZipFileName.lastIndexOf(PathDelim) + 1);
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  const QString stateFile = GetTempFolder() + (dot < 0 ? name : name.left(dot)) + QStringLiteral("-system-state.tar");
+  TSystemState state(this);
+  state.OnLog = OnLog;
+  if (state.Collect(stateFile)) {
+    Log(QStringLiteral("System state file: ") + stateFile, 0);
+    AFileList.append(stateFile);
+  }
 }
 
 void TBackup::SplitFile(const QString& AFileName, qint64 AFilesByteSize)

@@ -5,6 +5,7 @@
 
 #include "engine/BackupTypes.h"
 #include "engine/TBackupFiles.h"
+#include "platform/ECorvaleError.h"
 
 #include <QObject>
 #include <QStringList>
@@ -16,17 +17,10 @@ class TSevenZip;
 class TZipWriter;
 enum class TCompressStrength : int;
 
-class EBackupException : public std::runtime_error
+class EBackupException : public ECorvaleError
 {
 public:
-  explicit EBackupException(const QString& AMessage)
-    : std::runtime_error(AMessage.toStdString())
-    , FMessage(AMessage)
-  {}
-  const QString& Message() const { return FMessage; }
-
-private:
-  QString FMessage;
+  using ECorvaleError::ECorvaleError;
 };
 
 class TBackup : public QObject

@@ -9,6 +9,7 @@
 // progress report.
 #pragma once
 
+#include "platform/ECorvaleError.h"
 #include "sysinfo/SharedTypes.h"
 
 #include <QFlags>
@@ -29,17 +30,10 @@ struct IOutArchive;
 struct ISetProperties;
 } // namespace SevenZip
 
-class ESevenZipError : public std::runtime_error
+class ESevenZipError : public ECorvaleError
 {
 public:
-  explicit ESevenZipError(const QString& AMessage)
-    : std::runtime_error(AMessage.toStdString())
-    , FMessage(AMessage)
-  {}
-  const QString& Message() const { return FMessage; }
-
-private:
-  QString FMessage;
+  using ECorvaleError::ECorvaleError;
 };
 
 // Leaves Add (and the backup that called it) at once, without a result: the archive file could

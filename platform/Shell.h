@@ -21,6 +21,26 @@ int ShellOpen(const QString& AFile, const QString& AParameters, const QString& A
 // Splits a command line into arguments by the Windows rules (quotes, backslashes before quotes).
 QStringList SplitCommandLine(const QString& ACommandLine);
 
+// How a program started by ExecuteAndWait ended.
+struct TExecuteResult
+{
+  bool Started = false; // the process was created
+  int ExitStatus = -1;  // its exit status; -1 when it was ended by a signal
+  QString Error;        // why it could not be started, or which signal ended it
+};
+
+// Starts ACommandLine, split by the Windows rules, with its first argument looked up through
+// PATH, and waits for it without a time limit. The child inherits the environment and the
+// current folder, no descriptors but standard output and error, and reads from /dev/null.
+// There is no window to hide, so AHidden has no effect.
+[[nodiscard]] TExecuteResult ExecuteAndWait(const QString& ACommandLine, bool AHidden);
+
+// Starts AArguments (the program looked up through PATH) the same way and waits for it, with its
+// standard output written to AOutputFile and its standard error to AErrorFile (each replaced,
+// mode 0600 when created).
+[[nodiscard]] TExecuteResult ExecuteToFiles(const QStringList& AArguments, const QString& AOutputFile,
+                                            const QString& AErrorFile);
+
 // Starts AProgram with AArguments as its argument vector (no shell) in ADirectory (when it
 // exists) and does not wait for it. Returns srSuccess, or srFileNotFound / srAccessDenied /
 // srNoAssociation when it cannot be started.

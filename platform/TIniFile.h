@@ -8,6 +8,8 @@
 // processes writing at once lose nothing. Lines the layer does not touch keep their bytes.
 #pragma once
 
+#include "platform/ECorvaleError.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,17 +17,10 @@
 
 // Raised when a write cannot be done: the file cannot be read or replaced, or a name or value
 // cannot be represented in an INI file (a line break, "=" in a key, "]" in a section name).
-class EIniFileError : public std::runtime_error
+class EIniFileError : public ECorvaleError
 {
 public:
-  explicit EIniFileError(const QString& AMessage)
-    : std::runtime_error(AMessage.toStdString())
-    , FMessage(AMessage)
-  {}
-  const QString& Message() const { return FMessage; }
-
-private:
-  QString FMessage;
+  using ECorvaleError::ECorvaleError;
 };
 
 class TIniFile

@@ -9,6 +9,7 @@
 // returns.
 #pragma once
 
+#include "platform/ECorvaleError.h"
 #include "sysinfo/SharedTypes.h"
 
 #include <QByteArray>
@@ -25,17 +26,10 @@ enum TRegDataType : int { rdUnknown = 0, rdString = 1, rdInteger = 2, rdBinary =
 // Raised where a value cannot be read as asked: a missing value read as a number or a date
 // ("Failed to get data for '%s'"), a value of another type ("Invalid data type for '%s'"), or a
 // write that did not reach the disk ("Failed to set data for '%s'").
-class ERegistryException : public std::runtime_error
+class ERegistryException : public ECorvaleError
 {
 public:
-  explicit ERegistryException(const QString& AMessage)
-    : std::runtime_error(AMessage.toStdString())
-    , FMessage(AMessage)
-  {}
-  const QString& Message() const { return FMessage; }
-
-private:
-  QString FMessage;
+  using ECorvaleError::ECorvaleError;
 };
 
 class TRegistry

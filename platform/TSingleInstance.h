@@ -11,6 +11,21 @@
 class QLocalServer;
 class QLockFile;
 
+// What a later start of the program or corvale-cli asks of the running program.
+enum class TInstanceCommand : int {
+  Show = 1,    // open the main window, or the progress window while a backup runs
+  Hide = 2,    // hide to the tray
+  Exit = 3,    // quit, or cancel a running backup
+  Options = 4, // the options behind the password
+  Reload = 5   // the stored options and profiles changed: read them again
+};
+
+enum class TInstanceStart {
+  Started,        // no other instance runs: this one holds the lock and listens
+  AlreadyRunning, // another instance holds the lock
+  Failed          // the lock or the socket could not be made or checked; see ErrorString
+};
+
 class TSingleInstance : public QObject
 {
   Q_OBJECT
@@ -20,17 +35,19 @@ public:
   explicit TSingleInstance(const QString& AFolder = DefaultFolder(), QObject* AParent = nullptr);
   ~TSingleInstance() override;
 
-  // True when no other instance runs: this one then holds the lock and listens for commands.
-  // A lock or socket left behind by a crashed run is cleaned up. When the folder cannot be
-  // used at all the program runs without the rule (true) rather than refusing to start.
-  [[nodiscard]] bool Start();
+  // Takes the lock and listens for commands. A lock or socket left behind by a crashed run is
+  // cleaned up. Failed when the rule cannot be kept: a second instance would write its own copy
+  // of the profiles back at exit, so the caller must not run on.
+  [[nodiscard]] TInstanceStart Start();
+  // Why Start failed.
+  QString ErrorString() const { return FErrorString; }
 
   // Sends ACommand to the running instance and waits until it has been handled, at most
   // ATimeOutMs; false when no instance answered in time.
-  [[nodiscard]] bool Send(int ACommand, int ATimeOutMs = 10000);
+  [[nodiscard]] bool Send(TInstanceCommand ACommand, int ATimeOutMs = 10000);
 
-  // Called on the user-interface thread for every command received.
-  std::function<void(int ACommand)> OnCommand;
+  // Called on the user-interface thread for every command received; unknown numbers are dropped.
+  std::function<void(TInstanceCommand ACommand)> OnCommand;
 
   QString LockFileName() const;
   QString SocketName() const;
@@ -44,6 +61,7 @@ private:
   void Accept();
 
   QString FFolder;
+  QString FErrorString;
   std::unique_ptr<QLockFile> FLock;
   QLocalServer* FServer = nullptr;
 };

@@ -2,19 +2,14 @@
 // The error the profile component raises where it cannot do what it was asked.
 #pragma once
 
+#include "platform/ECorvaleError.h"
+
 #include <QString>
 
 #include <stdexcept>
 
-class EBackupProfileManagerException : public std::runtime_error
+class EBackupProfileManagerException : public ECorvaleError
 {
 public:
-  explicit EBackupProfileManagerException(const QString& AMessage)
-    : std::runtime_error(AMessage.toStdString())
-    , FMessage(AMessage)
-  {}
-  const QString& Message() const { return FMessage; }
-
-private:
-  QString FMessage;
+  using ECorvaleError::ECorvaleError;
 };

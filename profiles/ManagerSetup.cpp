@@ -8,8 +8,7 @@
 
 TBackupProfileStorageType StoredStorageType(const TProgramSettings& ASettings)
 {
-  const QString name = QStringLiteral("StorageType");
-  return ASettings.KeyExists(name) && ASettings.GetValueByName(name).toInt() == stINI ? stINI : stRegistry;
+  return TApplicationOptions::Integer(ASettings, TOptionId::StorageType) == stINI ? stINI : stRegistry;
 }
 
 void ConfigureUserManager(TBackupProfileManager& AManager)
@@ -23,12 +22,12 @@ void ConfigureUserManager(TBackupProfileManager& AManager)
 
 void ApplyOptionsToManager(TBackupProfileManager& AManager, const TProgramSettings& ASettings)
 {
-  AManager.SetDebugBackup(ASettings.GetValueByName(QStringLiteral("Debug")).toBool());
+  AManager.SetDebugBackup(TApplicationOptions::Boolean(ASettings, TOptionId::Debug));
   TBackupProfileSMTPSettings& smtp = AManager.SMTPSettings();
-  smtp.SetSMTPHostname(ASettings.GetValueByName(QStringLiteral("SMTPHost")).toString());
-  smtp.SetSMTPPort(ASettings.GetValueByName(QStringLiteral("SMTPPort")).toInt());
-  smtp.SetSMTPAuthentication(ASettings.GetValueByName(QStringLiteral("SMTPAuthentication")).toBool());
-  smtp.SetSMTPSecure(ASettings.GetValueByName(QStringLiteral("SMTPSecure")).toBool());
-  smtp.SetUsername(ASettings.GetValueByName(QStringLiteral("SMTPUsername")).toString());
-  smtp.SetPassword(ASettings.GetValueByName(QStringLiteral("SMTPPassword")).toString());
+  smtp.SetSMTPHostname(TApplicationOptions::Text(ASettings, TOptionId::SMTPHost));
+  smtp.SetSMTPPort(TApplicationOptions::Integer(ASettings, TOptionId::SMTPPort));
+  smtp.SetSMTPAuthentication(TApplicationOptions::Boolean(ASettings, TOptionId::SMTPAuthentication));
+  smtp.SetSMTPSecure(TApplicationOptions::Boolean(ASettings, TOptionId::SMTPSecure));
+  smtp.SetUsername(TApplicationOptions::Text(ASettings, TOptionId::SMTPUsername));
+  smtp.SetPassword(TApplicationOptions::Text(ASettings, TOptionId::SMTPPassword));
 }

@@ -3,76 +3,76 @@
 
 #include "settings/TProgramSettings.h"
 #include "sysinfo/Common.h"
+#include "sysinfo/TApplicationVersionInfo.h"
 
 namespace {
 
-// This build's version with the four parts of a file version.
-QString BuildFileVersion()
+using enum TOptionId;
+
+// The options: name, type, default. The product name default of "AutomaticUpdateApplication" is
+// the running program's, filled in when registering.
+constexpr std::array<TOptionDefinition, OptionCount> OptionTable = {{
+    {AutomaticUpdateEnabled, "AutomaticUpdateEnabled", vtBoolean, 1, nullptr},
+    {AutomaticUpdateApplication, "AutomaticUpdateApplication", vtString, 0, ""},
+    // The update server is a deployment value; this placeholder only fixes the scheme and path.
+    {AutomaticUpdateURL, "AutomaticUpdateURL", vtString, 0, "https://update.example.com/autoupdate.ini"},
+    {AutomaticUpdateAutomatic, "AutomaticUpdateAutomatic", vtBoolean, 0, nullptr},
+    {AutomaticUpdateInterval, "AutomaticUpdateInterval", vtInteger, 12, nullptr},
+    {Password, "Password", vtPassword, 0, ""},
+    {Debug, "Debug", vtBoolean, 0, nullptr},
+    {RememberLastSelection, "RememberLastSelection", vtBoolean, 1, nullptr},
+    {LastSelectionID, "LastSelectionID", vtInteger, 0, nullptr},
+    {CheckLastBackup, "CheckLastBackup", vtBoolean, 1, nullptr},
+    {CheckActivePrograms, "CheckActivePrograms", vtBoolean, 1, nullptr},
+    {StorageType, "StorageType", vtInteger, 0, nullptr},
+    {Version, "Version", vtString, 0, "0.0.0.0"},
+    {HTTPProxy, "HTTPProxy", vtBoolean, 0, nullptr},
+    {HTTPHost, "HTTPHost", vtString, 0, ""},
+    {HTTPPort, "HTTPPort", vtInteger, 8080, nullptr},
+    {HTTPAuthentication, "HTTPAuthentication", vtBoolean, 0, nullptr},
+    {HTTPUsername, "HTTPUsername", vtString, 0, ""},
+    {HTTPPassword, "HTTPPassword", vtPassword, 0, ""},
+    {SOCKSProxy, "SOCKSProxy", vtBoolean, 0, nullptr},
+    {SOCKSHost, "SOCKSHost", vtString, 0, ""},
+    {SOCKSPort, "SOCKSPort", vtInteger, 1080, nullptr},
+    {SOCKSAuthentication, "SOCKSAuthentication", vtBoolean, 0, nullptr},
+    {SOCKSUsername, "SOCKSUsername", vtString, 0, ""},
+    {SOCKSPassword, "SOCKSPassword", vtPassword, 0, ""},
+    {SOCKSVersion, "SOCKSVersion", vtInteger, 0, nullptr},
+    {SMTPHost, "SMTPHost", vtString, 0, ""},
+    {SMTPPort, "SMTPPort", vtInteger, 25, nullptr},
+    {SMTPAuthentication, "SMTPAuthentication", vtBoolean, 0, nullptr},
+    {SMTPSecure, "SMTPSecure", vtBoolean, 0, nullptr},
+    {SMTPUsername, "SMTPUsername", vtString, 0, ""},
+    {SMTPPassword, "SMTPPassword", vtPassword, 0, ""},
+}};
+
+constexpr bool InOrder()
 {
-  QStringList parts = QStringLiteral(CORVALE_VERSION).split(QLatin1Char('.'));
-  while (parts.size() < 4)
-    parts << QStringLiteral("0");
-  return parts.join(QLatin1Char('.'));
+  for (int i = 0; i < OptionCount; ++i)
+    if (int(OptionTable[i].Id) != i)
+      return false;
+  return true;
 }
+static_assert(InOrder(), "the option table follows TOptionId");
 
-struct TOption
+QVariant DefaultValue(const TOptionDefinition& AOption)
 {
-  const char* Name;
-  TSettingValueType Type;
-};
-
-// The options after the five of the automatic update, in registration order.
-const TOption OtherOptions[] = {
-    {"Password", vtPassword},       {"Debug", vtBoolean},           {"RememberLastSelection", vtBoolean},
-    {"LastSelectionID", vtInteger}, {"CheckLastBackup", vtBoolean}, {"CheckActivePrograms", vtBoolean},
-    {"StorageType", vtInteger},     {"Version", vtString},          {"HTTPProxy", vtBoolean},
-    {"HTTPHost", vtString},         {"HTTPPort", vtInteger},        {"HTTPAuthentication", vtBoolean},
-    {"HTTPUsername", vtString},     {"HTTPPassword", vtPassword},   {"SOCKSProxy", vtBoolean},
-    {"SOCKSHost", vtString},        {"SOCKSPort", vtInteger},       {"SOCKSAuthentication", vtBoolean},
-    {"SOCKSUsername", vtString},    {"SOCKSPassword", vtPassword},  {"SOCKSVersion", vtInteger},
-    {"SMTPHost", vtString},         {"SMTPPort", vtInteger},        {"SMTPAuthentication", vtBoolean},
-    {"SMTPSecure", vtBoolean},      {"SMTPUsername", vtString},     {"SMTPPassword", vtPassword},
-};
-
-QVariant OtherDefault(const QString& AName)
-{
-  static const QHash<QString, QVariant> defaults{
-      {QStringLiteral("Password"), QString()},
-      {QStringLiteral("Debug"), false},
-      {QStringLiteral("RememberLastSelection"), true},
-      {QStringLiteral("LastSelectionID"), 0},
-      {QStringLiteral("CheckLastBackup"), true},
-      {QStringLiteral("CheckActivePrograms"), true},
-      {QStringLiteral("StorageType"), 0},
-      {QStringLiteral("Version"), QStringLiteral("0.0.0.0")},
-      {QStringLiteral("HTTPProxy"), false},
-      {QStringLiteral("HTTPHost"), QString()},
-      {QStringLiteral("HTTPPort"), 8080},
-      {QStringLiteral("HTTPAuthentication"), false},
-      {QStringLiteral("HTTPUsername"), QString()},
-      {QStringLiteral("HTTPPassword"), QString()},
-      {QStringLiteral("SOCKSProxy"), false},
-      {QStringLiteral("SOCKSHost"), QString()},
-      {QStringLiteral("SOCKSPort"), 1080},
-      {QStringLiteral("SOCKSAuthentication"), false},
-      {QStringLiteral("SOCKSUsername"), QString()},
-      {QStringLiteral("SOCKSPassword"), QString()},
-      {QStringLiteral("SOCKSVersion"), 0},
-      {QStringLiteral("SMTPHost"), QString()},
-      {QStringLiteral("SMTPPort"), 25},
-      {QStringLiteral("SMTPAuthentication"), false},
-      {QStringLiteral("SMTPSecure"), false},
-      {QStringLiteral("SMTPUsername"), QString()},
-      {QStringLiteral("SMTPPassword"), QString()},
-  };
-  return defaults.value(AName);
+  switch (AOption.Type) {
+  case vtBoolean:
+    return AOption.Number != 0;
+  case vtInteger:
+    return AOption.Number;
+  default:
+    return QString::fromUtf8(AOption.Text);
+  }
 }
 
 } // namespace
 
 TApplicationOptions::TApplicationOptions(TProgramSettings* ASettings)
-  : FileVersion(BuildFileVersion)
-  , ProductName(ApplicationTitle)
+  : FileVersion(&TApplicationVersionInfo::ProgramVersion)
+  , ProductName(&TApplicationVersionInfo::ProgramProductName)
   , FSettings(ASettings)
 {}
 
@@ -94,27 +94,60 @@ void TApplicationOptions::RegisterOptions()
   } catch (const std::exception&) {
     productName.clear();
   }
-  FSettings->Add(QStringLiteral("AutomaticUpdateEnabled"), vtBoolean, true);
-  FSettings->Add(QStringLiteral("AutomaticUpdateApplication"), vtString,
-                 productName.isEmpty() ? ApplicationTitle() : productName);
-  // The update server is a deployment value; this placeholder only fixes the scheme and path.
-  FSettings->Add(QStringLiteral("AutomaticUpdateURL"), vtString, DefaultUpdateURL);
-  FSettings->Add(QStringLiteral("AutomaticUpdateAutomatic"), vtBoolean, false);
-  FSettings->Add(QStringLiteral("AutomaticUpdateInterval"), vtInteger, 12);
-  for (const TOption& option : OtherOptions) {
-    const QString name = QString::fromLatin1(option.Name);
-    FSettings->Add(name, option.Type, OtherDefault(name));
+  for (const TOptionDefinition& option : OptionTable) {
+    QVariant value = DefaultValue(option);
+    if (option.Id == AutomaticUpdateApplication)
+      value = productName.isEmpty() ? ApplicationTitle() : productName;
+    FSettings->Add(QString::fromLatin1(option.Name), option.Type, value);
   }
 }
 
 QStringList TApplicationOptions::OptionNames()
 {
-  QStringList names{QStringLiteral("AutomaticUpdateEnabled"), QStringLiteral("AutomaticUpdateApplication"),
-                    QStringLiteral("AutomaticUpdateURL"), QStringLiteral("AutomaticUpdateAutomatic"),
-                    QStringLiteral("AutomaticUpdateInterval")};
-  for (const TOption& option : OtherOptions)
+  QStringList names;
+  for (const TOptionDefinition& option : OptionTable)
     names << QString::fromLatin1(option.Name);
   return names;
+}
+
+const std::array<TOptionDefinition, OptionCount>& TApplicationOptions::Definitions()
+{
+  return OptionTable;
+}
+
+QString TApplicationOptions::Name(TOptionId AOption)
+{
+  return QString::fromLatin1(OptionTable[int(AOption)].Name);
+}
+
+bool TApplicationOptions::Registered(const TProgramSettings& ASettings, TOptionId AOption)
+{
+  return ASettings.KeyExists(Name(AOption));
+}
+
+bool TApplicationOptions::Boolean(const TProgramSettings& ASettings, TOptionId AOption)
+{
+  return Registered(ASettings, AOption) && ASettings.GetValueByName(Name(AOption)).toBool();
+}
+
+int TApplicationOptions::Integer(const TProgramSettings& ASettings, TOptionId AOption)
+{
+  return Registered(ASettings, AOption) ? ASettings.GetValueByName(Name(AOption)).toInt() : 0;
+}
+
+QString TApplicationOptions::Text(const TProgramSettings& ASettings, TOptionId AOption)
+{
+  return Registered(ASettings, AOption) ? ASettings.GetValueByName(Name(AOption)).toString() : QString();
+}
+
+void TApplicationOptions::Set(TProgramSettings& ASettings, TOptionId AOption, const QVariant& AValue)
+{
+  ASettings.SetValueByName(Name(AOption), AValue);
+}
+
+void TApplicationOptions::Save(TProgramSettings& ASettings, TOptionId AOption)
+{
+  ASettings.SaveValue(Name(AOption));
 }
 
 int TApplicationOptions::ActionIndex(int AStoredIndex, int AActionCount)
@@ -126,9 +159,9 @@ void TApplicationOptions::CheckVersion()
 {
   try {
     const QString running = FileVersion ? FileVersion() : QString();
-    if (FSettings->GetValueByName(QStringLiteral("Version")).toString() == running)
+    if (FSettings->GetValueByName(Name(Version)).toString() == running)
       return;
-    FSettings->SetValueByName(QStringLiteral("Version"), running);
+    Set(*FSettings, Version, running);
     if (OnShowUpdateInformation) {
       const QString folder = GetApplicationFolder();
       OnShowUpdateInformation({folder + QStringLiteral("Corvale - Release Notes.rtf"),
@@ -159,7 +192,7 @@ void TApplicationOptions::LoadApplicationSettings()
   if (OnApply)
     OnApply(*FSettings);
   if (OnSelectAction)
-    OnSelectAction(FSettings->GetValueByName(QStringLiteral("LastSelectionID")).toInt());
+    OnSelectAction(FSettings->GetValueByName(Name(LastSelectionID)).toInt());
   FSettings->SaveSettings();
 }
 

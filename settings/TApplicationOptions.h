@@ -4,21 +4,70 @@
 // The main window owns the store and binds the hooks below to its windows and services.
 #pragma once
 
+#include "settings/SettingTypes.h"
 #include "sysinfo/SharedTypes.h"
 
 #include <QStringList>
+#include <QVariant>
 
+#include <array>
 #include <functional>
 
 class TProgramSettings;
+
+// The application's options, in registration order. Code names an option by this enumeration;
+// its stored name, type and default are written once, in the table of TApplicationOptions.
+enum class TOptionId : int {
+  AutomaticUpdateEnabled,
+  AutomaticUpdateApplication,
+  AutomaticUpdateURL,
+  AutomaticUpdateAutomatic,
+  AutomaticUpdateInterval,
+  Password,
+  Debug,
+  RememberLastSelection,
+  LastSelectionID,
+  CheckLastBackup,
+  CheckActivePrograms,
+  StorageType,
+  Version,
+  HTTPProxy,
+  HTTPHost,
+  HTTPPort,
+  HTTPAuthentication,
+  HTTPUsername,
+  HTTPPassword,
+  SOCKSProxy,
+  SOCKSHost,
+  SOCKSPort,
+  SOCKSAuthentication,
+  SOCKSUsername,
+  SOCKSPassword,
+  SOCKSVersion,
+  SMTPHost,
+  SMTPPort,
+  SMTPAuthentication,
+  SMTPSecure,
+  SMTPUsername,
+  SMTPPassword
+};
+inline constexpr int OptionCount = int(TOptionId::SMTPPassword) + 1;
+
+struct TOptionDefinition
+{
+  TOptionId Id;
+  const char* Name;
+  TSettingValueType Type;
+  // The default: Number for Boolean and Integer options, Text for the others.
+  int Number;
+  const char* Text;
+};
 
 class TApplicationOptions
 {
 public:
   // The store's registry key below HKEY_CURRENT_USER, also the profiles' key.
   static inline const QString RegistryKey = QStringLiteral("\\Software\\Quenfield\\Orvel");
-  // Where the update description is fetched from unless the options say otherwise.
-  static inline const QString DefaultUpdateURL = QStringLiteral("https://update.example.com/autoupdate.ini");
   static inline const QString VersionCheckFailed = QStringLiteral("Failed to check application version details.");
   // Seconds until the update-information dialog closes itself.
   static constexpr int UpdateInformationTimeout = 15;
@@ -33,6 +82,19 @@ public:
   void RegisterOptions();
   // The option names in registration order.
   static QStringList OptionNames();
+
+  // The table of the options, in registration order (index = TOptionId).
+  static const std::array<TOptionDefinition, OptionCount>& Definitions();
+  static QString Name(TOptionId AOption);
+  // Typed access to a store. An option not registered in it (yet) reads as unset: false, 0, empty.
+  [[nodiscard]] static bool Boolean(const TProgramSettings& ASettings, TOptionId AOption);
+  [[nodiscard]] static int Integer(const TProgramSettings& ASettings, TOptionId AOption);
+  [[nodiscard]] static QString Text(const TProgramSettings& ASettings, TOptionId AOption);
+  [[nodiscard]] static bool Registered(const TProgramSettings& ASettings, TOptionId AOption);
+  // Sets a registered option's value in memory.
+  static void Set(TProgramSettings& ASettings, TOptionId AOption, const QVariant& AValue);
+  // Writes a registered option's value to the store at once; raises when the store refuses it.
+  static void Save(TProgramSettings& ASettings, TOptionId AOption);
 
   // The settings cycle: register, load the defaults and the settings, check the version, apply,
   // select the remembered action, save. Raises what loading or saving raises (a stored value

@@ -2,23 +2,18 @@
 // A plain-text log: one time-stamped line per message, repeats folded, recent lines kept in memory.
 #pragma once
 
+#include "platform/ECorvaleError.h"
+
 #include <QFile>
 #include <QObject>
 #include <QStringList>
 
 #include <stdexcept>
 
-class ELogError : public std::runtime_error
+class ELogError : public ECorvaleError
 {
 public:
-  explicit ELogError(const QString& AMessage)
-    : std::runtime_error(AMessage.toStdString())
-    , FMessage(AMessage)
-  {}
-  const QString& Message() const { return FMessage; }
-
-private:
-  QString FMessage;
+  using ECorvaleError::ECorvaleError;
 };
 
 class TLog : public QObject

@@ -3,22 +3,17 @@
 // opening documents and links, and text clean-up.
 #pragma once
 
+#include "platform/ECorvaleError.h"
+
 #include <QString>
 
 #include <stdexcept>
 
 // Raised by the routines below where they cannot give an answer.
-class ECommonError : public std::runtime_error
+class ECommonError : public ECorvaleError
 {
 public:
-  explicit ECommonError(const QString& AMessage)
-    : std::runtime_error(AMessage.toStdString())
-    , FMessage(AMessage)
-  {}
-  const QString& Message() const { return FMessage; }
-
-private:
-  QString FMessage;
+  using ECorvaleError::ECorvaleError;
 };
 
 // The product name: application title, folder names, single-instance name.

@@ -2,22 +2,16 @@
 // The version information of one of our files, read from its version record.
 #pragma once
 
+#include "platform/ECorvaleError.h"
+
 #include <QString>
 
 #include <cstdint>
-#include <stdexcept>
 
-class EFileVersionInformationException : public std::runtime_error
+class EFileVersionInformationException : public ECorvaleError
 {
 public:
-  explicit EFileVersionInformationException(const QString& AMessage)
-    : std::runtime_error(AMessage.toStdString())
-    , FMessage(AMessage)
-  {}
-  const QString& Message() const { return FMessage; }
-
-private:
-  QString FMessage;
+  using ECorvaleError::ECorvaleError;
 };
 
 class TFileVersionInformation

@@ -20,7 +20,7 @@ const QString NoSettings = QStringLiteral("Property ProgramSettings has not been
 
 TAutoUpdate::TAutoUpdate(QObject* AOwner)
   : QObject(AOwner)
-  , UpdateURL(TApplicationOptions::DefaultUpdateURL)
+  , UpdateURL(QString::fromLatin1(TApplicationOptions::Definitions()[int(TOptionId::AutomaticUpdateURL)].Text))
   , ApplicationName(TApplicationVersionInfo::ProgramProductName())
   , RunningVersion(&TApplicationVersionInfo::ProgramVersion)
   , OnTerminate([] { QCoreApplication::quit(); })
@@ -66,52 +66,52 @@ void TAutoUpdate::LoadSettings()
 {
   if (!FProgramSettings)
     throw EAutoUpdateError(NoSettings);
-  const auto value = [this](const char* AName) { return FProgramSettings->GetValueByName(QLatin1String(AName)); };
-  FEnabled = value("AutomaticUpdateEnabled").toBool();
-  ApplicationName = value("AutomaticUpdateApplication").toString();
-  AutoUpdate = value("AutomaticUpdateAutomatic").toBool();
-  UpdateURL = value("AutomaticUpdateURL").toString();
-  HTTPProxy = value("HTTPProxy").toBool();
-  HTTPHost = value("HTTPHost").toString();
-  HTTPPort = value("HTTPPort").toInt();
-  HTTPAuthentication = value("HTTPAuthentication").toBool();
-  HTTPUserName = value("HTTPUserName").toString();
-  HTTPPassword = value("HTTPPassword").toString();
-  SocksProxy = value("SOCKSProxy").toBool();
-  SocksHost = value("SOCKSHost").toString();
-  SocksPort = value("SOCKSPort").toInt();
-  SocksVersion = SocksVersionFromOption(value("SOCKSVersion").toInt());
-  SocksAuthentication = value("SOCKSAuthentication").toBool();
-  SocksUserName = value("SOCKSUserName").toString();
-  SocksPassword = value("SOCKSPassword").toString();
-  MonitorIntervalHours = value("AutomaticUpdateInterval").toInt();
+  const TProgramSettings& settings = *FProgramSettings;
+  using O = TApplicationOptions;
+  FEnabled = O::Boolean(settings, TOptionId::AutomaticUpdateEnabled);
+  ApplicationName = O::Text(settings, TOptionId::AutomaticUpdateApplication);
+  AutoUpdate = O::Boolean(settings, TOptionId::AutomaticUpdateAutomatic);
+  UpdateURL = O::Text(settings, TOptionId::AutomaticUpdateURL);
+  HTTPProxy = O::Boolean(settings, TOptionId::HTTPProxy);
+  HTTPHost = O::Text(settings, TOptionId::HTTPHost);
+  HTTPPort = O::Integer(settings, TOptionId::HTTPPort);
+  HTTPAuthentication = O::Boolean(settings, TOptionId::HTTPAuthentication);
+  HTTPUserName = O::Text(settings, TOptionId::HTTPUsername);
+  HTTPPassword = O::Text(settings, TOptionId::HTTPPassword);
+  SocksProxy = O::Boolean(settings, TOptionId::SOCKSProxy);
+  SocksHost = O::Text(settings, TOptionId::SOCKSHost);
+  SocksPort = O::Integer(settings, TOptionId::SOCKSPort);
+  SocksVersion = SocksVersionFromOption(O::Integer(settings, TOptionId::SOCKSVersion));
+  SocksAuthentication = O::Boolean(settings, TOptionId::SOCKSAuthentication);
+  SocksUserName = O::Text(settings, TOptionId::SOCKSUsername);
+  SocksPassword = O::Text(settings, TOptionId::SOCKSPassword);
+  MonitorIntervalHours = O::Integer(settings, TOptionId::AutomaticUpdateInterval);
 }
 
 void TAutoUpdate::SaveSettings()
 {
   if (!FProgramSettings)
     throw EAutoUpdateError(NoSettings);
-  const auto set = [this](const char* AName, const QVariant& AValue) {
-    FProgramSettings->SetValueByName(QLatin1String(AName), AValue);
-  };
-  set("AutomaticUpdateEnabled", FEnabled);
-  set("AutomaticUpdateApplication", ApplicationName);
-  set("AutomaticUpdateAutomatic", AutoUpdate);
-  set("AutomaticUpdateURL", UpdateURL);
-  set("HTTPProxy", HTTPProxy);
-  set("HTTPHost", HTTPHost);
-  set("HTTPPort", HTTPPort);
-  set("HTTPAuthentication", HTTPAuthentication);
-  set("HTTPUserName", HTTPUserName);
-  set("HTTPPassword", HTTPPassword);
-  set("SOCKSProxy", SocksProxy);
-  set("SOCKSHost", SocksHost);
-  set("SOCKSPort", SocksPort);
-  set("SOCKSVersion", SocksVersionToOption(SocksVersion));
-  set("SOCKSAuthentication", SocksAuthentication);
-  set("SOCKSUserName", SocksUserName);
-  set("SOCKSPassword", SocksPassword);
-  set("AutomaticUpdateInterval", MonitorIntervalHours);
+  TProgramSettings& settings = *FProgramSettings;
+  using O = TApplicationOptions;
+  O::Set(settings, TOptionId::AutomaticUpdateEnabled, FEnabled);
+  O::Set(settings, TOptionId::AutomaticUpdateApplication, ApplicationName);
+  O::Set(settings, TOptionId::AutomaticUpdateAutomatic, AutoUpdate);
+  O::Set(settings, TOptionId::AutomaticUpdateURL, UpdateURL);
+  O::Set(settings, TOptionId::HTTPProxy, HTTPProxy);
+  O::Set(settings, TOptionId::HTTPHost, HTTPHost);
+  O::Set(settings, TOptionId::HTTPPort, HTTPPort);
+  O::Set(settings, TOptionId::HTTPAuthentication, HTTPAuthentication);
+  O::Set(settings, TOptionId::HTTPUsername, HTTPUserName);
+  O::Set(settings, TOptionId::HTTPPassword, HTTPPassword);
+  O::Set(settings, TOptionId::SOCKSProxy, SocksProxy);
+  O::Set(settings, TOptionId::SOCKSHost, SocksHost);
+  O::Set(settings, TOptionId::SOCKSPort, SocksPort);
+  O::Set(settings, TOptionId::SOCKSVersion, SocksVersionToOption(SocksVersion));
+  O::Set(settings, TOptionId::SOCKSAuthentication, SocksAuthentication);
+  O::Set(settings, TOptionId::SOCKSUsername, SocksUserName);
+  O::Set(settings, TOptionId::SOCKSPassword, SocksPassword);
+  O::Set(settings, TOptionId::AutomaticUpdateInterval, MonitorIntervalHours);
 }
 
 void TAutoUpdate::SetActive(bool AValue)

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -91,6 +92,79 @@ int ShellOpen(const QString& AFile, const QString& AParameters, const QString& A
   }
   const QString directory = DirectoryExists(ADirectory) ? ADirectory : QString();
   return QProcess::startDetached(program, arguments, directory) ? srSuccess : srNoAssociation;
+}
+
+namespace {
+
+// Starts AArguments (the program looked up through PATH) and waits for it. Standard input reads
+// /dev/null; standard output and error go to the files given, or stay the caller's.
+TExecuteResult SpawnAndWait(const QStringList& AArguments, const QString& AOutputFile, const QString& AErrorFile)
+{
+  TExecuteResult result;
+  if (AArguments.isEmpty()) {
+    result.Error = QStringLiteral("Empty command line.");
+    return result;
+  }
+  std::vector<QByteArray> bytes;
+  bytes.reserve(static_cast<std::size_t>(AArguments.size()));
+  for (const QString& argument : AArguments)
+    bytes.push_back(EncodeFileName(argument));
+  std::vector<char*> argv;
+  for (QByteArray& argument : bytes)
+    argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  const QByteArray output = EncodeFileName(AOutputFile);
+  const QByteArray error = EncodeFileName(AErrorFile);
+
+  posix_spawn_file_actions_t actions;
+  if (::posix_spawn_file_actions_init(&actions) != 0) {
+    result.Error = qt_error_string(errno);
+    return result;
+  }
+  const int redirect = O_WRONLY | O_CREAT | O_TRUNC;
+  int failed = ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (failed == 0 && !AOutputFile.isEmpty())
+    failed = ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.constData(), redirect, 0600);
+  if (failed == 0 && !AErrorFile.isEmpty())
+    failed = ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, error.constData(), redirect, 0600);
+  // Nothing of the program's own open files reaches the child.
+  if (failed == 0)
+    failed = ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  pid_t pid = 0;
+  if (failed == 0)
+    failed = ::posix_spawnp(&pid, argv.front(), &actions, nullptr, argv.data(), environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) {
+    result.Error = qt_error_string(failed);
+    return result;
+  }
+  result.Started = true;
+
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
+      result.Error = qt_error_string(errno);
+      return result;
+    }
+  }
+  if (WIFEXITED(status))
+    result.ExitStatus = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    result.Error = QStringLiteral("Ended by signal %1.").arg(WTERMSIG(status));
+  return result;
+}
+
+} // namespace
+
+TExecuteResult ExecuteAndWait(const QString& ACommandLine, bool AHidden)
+{
+  Q_UNUSED(AHidden);
+  return SpawnAndWait(SplitCommandLine(ACommandLine), QString(), QString());
+}
+
+TExecuteResult ExecuteToFiles(const QStringList& AArguments, const QString& AOutputFile, const QString& AErrorFile)
+{
+  return SpawnAndWait(AArguments, AOutputFile, AErrorFile);
 }
 
 int StartProgram(const QString& AProgram, const QStringList& AArguments, const QString& ADirectory)

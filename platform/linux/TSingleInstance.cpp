@@ -58,29 +58,38 @@ QString TSingleInstance::SocketName() const
   return FFolder + QStringLiteral("/instance.socket");
 }
 
-bool TSingleInstance::Start()
+TInstanceStart TSingleInstance::Start()
 {
+  FErrorString.clear();
   if (!QDir(FFolder).exists() && !QDir().mkdir(FFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-    qCWarning(lcInstance) << "Cannot create" << FFolder << "- running without the single-instance rule";
-    return true;
+    FErrorString = QStringLiteral("Cannot create the folder \"%1\".").arg(FFolder);
+    return TInstanceStart::Failed;
   }
   FLock = std::make_unique<QLockFile>(LockFileName());
   // A running instance holds the lock for hours; only a dead owner makes it stale.
   FLock->setStaleLockTime(0);
   if (!FLock->tryLock(0)) {
     if (FLock->error() == QLockFile::LockFailedError)
-      return false;
-    qCWarning(lcInstance) << "Cannot lock" << LockFileName() << "- running without the single-instance rule";
-    return true;
+      return TInstanceStart::AlreadyRunning;
+    FErrorString = FLock->error() == QLockFile::PermissionError
+                       ? QStringLiteral("No permission to create the lock file \"%1\".").arg(LockFileName())
+                       : QStringLiteral("Cannot create the lock file \"%1\".").arg(LockFileName());
+    return TInstanceStart::Failed;
   }
   // We hold the lock, so any socket file left here belongs to a run that is gone.
   QLocalServer::removeServer(SocketName());
   FServer = new QLocalServer(this);
   FServer->setSocketOptions(QLocalServer::UserAccessOption);
   connect(FServer, &QLocalServer::newConnection, this, &TSingleInstance::Accept);
-  if (!FServer->listen(SocketName()))
-    qCWarning(lcInstance) << "Cannot listen on" << SocketName() << FServer->errorString();
-  return true;
+  if (!FServer->listen(SocketName())) {
+    // Without the socket a later start could not wake this one and would take the lock for stale.
+    FErrorString = QStringLiteral("Cannot listen on \"%1\": %2").arg(SocketName(), FServer->errorString());
+    delete FServer;
+    FServer = nullptr;
+    FLock->unlock();
+    return TInstanceStart::Failed;
+  }
+  return TInstanceStart::Started;
 }
 
 void TSingleInstance::Accept()
@@ -93,8 +102,9 @@ void TSingleInstance::Accept()
         bool valid = false;
         const int command = socket->readLine().trimmed().toInt(&valid);
         qCDebug(lcInstance) << "received command" << command;
+        valid = valid && command >= int(TInstanceCommand::Show) && command <= int(TInstanceCommand::Reload);
         if (valid && OnCommand)
-          OnCommand(command);
+          OnCommand(TInstanceCommand(command));
         if (guard) {
           socket->write(Acknowledge);
           socket->flush();
@@ -104,7 +114,7 @@ void TSingleInstance::Accept()
   }
 }
 
-bool TSingleInstance::Send(int ACommand, int ATimeOutMs)
+bool TSingleInstance::Send(TInstanceCommand ACommand, int ATimeOutMs)
 {
   const QDeadlineTimer deadline(ATimeOutMs);
   QLocalSocket socket;
@@ -120,7 +130,7 @@ bool TSingleInstance::Send(int ACommand, int ATimeOutMs)
     socket.abort();
     QThread::msleep(100);
   }
-  socket.write(QByteArray(QByteArray::number(ACommand) + '\n'));
+  socket.write(QByteArray(QByteArray::number(int(ACommand)) + '\n'));
   if (!socket.waitForBytesWritten(qMax(1, int(deadline.remainingTime()))))
     return false;
   while (!socket.canReadLine()) {

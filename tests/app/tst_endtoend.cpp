@@ -2,7 +2,7 @@
 // The whole program path of "back up, then shut down": profiles in the user's key store, the main
 // window bound to the real services, real ZIP and 7z archives checked by the 7z command, and the
 // power-off reaching logind (a mock on a private system bus) after the count-down runs out.
-#include "app/Forms.h"
+#include "app/TComposition.h"
 #include "app/TShellServices.h"
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
@@ -103,10 +103,11 @@ void TestEndToEnd::backupThenShutDown()
   StoreProfile(QStringLiteral("Documents"), zZip, Path(QStringLiteral("Documents.zip")));
   StoreProfile(QStringLiteral("Pictures"), zSeven, Path(QStringLiteral("Pictures.7z")));
 
-  CreateForms();
+  auto composition = std::make_unique<TComposition>();
+  TfrmOrvel* frmOrvel = &composition->MainWindow();
+  TfrmExitConfirm* frmExitConfirm = &composition->ExitConfirm();
   frmOrvel->TrayAvailable = [] { return true; };
-  auto* services = new TShellServices(frmOrvel);
-  services->BackupProfileManager().SetPluginFolder(Path(QStringLiteral("plugins")) + QLatin1Char('/'));
+  composition->Services().BackupProfileManager().SetPluginFolder(Path(QStringLiteral("plugins")) + QLatin1Char('/'));
   frmOrvel->FormActivate();
   frmExitConfirm->TimerConfirm.setInterval(1);
   FLogind.NewCalls();
@@ -152,7 +153,7 @@ void TestEndToEnd::backupThenShutDown()
   QCOMPARE(calls.filter(QStringLiteral("Inhibit ")).size(), 2);
   QTRY_COMPARE_WITH_TIMEOUT(FLogind.Inhibitors(), QStringList(), 10000);
 
-  FreeForms();
+  composition.reset();
 }
 
 QTEST_MAIN(TestEndToEnd)

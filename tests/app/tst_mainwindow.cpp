@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's action flow, tray, start-up and shutdown, with a fake session control.
-#include "app/Forms.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
+#include "profiles/EBackupProfileManagerException.h"
 #include "settings/TLog.h"
 #include "sysinfo/TClock.h"
 #include "tests/support/OffscreenNoise.h"
 #include "tests/support/TFakeSession.h"
+#include "tests/support/TShellRig.h"
 #include "ui/TMessageBox.h"
 
 #include <QAction>
@@ -24,6 +25,11 @@
 #include <QTextEdit>
 
 namespace {
+
+// The windows of the rig under test.
+TfrmOrvel* frmOrvel = nullptr;
+TfrmBackupProgress* frmBackupProgress = nullptr;
+TfrmExitConfirm* frmExitConfirm = nullptr;
 
 // Acts on the exit confirmation as soon as it is on screen.
 void WhenConfirmationShows(const std::function<void(TfrmExitConfirm*)>& AAction)
@@ -58,6 +64,7 @@ private slots:
   void okOnExitOnlyActions();
   void missingPrivilegeShowsMessageThenBalloon();
   void startupAndShutdownSequences();
+  void shutdownErrorStopsTheClose();
   void commandLineSwitchesRunInOrder();
   void commandsFromLaterStarts();
   void reloadWaitsForTheRunAndTheOptions();
@@ -69,8 +76,10 @@ private slots:
 
 private:
   void MakeForms(bool AActivate);
+  void FreeForms();
 
   QTemporaryDir FHome;
+  std::unique_ptr<TShellRig> FRig;
   TFakeSession* FSession = nullptr;
   QStringList FHooks; // hooks called, in order
 };
@@ -97,14 +106,28 @@ void TestMainWindow::MakeForms(bool AActivate)
   FHooks.clear();
   auto session = std::make_unique<TFakeSession>();
   FSession = session.get();
-  CreateForms(std::move(session));
+  FRig = std::make_unique<TShellRig>(std::move(session));
+  frmOrvel = &FRig->Form;
+  frmBackupProgress = &FRig->BackupProgress;
+  frmExitConfirm = &FRig->ExitConfirm;
   frmOrvel->TrayAvailable = [] { return true; };
-  TShellHooks& hooks = frmOrvel->Hooks;
-  hooks.StoreLastSelection = [this](int AIndex) { FHooks << QStringLiteral("Store %1").arg(AIndex); };
-  hooks.ShowException = [this](const QString& AMessage) { FHooks << QStringLiteral("Exception ") + AMessage; };
+  TFakeShell& hooks = FRig->Fake;
+  hooks.OnStoreLastSelection = [this](int AIndex) { FHooks << QStringLiteral("Store %1").arg(AIndex); };
+  hooks.OnShowException = [this](QWidget*, const QString& AMessage, const QString&) {
+    FHooks << QStringLiteral("Exception ") + AMessage;
+    return TExceptionChoice::Continue;
+  };
   // Started, so that showing the window later runs nothing more.
   if (AActivate)
     frmOrvel->FormActivate();
+}
+
+void TestMainWindow::FreeForms()
+{
+  FRig.reset();
+  frmOrvel = nullptr;
+  frmBackupProgress = nullptr;
+  frmExitConfirm = nullptr;
 }
 
 void TestMainWindow::cleanup()
@@ -267,14 +290,14 @@ void TestMainWindow::missingPrivilegeShowsMessageThenBalloon()
 void TestMainWindow::startupAndShutdownSequences()
 {
   MakeForms(false);
-  TShellHooks& hooks = frmOrvel->Hooks;
-  hooks.LoadApplicationSettings = [this] { FHooks << QStringLiteral("LoadSettings"); };
-  hooks.SaveSettings = [this](bool ADefaults) { FHooks << QStringLiteral("SaveSettings %1").arg(ADefaults); };
-  hooks.LoadBackupProfiles = [this] { FHooks << QStringLiteral("LoadProfiles"); };
-  hooks.SaveBackupProfiles = [this] { FHooks << QStringLiteral("SaveProfiles"); };
-  hooks.SetAutoUpdateEnabled = [this](bool AOn) { FHooks << QStringLiteral("AutoUpdate %1").arg(AOn); };
-  hooks.CheckBackupAlerts = [this] { FHooks << QStringLiteral("Alerts"); };
-  hooks.ShowAbout = [this](const QString&, const QString&, const QString&) { FHooks << QStringLiteral("About"); };
+  TFakeShell& hooks = FRig->Fake;
+  hooks.OnLoadApplicationSettings = [this] { FHooks << QStringLiteral("LoadSettings"); };
+  hooks.OnSaveSettings = [this](bool ADefaults) { FHooks << QStringLiteral("SaveSettings %1").arg(ADefaults); };
+  hooks.OnLoadBackupProfiles = [this] { FHooks << QStringLiteral("LoadProfiles"); };
+  hooks.OnSaveBackupProfiles = [this] { FHooks << QStringLiteral("SaveProfiles"); };
+  hooks.OnSetAutoUpdateEnabled = [this](bool AOn) { FHooks << QStringLiteral("AutoUpdate %1").arg(AOn); };
+  hooks.OnCheckBackupAlerts = [this] { FHooks << QStringLiteral("Alerts"); };
+  hooks.OnShowAbout = [this](const QString&, const QString&, const QString&) { FHooks << QStringLiteral("About"); };
   TClock::SetSource([] { return QDateTime(QDate(2015, 12, 25), QTime(14, 30, 5)); });
   frmOrvel->SetArguments({QStringLiteral("/about")});
   int closed = 0;
@@ -308,7 +331,7 @@ void TestMainWindow::startupAndShutdownSequences()
 
   // A log folder that cannot be made ends the start-up there; the error reaches the exception window.
   MakeForms(false);
-  frmOrvel->Hooks.LoadBackupProfiles = [this] { FHooks << QStringLiteral("LoadProfiles"); };
+  FRig->Fake.OnLoadBackupProfiles = [this] { FHooks << QStringLiteral("LoadProfiles"); };
   QDir(qEnvironmentVariable("XDG_DATA_HOME")).removeRecursively();
   QDir().mkpath(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Corvale"));
   QFile blocker(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Corvale/Logs"));
@@ -322,18 +345,88 @@ void TestMainWindow::startupAndShutdownSequences()
   blocker.remove();
 }
 
+void TestMainWindow::shutdownErrorStopsTheClose()
+{
+  TFakeShell& hooks = FRig->Fake;
+  int closed = 0;
+  int terminated = 0;
+  FHooks.clear();
+  frmOrvel->OnClosed = [&closed](QObject*) { ++closed; };
+  frmOrvel->OnTerminate = [&terminated](QObject*) { ++terminated; };
+  QString className;
+  TExceptionChoice choice = TExceptionChoice::Continue;
+  QWidget* sender = nullptr;
+  const auto showException = [&](QWidget* ASender, const QString& AMessage, const QString& AClassName) {
+    FHooks << QStringLiteral("Exception ") + AMessage;
+    className = AClassName;
+    sender = ASender;
+    return choice;
+  };
+  bool failing = true;
+  int saves = 0;
+  const auto saveProfiles = [&] {
+    ++saves;
+    if (failing)
+      throw EBackupProfileManagerException(QStringLiteral("Failed to save the backup profiles."));
+  };
+  hooks.OnShowException = showException;
+  hooks.OnSaveBackupProfiles = saveProfiles;
+  const QString logName = frmOrvel->ApplicationLog()->FileName();
+
+  // A failed save stops the close: the user sees it, the program and its log stay.
+  frmOrvel->ActionExit->trigger();
+  QCOMPARE(closed, 0);
+  QCOMPARE(FHooks, QStringList({"Exception Failed to save the backup profiles."}));
+  QCOMPARE(className, QStringLiteral("EBackupProfileManagerException"));
+  QCOMPARE(sender, frmOrvel);
+  QVERIFY(QFile::exists(logName));
+  QVERIFY(frmOrvel->ApplicationLog()->Active());
+  QVERIFY(frmOrvel->TimerCheckAlerts.isActive());
+  QVERIFY(frmOrvel->TrayIcon->isVisible());
+  // Closing the window any other way is refused again.
+  QVERIFY(!frmOrvel->close());
+  QCOMPARE(saves, 1);
+
+  // Once the cause is gone, Exit closes as usual.
+  failing = false;
+  FHooks.clear();
+  frmOrvel->ActionExit->trigger();
+  QCOMPARE(closed, 1);
+  QVERIFY(FHooks.isEmpty());
+  QVERIFY(!QFile::exists(logName));
+
+  // Terminate ends the program at once; the shutdown sequence does not run again afterwards.
+  MakeForms(true);
+  TFakeShell& next = FRig->Fake;
+  closed = 0;
+  saves = 0;
+  failing = true;
+  choice = TExceptionChoice::Terminate;
+  next.OnShowException = showException;
+  next.OnSaveBackupProfiles = saveProfiles;
+  frmOrvel->OnClosed = [&closed](QObject*) { ++closed; };
+  frmOrvel->OnTerminate = [&terminated](QObject*) { ++terminated; };
+  frmOrvel->EndSession();
+  QCOMPARE(terminated, 1);
+  QVERIFY(frmOrvel->Terminated());
+  frmOrvel->EndSession();
+  QCOMPARE(saves, 1);
+  QCOMPARE(closed, 0);
+  QCOMPARE(FHooks.size(), 1);
+}
+
 void TestMainWindow::commandLineSwitchesRunInOrder()
 {
   frmOrvel->show();
   bool visibleDuringDialog = false;
-  frmOrvel->Hooks.CustomBackup = [&](TExitParameter&) {
+  FRig->Fake.OnCustomBackup = [&](TExitParameter&) {
     // The dialog holds the following switches until it closes.
     QTest::qWait(20);
     visibleDuringDialog = frmOrvel->isVisible();
     FHooks << QStringLiteral("Custom");
     return false;
   };
-  frmOrvel->Hooks.ShowOptions = [this] {
+  FRig->Fake.OnShowOptions = [this] {
     FHooks << QStringLiteral("Options");
     return false;
   };
@@ -351,53 +444,53 @@ void TestMainWindow::commandsFromLaterStarts()
 {
   int closed = 0;
   frmOrvel->OnClosed = [&closed](QObject*) { ++closed; };
-  frmOrvel->Hooks.ShowOptions = [this] {
+  FRig->Fake.OnShowOptions = [this] {
     FHooks << QStringLiteral("Options");
     return false;
   };
-  frmOrvel->ExecuteCommand(1);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Show);
   QVERIFY(frmOrvel->isVisible());
-  frmOrvel->ExecuteCommand(2);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Hide);
   QVERIFY(!frmOrvel->isVisible());
-  frmOrvel->ExecuteCommand(0);
-  frmOrvel->ExecuteCommand(6);
+  frmOrvel->ExecuteCommand(TInstanceCommand(0));
+  frmOrvel->ExecuteCommand(TInstanceCommand(6));
   QVERIFY(!frmOrvel->isVisible());
-  frmOrvel->ExecuteCommand(4);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Options);
   QCOMPARE(FHooks, QStringList({"Options"}));
 
   // While a backup runs, Open shows the progress window and Exit asks to cancel instead of quitting.
   bool active = true;
-  frmOrvel->Hooks.IsBackupActive = [&active] { return active; };
-  frmOrvel->Hooks.CancelBackup = [this] { FHooks << QStringLiteral("Cancel"); };
+  FRig->Fake.OnIsBackupActive = [&active] { return active; };
+  FRig->Fake.OnCancelBackup = [this] { FHooks << QStringLiteral("Cancel"); };
   frmOrvel->hide();
-  frmOrvel->ExecuteCommand(1);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Show);
   QVERIFY(frmBackupProgress->isVisible());
   QVERIFY(!frmOrvel->isVisible());
-  frmOrvel->ExecuteCommand(4); // options are disabled during a run
-  frmOrvel->ExecuteCommand(3);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Options); // options are disabled during a run
+  frmOrvel->ExecuteCommand(TInstanceCommand::Exit);
   QCOMPARE(FHooks, QStringList({"Options", "Cancel"}));
   QCOMPARE(closed, 0);
   active = false;
-  frmOrvel->ExecuteCommand(3);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Exit);
   QCOMPARE(closed, 1);
 }
 
 void TestMainWindow::reloadWaitsForTheRunAndTheOptions()
 {
-  TShellHooks& hooks = frmOrvel->Hooks;
+  TFakeShell& hooks = FRig->Fake;
   bool active = false;
-  hooks.IsBackupActive = [&active] { return active; };
-  hooks.LoadApplicationSettings = [this] { FHooks << QStringLiteral("LoadSettings"); };
-  hooks.LoadBackupProfiles = [this] { FHooks << QStringLiteral("LoadProfiles"); };
-  hooks.SaveSettings = [this](bool) { FHooks << QStringLiteral("SaveSettings"); };
-  hooks.SaveBackupProfiles = [this] { FHooks << QStringLiteral("SaveProfiles"); };
-  hooks.CheckBackupAlerts = [this] { FHooks << QStringLiteral("Alerts"); };
+  hooks.OnIsBackupActive = [&active] { return active; };
+  hooks.OnLoadApplicationSettings = [this] { FHooks << QStringLiteral("LoadSettings"); };
+  hooks.OnLoadBackupProfiles = [this] { FHooks << QStringLiteral("LoadProfiles"); };
+  hooks.OnSaveSettings = [this](bool) { FHooks << QStringLiteral("SaveSettings"); };
+  hooks.OnSaveBackupProfiles = [this] { FHooks << QStringLiteral("SaveProfiles"); };
+  hooks.OnCheckBackupAlerts = [this] { FHooks << QStringLiteral("Alerts"); };
   frmOrvel->ApplicationLog()->SetCacheSize(100);
 
   // Idle: the sender is answered first, the store is read from the event loop, and an alert on
   // show is counted again.
   frmOrvel->SetTrayIcon(12, QStringLiteral("Corvale - Backup Alerts: 1"));
-  frmOrvel->ExecuteCommand(5);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
   QVERIFY(FHooks.isEmpty());
   QTRY_COMPARE(FHooks, QStringList({"LoadSettings", "LoadProfiles", "Alerts"}));
   QCOMPARE(frmOrvel->TrayIconIndex(), 0);
@@ -408,10 +501,10 @@ void TestMainWindow::reloadWaitsForTheRunAndTheOptions()
 
   // During a run the manager is left alone; the store is read once the run has saved its profiles.
   FHooks.clear();
-  hooks.Backup = [&] {
+  hooks.OnBackup = [&] {
     active = true;
     FHooks << QStringLiteral("Backup");
-    frmOrvel->ExecuteCommand(5);
+    frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
     QTest::qWait(20); // the run processes events as it reports progress
     FHooks << QStringLiteral("Saved");
     active = false;
@@ -422,9 +515,9 @@ void TestMainWindow::reloadWaitsForTheRunAndTheOptions()
   QVERIFY(!frmOrvel->ReloadPending());
   // An error out of the run still leaves nothing waiting.
   FHooks.clear();
-  hooks.Backup = [&]() -> bool {
+  hooks.OnBackup = [&]() -> bool {
     active = true;
-    frmOrvel->ExecuteCommand(5);
+    frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
     QTest::qWait(20);
     active = false;
     throw std::runtime_error("disk gone");
@@ -435,29 +528,29 @@ void TestMainWindow::reloadWaitsForTheRunAndTheOptions()
   // With the options dialog on screen the reading waits until it closes.
   FHooks.clear();
   bool optionsOpen = false;
-  hooks.OptionsVisible = [&optionsOpen] { return optionsOpen; };
-  hooks.ShowOptions = [&] {
+  hooks.OnOptionsVisible = [&optionsOpen] { return optionsOpen; };
+  hooks.OnShowOptions = [&] {
     optionsOpen = true;
-    frmOrvel->ExecuteCommand(5);
+    frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
     QTest::qWait(20);
     FHooks << QStringLiteral("Options");
     optionsOpen = false;
     return false;
   };
-  frmOrvel->ExecuteCommand(4);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Options);
   QCOMPARE(FHooks, QStringList({"Options", "LoadSettings", "LoadProfiles"}));
 
   // A request not yet carried out when the program closes comes before its saving.
   FHooks.clear();
-  frmOrvel->ExecuteCommand(5);
-  frmOrvel->ExecuteCommand(3);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Exit);
   QTest::qWait(20);
   QCOMPARE(FHooks, QStringList({"LoadSettings", "LoadProfiles", "SaveSettings", "LoadSettings", "SaveProfiles"}));
 
   // Before the start-up there is nothing to read again: the start-up reads the store.
   MakeForms(false);
-  frmOrvel->Hooks.LoadApplicationSettings = [this] { FHooks << QStringLiteral("LoadSettings"); };
-  frmOrvel->ExecuteCommand(5);
+  FRig->Fake.OnLoadApplicationSettings = [this] { FHooks << QStringLiteral("LoadSettings"); };
+  frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
   QTest::qWait(20);
   QVERIFY(FHooks.isEmpty());
   QVERIFY(!frmOrvel->ReloadPending());
@@ -466,7 +559,7 @@ void TestMainWindow::reloadWaitsForTheRunAndTheOptions()
 void TestMainWindow::enabledRulesAndShiftCancel()
 {
   bool active = false;
-  frmOrvel->Hooks.IsBackupActive = [&active] { return active; };
+  FRig->Fake.OnIsBackupActive = [&active] { return active; };
   frmOrvel->show();
   active = true;
   frmOrvel->UpdateActions();
@@ -499,7 +592,7 @@ void TestMainWindow::trayMenuAndQuickBackup()
   QCOMPARE(frmOrvel->TrayIcon->contextMenu(), menu);
 
   QStringList profiles = {QStringLiteral("Documents"), QStringLiteral("R&D")};
-  frmOrvel->Hooks.ProfileNames = [&profiles] { return profiles; };
+  FRig->Fake.OnProfileNames = [&profiles] { return profiles; };
   emit menu->aboutToShow();
   QCOMPARE(Texts(frmOrvel->mnuBackup->actions()), QStringList({"Custom Backup...", "Documents", "R&&D"}));
   profiles = {QStringLiteral("Mail")};
@@ -509,10 +602,10 @@ void TestMainWindow::trayMenuAndQuickBackup()
   // A profile entry asks, runs that profile alone and ends hidden, without an exit action.
   profiles = {QStringLiteral("R&D")};
   bool active = false;
-  frmOrvel->Hooks.IsBackupActive = [&active] { return active; };
-  frmOrvel->Hooks.QueueProfile = [this](const QString& AName) { FHooks << QStringLiteral("Queue ") + AName; };
+  FRig->Fake.OnIsBackupActive = [&active] { return active; };
+  FRig->Fake.OnQueueProfile = [this](const QString& AName) { FHooks << QStringLiteral("Queue ") + AName; };
   int heldDuringRun = 0;
-  frmOrvel->Hooks.Backup = [this, &heldDuringRun] {
+  FRig->Fake.OnBackup = [this, &heldDuringRun] {
     FHooks << QStringLiteral("Backup");
     heldDuringRun = FSession->HeldLocks();
     return true;
@@ -580,11 +673,11 @@ void TestMainWindow::trayIconsAndBalloons()
 
 void TestMainWindow::runBackupRestoresTheWindows()
 {
-  TShellHooks& hooks = frmOrvel->Hooks;
+  TFakeShell& hooks = FRig->Fake;
   bool result = false;
-  hooks.QueueAllEnabled = [this] { FHooks << QStringLiteral("QueueAll"); };
-  hooks.ShowFailedBackup = [this](int ASeconds) { FHooks << QStringLiteral("Failed %1").arg(ASeconds); };
-  hooks.Backup = [&] {
+  hooks.OnQueueAllEnabled = [this] { FHooks << QStringLiteral("QueueAll"); };
+  hooks.OnShowFailedBackup = [this](int ASeconds) { FHooks << QStringLiteral("Failed %1").arg(ASeconds); };
+  hooks.OnBackup = [&] {
     // During the run: main window hidden, progress window shown, icon 1, the start balloon.
     const bool during = !frmOrvel->isVisible() && frmBackupProgress->isVisible() && frmOrvel->TrayIconIndex() == 1 &&
                         frmOrvel->Balloons().last().Text == QLatin1String("Backup in progress...");
@@ -618,7 +711,7 @@ void TestMainWindow::runBackupRestoresTheWindows()
 
   // An error out of the run leaves the windows restored and stops the rest of the action.
   FHooks.clear();
-  hooks.Backup = []() -> bool { throw std::runtime_error("disk gone"); };
+  hooks.OnBackup = []() -> bool { throw std::runtime_error("disk gone"); };
   frmOrvel->SetSelectedIndex(0);
   frmOrvel->ActionOk->trigger();
   QCOMPARE(FHooks, QStringList({"QueueAll", "Exception disk gone"}));
@@ -637,7 +730,7 @@ void TestMainWindow::hidingWithoutTrayMinimises()
   frmOrvel->ActionHide->trigger();
   QVERIFY(frmOrvel->isVisible());
   QVERIFY(frmOrvel->isMinimized());
-  frmOrvel->ExecuteCommand(1);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Show);
   QVERIFY(!frmOrvel->isMinimized());
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window bound to the real settings store and profile manager: start-up and shutdown
 // against the user's key store, real ZIP runs from Ok and from the tray, cancelling a run.
-#include "app/Forms.h"
+#include "app/TComposition.h"
 #include "app/TShellServices.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmExitConfirm.h"
@@ -28,6 +28,11 @@
 #include <QTest>
 
 namespace {
+
+// The windows of the program under test.
+TfrmOrvel* frmOrvel = nullptr;
+TfrmBackupProgress* frmBackupProgress = nullptr;
+TfrmExitConfirm* frmExitConfirm = nullptr;
 
 const QString ProgramKey = QStringLiteral("\\Software\\Quenfield\\Orvel");
 
@@ -111,12 +116,14 @@ private:
   void StoreProfile(const QString& AName, bool AEnabled = true);
   void WriteSetting(const QString& AName, int AValue);
   void MakeForms();
+  void FreeForms();
   void Start();
   QString LogText() const;
   TBackupProfileManager& Manager() const { return FServices->BackupProfileManager(); }
 
   std::unique_ptr<QTemporaryDir> FDir;
   TFakeSession* FSession = nullptr;
+  std::unique_ptr<TComposition> FComposition;
   TShellServices* FServices = nullptr;
   int FClosed = 0;
 };
@@ -143,10 +150,18 @@ void TestShellServices::init()
   FClosed = 0;
 }
 
+void TestShellServices::FreeForms()
+{
+  FComposition.reset();
+  FServices = nullptr;
+  frmOrvel = nullptr;
+  frmBackupProgress = nullptr;
+  frmExitConfirm = nullptr;
+}
+
 void TestShellServices::cleanup()
 {
   FreeForms();
-  FServices = nullptr;
 }
 
 void TestShellServices::StoreProfile(const QString& AName, bool AEnabled)
@@ -175,11 +190,14 @@ void TestShellServices::MakeForms()
   TMessageBox::Reset();
   auto session = std::make_unique<TFakeSession>();
   FSession = session.get();
-  CreateForms(std::move(session));
+  FComposition = std::make_unique<TComposition>(std::move(session));
+  frmOrvel = &FComposition->MainWindow();
+  frmBackupProgress = &FComposition->BackupProgress();
+  frmExitConfirm = &FComposition->ExitConfirm();
+  FServices = &FComposition->Services();
   frmOrvel->TrayAvailable = [] { return true; };
   frmOrvel->OnClosed = [this](QObject*) { ++FClosed; };
   frmOrvel->ApplicationLog()->SetCacheSize(1000);
-  FServices = new TShellServices(frmOrvel);
   Manager().SetPluginFolder(Path(QStringLiteral("plugins")) + QLatin1Char('/'));
 }
 
@@ -302,7 +320,7 @@ void TestShellServices::damagedProfileIsReported()
   QVERIFY(frmOrvel->TrayIcon->isVisible());
 
   // Read again (corvale-cli changed the store), the same damage is logged but not shown again.
-  frmOrvel->ExecuteCommand(5);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
   QTRY_VERIFY(!frmOrvel->ReloadPending());
   QCOMPARE(TMessageBox::Shown().size(), 1);
   QCOMPARE(LogText().count(QStringLiteral("Backup profiles that could not be read: Broken")), 2);
@@ -321,7 +339,7 @@ void TestShellServices::reloadReadsWhatAnotherProgramStored()
   Start();
   // The user's choice of action is stored at once, so that reading the store keeps it.
   frmOrvel->SetSelectedIndex(6);
-  frmOrvel->Hooks.StoreLastSelection(6);
+  FServices->StoreLastSelection(6);
 
   // Another program changes a profile and an option, and adds a profile.
   {
@@ -335,7 +353,7 @@ void TestShellServices::reloadReadsWhatAnotherProgramStored()
   TBackupProfile* before = Manager().ProfileByName(QStringLiteral("Mail"));
   QVERIFY(before && before->Description().isEmpty());
 
-  frmOrvel->ExecuteCommand(5);
+  frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
   QTRY_VERIFY(LogText().contains(QStringLiteral("Reloading settings and backup profiles...")));
   QCOMPARE(Manager().ProfileCount(), 2);
   QCOMPARE(Manager().ProfileByName(QStringLiteral("Mail"))->Description(), QStringLiteral("from the terminal"));

@@ -18,6 +18,7 @@ private slots:
   void initTestCase();
   void secondStartWakesTheFirst();
   void crashedRunDoesNotBlock();
+  void uncheckableLockEndsTheStart();
 
 private:
   void Start(QProcess& AProcess, const QStringList& AArguments);
@@ -88,11 +89,11 @@ void TestSingleInstance::secondStartWakesTheFirst()
 
   // Commands sent the same way: hide, options (nothing to show yet), then exit.
   TSingleInstance sender(InstanceFolder());
-  QVERIFY(sender.Send(2));
-  QVERIFY(sender.Send(4));
+  QVERIFY(sender.Send(TInstanceCommand::Hide));
+  QVERIFY(sender.Send(TInstanceCommand::Options));
   QTRY_VERIFY_WITH_TIMEOUT(Errors(first).contains("command 4 done"), 10000);
   QCOMPARE(first.state(), QProcess::Running);
-  (void)sender.Send(3);
+  (void)sender.Send(TInstanceCommand::Exit);
   QVERIFY(first.waitForFinished(15000));
   QCOMPARE(first.exitStatus(), QProcess::NormalExit);
   QCOMPARE(first.exitCode(), 0);
@@ -119,7 +120,7 @@ void TestSingleInstance::crashedRunDoesNotBlock()
   Start(next, {});
   QVERIFY(!next.waitForFinished(1500));
   TSingleInstance sender(InstanceFolder());
-  QVERIFY(sender.Send(1));
+  QVERIFY(sender.Send(TInstanceCommand::Show));
   QTRY_VERIFY_WITH_TIMEOUT(Errors(next).contains("command 1 done"), 10000);
 
   // A termination request closes it through its shutdown sequence.
@@ -129,6 +130,28 @@ void TestSingleInstance::crashedRunDoesNotBlock()
   QCOMPARE(next.exitCode(), 0);
   QCOMPARE(LogFiles(), leftBehind);
   QVERIFY(!QFile::exists(InstanceFolder() + QStringLiteral("/instance.socket")));
+}
+
+void TestSingleInstance::uncheckableLockEndsTheStart()
+{
+  // A runtime folder where the program's own folder cannot be made (a file has its name).
+  const QString runtime = FFolder.filePath(QStringLiteral("blocked"));
+  QVERIFY(QDir().mkdir(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+  QFile blocker(runtime + QStringLiteral("/Corvale"));
+  QVERIFY(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+
+  QProcess process;
+  QProcessEnvironment environment = FEnvironment;
+  environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+  process.setProcessEnvironment(environment);
+  process.start(QStringLiteral(CORVALE_BINARY), {});
+  QVERIFY(process.waitForFinished(15000));
+  QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(process.exitCode(), 1);
+  const QByteArray errors = process.readAllStandardError();
+  QVERIFY2(errors.contains("Corvale cannot make sure that it runs only once: Cannot create the folder"),
+           errors.constData());
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

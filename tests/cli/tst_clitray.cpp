@@ -116,13 +116,13 @@ void TestCliTray::StartTray()
   // Commands are handled after the start-up, which is reading the profiles now: once one is
   // answered, the program holds its copy.
   TSingleInstance sender(InstanceFolder());
-  QVERIFY(sender.Send(2));
+  QVERIFY(sender.Send(TInstanceCommand::Hide));
 }
 
 void TestCliTray::StopTray()
 {
   TSingleInstance sender(InstanceFolder());
-  (void)sender.Send(3);
+  (void)sender.Send(TInstanceCommand::Exit);
   QVERIFY(FTray->waitForFinished(15000));
   QCOMPARE(FTray->exitStatus(), QProcess::NormalExit);
   QCOMPARE(FTray->exitCode(), 0);

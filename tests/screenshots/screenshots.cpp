@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the program's windows to PNG files, so that they can be looked at without a desktop.
 // Usage: corvale-screenshots OUTPUT_FOLDER
-#include "app/Forms.h"
 #include "app/Pictures.h"
 #include "app/TdlgProgress.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
+#include "tests/support/TFakeSession.h"
+#include "tests/support/TShellRig.h"
 #include "ui/TMessageBox.h"
 
 #include <QApplication>
@@ -55,26 +56,29 @@ void ShootShell()
   // The main window keeps its log in the user's data folder; keep this run's out of the real one.
   QTemporaryDir home;
   qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
-  CreateForms();
-  frmOrvel->Hooks.ProfileNames = [] { return QStringList({QStringLiteral("Documents"), QStringLiteral("Mail")}); };
-  frmOrvel->show();
-  Grab(QStringLiteral("main-window"), frmOrvel);
+  // The main window as the program assembles it, with two profiles and no real session behind it.
+  TShellRig rig(std::make_unique<TFakeSession>());
+  rig.Fake.OnProfileNames = [] { return QStringList({QStringLiteral("Documents"), QStringLiteral("Mail")}); };
+  TfrmOrvel& form = rig.Form;
+  form.show();
+  Grab(QStringLiteral("main-window"), &form);
 
-  frmOrvel->PopupMenuTrayIcon->popup(frmOrvel->geometry().bottomLeft());
-  Grab(QStringLiteral("tray-menu"), frmOrvel->PopupMenuTrayIcon);
-  frmOrvel->mnuBackup->popup(frmOrvel->geometry().bottomRight());
-  Grab(QStringLiteral("tray-menu-backup"), frmOrvel->mnuBackup);
-  frmOrvel->mnuBackup->hide();
-  frmOrvel->PopupMenuTrayIcon->hide();
+  form.PopupMenuTrayIcon->popup(form.geometry().bottomLeft());
+  Grab(QStringLiteral("tray-menu"), form.PopupMenuTrayIcon);
+  form.mnuBackup->popup(form.geometry().bottomRight());
+  Grab(QStringLiteral("tray-menu-backup"), form.mnuBackup);
+  form.mnuBackup->hide();
+  form.PopupMenuTrayIcon->hide();
 
-  QTimer::singleShot(0, frmExitConfirm, [] {
-    frmExitConfirm->TimerConfirm.stop();
-    frmExitConfirm->TimerConfirmTimer();
-    Grab(QStringLiteral("exit-confirmation"), frmExitConfirm);
-    frmExitConfirm->reject();
+  TfrmExitConfirm& confirm = rig.ExitConfirm;
+  QTimer::singleShot(0, &confirm, [&confirm] {
+    confirm.TimerConfirm.stop();
+    confirm.TimerConfirmTimer();
+    Grab(QStringLiteral("exit-confirmation"), &confirm);
+    confirm.reject();
   });
-  (void)frmExitConfirm->Execute(xpShutdown, 30);
-  FreeForms();
+  (void)confirm.Execute(xpShutdown, 30);
+  form.hide();
 
   // The thirteen tray icons side by side, at the size of a common panel.
   QLabel strip;

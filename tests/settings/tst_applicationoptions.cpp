@@ -123,6 +123,19 @@ void TestApplicationOptions::optionsAreRegisteredInOrder()
   for (int i = 0; i < settings.Count(); ++i)
     passwords += settings.GetItem(i)->ValueType() == vtPassword;
   QCOMPARE(passwords, 4);
+
+  // Typed access reads what the store holds, and an option not registered as unset.
+  TApplicationOptions::Set(settings, TOptionId::SMTPHost, QStringLiteral("mail.example.org"));
+  QCOMPARE(TApplicationOptions::Text(settings, TOptionId::SMTPHost), QStringLiteral("mail.example.org"));
+  TApplicationOptions::Set(settings, TOptionId::SMTPPort, 587);
+  QCOMPARE(TApplicationOptions::Integer(settings, TOptionId::SMTPPort), 587);
+  TApplicationOptions::Set(settings, TOptionId::Debug, true);
+  QVERIFY(TApplicationOptions::Boolean(settings, TOptionId::Debug));
+  QVERIFY(TApplicationOptions::Registered(settings, TOptionId::Debug));
+  TProgramSettings empty;
+  QVERIFY(!TApplicationOptions::Registered(empty, TOptionId::Debug));
+  QVERIFY(!TApplicationOptions::Boolean(empty, TOptionId::Debug));
+  QCOMPARE(TApplicationOptions::Integer(empty, TOptionId::StorageType), 0);
 }
 
 void TestApplicationOptions::firstRunStoresEverythingAndShowsTheNotesOnce()

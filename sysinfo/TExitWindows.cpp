@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/TExitWindows.h"
+#include "sysinfo/TExitWindows.h"
 
 TExitWindows::TExitWindows(std::unique_ptr<TSessionControl> ASessionControl, QObject* AOwner)
   : QObject(AOwner)

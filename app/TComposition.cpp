@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/TComposition.h"
+
+#include "app/TApplication.h"
+#include "app/TShellDialogWindows.h"
+#include "app/TShellServices.h"
+#include "app/TfrmBackupProgress.h"
+#include "app/TfrmExitConfirm.h"
+#include "app/TfrmOrvel.h"
+#include "platform/TDesktopNotifications.h"
+#include "platform/TSessionControl.h"
+#include "platform/TSingleInstance.h"
+#include "platform/TTaskbarProgress.h"
+#include "platform/TTerminationWatcher.h"
+#include "profiles/TBackupProfileManager.h"
+#include "settings/TApplicationOptions.h"
+#include "settings/TLog.h"
+#include "settings/TProgramSettings.h"
+#include "sysinfo/TExitWindows.h"
+
+#include <QGuiApplication>
+#include <QSessionManager>
+
+TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
+                           std::unique_ptr<TDesktopNotifications> ANotifications,
+                           std::unique_ptr<TShellDialogs> ADialogs)
+{
+  // The services first, in the order they depend on each other; then the windows, the main
+  // window last because it is handed the others.
+  FProgramSettings = std::make_unique<TProgramSettings>();
+  TApplicationOptions::ConfigureStore(*FProgramSettings);
+  FOptions = std::make_unique<TApplicationOptions>(FProgramSettings.get());
+  FLog = std::make_unique<TLog>();
+  FBackupProfileManager = std::make_unique<TBackupProfileManager>();
+  FExitWindows = std::make_unique<TExitWindows>(std::move(ASessionControl));
+  FServices = std::make_unique<TShellServices>(*FProgramSettings, *FOptions, *FBackupProfileManager);
+  FDialogs = ADialogs ? std::move(ADialogs) : std::make_unique<TShellDialogWindows>(*FProgramSettings, *FLog);
+  // The settings cycle's version check shows the release notes when the program was updated.
+  FOptions->OnShowUpdateInformation = [dialogs = FDialogs.get()](const QStringList& AFiles, int ATimeout) {
+    dialogs->ShowUpdateInformation(AFiles.value(0), AFiles.value(1), AFiles.value(2), ATimeout);
+  };
+  FNotifications = ANotifications ? std::move(ANotifications) : CreateDesktopNotifications();
+
+  FBackupProgress = std::make_unique<TfrmBackupProgress>();
+  FBackupProgress->SetTaskbarProgress(
+      CreateTaskbarProgress(QGuiApplication::desktopFileName() + QStringLiteral(".desktop")));
+  FExitConfirm = std::make_unique<TfrmExitConfirm>();
+  FMainWindow = std::make_unique<TfrmOrvel>(*FServices, *FServices, *FDialogs, *FLog, *FExitWindows, *FBackupProgress,
+                                            *FExitConfirm, FNotifications.get());
+  FServices->Connect(*FMainWindow);
+}
+
+TComposition::~TComposition()
+{
+  FTermination.reset();
+  FServices->Disconnect();
+  FOptions->OnShowUpdateInformation = nullptr;
+  // The windows go first: the main window holds every service. Then the profile manager, the
+  // settings store, the log and the exit actions.
+  FMainWindow.reset();
+  FExitConfirm.reset();
+  FBackupProgress.reset();
+  FNotifications.reset();
+  FDialogs.reset();
+  FServices.reset();
+  FBackupProfileManager.reset();
+  FOptions.reset();
+  FProgramSettings.reset();
+  FLog.reset();
+  FExitWindows.reset();
+}
+
+void TComposition::Connect(TApplication& AApplication, TSingleInstance& AInstance)
+{
+  TfrmOrvel* form = FMainWindow.get();
+  form->OnClosed = [](QObject*) { QCoreApplication::quit(); };
+  // Terminate in the exception window: the loop ends at once, without the shutdown sequence.
+  form->OnTerminate = [](QObject*) { QCoreApplication::exit(1); };
+  AApplication.OnException = [form](const std::exception& AError) { form->ApplicationEventsException(AError); };
+  AInstance.OnCommand = [form](TInstanceCommand ACommand) { form->ExecuteCommand(ACommand); };
+
+  // The end of the desktop session and termination requests close through the shutdown sequence.
+  QObject::connect(&AApplication, &QGuiApplication::commitDataRequest, form,
+                   [form](QSessionManager&) { (void)form->QueryEndSession(); });
+  QObject::connect(&AApplication, &QCoreApplication::aboutToQuit, form, [form] { form->EndSession(); });
+  FTermination = std::make_unique<TTerminationWatcher>();
+  FTermination->OnTerminate = [form](int) { form->EndSession(); };
+}
+
+int TComposition::Run(const QStringList& AArguments)
+{
+  FMainWindow->SetArguments(AArguments);
+  FMainWindow->show();
+  return QApplication::exec();
+}

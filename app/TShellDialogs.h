@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The windows the main window opens: one method per window. Production: TShellDialogWindows,
+// which builds each window from ui/ with what it needs; tests: tests/support/TFakeShell.h.
+// Adding a window: docs/architecture.md, "How to add a dialog".
+#pragma once
+
+#include "sysinfo/SharedTypes.h"
+
+#include <QString>
+
+class QWidget;
+
+enum class TExceptionChoice { Continue, Terminate };
+
+class TShellDialogs
+{
+public:
+  virtual ~TShellDialogs() = default;
+
+  // After a run with failures; closes by itself after AAutoCloseSeconds.
+  virtual void ShowFailedBackup(int AAutoCloseSeconds) = 0;
+  // True when the user chose Backup; the ticked profiles are queued and AExitParameter is set.
+  [[nodiscard]] virtual bool CustomBackup(TExitParameter& AExitParameter) = 0;
+  virtual void ShowAbout(const QString& AReleaseNotes, const QString& ALicense, const QString& ASupport) = 0;
+  // True while the options dialog is on screen.
+  [[nodiscard]] virtual bool OptionsVisible() const = 0;
+  // The options dialog; true when it ended with Ok.
+  [[nodiscard]] virtual bool ShowOptions() = 0;
+  // The password gate; true when the right password was given. When it is already on screen it
+  // is brought to the front and the answer is false.
+  [[nodiscard]] virtual bool CheckPassword(const QString& ACaption, const QString& APassword, int AAttempts) = 0;
+  // The "Backup Alerts" action: queue the overdue profiles and ask; true when the queue should run now.
+  [[nodiscard]] virtual bool BackupAlerts() = 0;
+  // Automatic updates on or off (off while the options are open and during the shutdown).
+  virtual void SetAutoUpdateEnabled(bool AEnabled) = 0;
+  // After an update or a first installation: the three documents, modal, closable after ATimeout seconds.
+  virtual void ShowUpdateInformation(const QString& AReleaseNotes, const QString& ALicense, const QString& ASupport,
+                                     int ATimeout) = 0;
+  // An error that reached the application: the exception window, modal, for this error only.
+  // AClassName names the error's type.
+  [[nodiscard]] virtual TExceptionChoice ShowException(QWidget* ASender, const QString& AMessage,
+                                                       const QString& AClassName) = 0;
+};
