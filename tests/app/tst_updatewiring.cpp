@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TComposition.h"
 #include "app/TShellDialogWindows.h"
+#include "app/TShellServices.h"
 #include "app/TfrmOrvel.h"
 #include "settings/TApplicationOptions.h"
 #include "settings/TLog.h"
