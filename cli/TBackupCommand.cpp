@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/TBackupCommand.h"
 
-#include "sysinfo/TExitWindows.h"
 #include "cli/TTerminal.h"
 #include "platform/TProgramWindows.h"
 #include "platform/TTerminationWatcher.h"
 #include "profiles/TBackupProfileManager.h"
+#include "sysinfo/TExitWindows.h"
 #include "sysinfo/TimeTexts.h"
 
 #include <QCoreApplication>

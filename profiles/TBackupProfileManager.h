@@ -32,8 +32,8 @@ using TOnCancelConfirm = std::function<void(QObject* ASender, bool& ACancel)>;
 // Asked after a cancelled profile when others follow; ACancelAll enters true, false goes on.
 using TOnCancelQueueRequest = std::function<void(QObject* ASender, bool& ACancelAll)>;
 // Leave AContinue true once the profile's programs are closed (or may stay open).
-using TOnCloseActiveApplications = std::function<void(
-  QObject* ASender, const QStringList& AActiveApplications, bool ACloseGracefully, bool& AContinue)>;
+using TOnCloseActiveApplications = std::function<void(QObject* ASender, const QStringList& AActiveApplications,
+                                                      bool ACloseGracefully, bool& AContinue)>;
 // A profile's run starts or has ended; the profile may be missing (nullptr).
 using TOnStartBackup = std::function<void(QObject* ASender, TBackupProfile* ABackupProfile)>;
 using TOnFinishBackup = std::function<void(QObject* ASender, TBackupProfile* ABackupProfile)>;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The exit actions over the real D-Bus path: a private dbus-daemon with python3-dbusmock's logind
 // template stands in for the system bus, and its call log shows exactly what was asked.
-#include "sysinfo/TExitWindows.h"
 #include "platform/linux/TLogindSessionControl.h"
+#include "sysinfo/TExitWindows.h"
 #include "tests/support/TLogindMock.h"
 
 #include <QDBusConnection>

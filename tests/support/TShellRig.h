@@ -3,11 +3,11 @@
 // but with fakes for the options, the profile manager and the dialogs.
 #pragma once
 
-#include "sysinfo/TExitWindows.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
 #include "settings/TLog.h"
+#include "sysinfo/TExitWindows.h"
 #include "tests/support/TFakeShell.h"
 
 #include <memory>
