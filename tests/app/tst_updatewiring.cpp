@@ -3,6 +3,8 @@
 #include "app/TShellDialogWindows.h"
 #include "app/TShellServices.h"
 #include "app/TfrmOrvel.h"
+#include "platform/TProgramWindows.h"
+#include "profiles/TBackupProfileManager.h"
 #include "settings/TApplicationOptions.h"
 #include "settings/TLog.h"
 #include "settings/TProgramSettings.h"
@@ -75,7 +77,9 @@ void TestUpdateWiring::updateWindowFollowsTheOptions()
   log.SetCacheSize(100);
   log.SetActive(true);
   {
-    TShellDialogWindows windows(settings, log);
+    TBackupProfileManager manager;
+    const auto programWindows = CreateProgramWindows();
+    TShellDialogWindows windows(manager, *programWindows, settings, log);
     // The first check starts at once and its lines reach the application log.
     windows.SetAutoUpdateEnabled(true);
     QTRY_VERIFY(log.LogCache().join(QLatin1Char('\n')).contains(QStringLiteral("ERROR: No update URL specified.")));
