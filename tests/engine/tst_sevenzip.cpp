@@ -469,7 +469,8 @@ void TestSevenZip::existingArchiveIsReplaced()
     QVERIFY(TestArchive(archive));
   }
   {
-    // A smaller set replaces the first volumes; the earlier set's later volumes stay as they were.
+    // A smaller set replaces the earlier one whole: its later volumes go, since 7-Zip would read
+    // them as part of the new set.
     const QString archive = folder + QStringLiteral("/set.7z");
     TSevenZip zip;
     zip.SetSZFileName(archive);
@@ -477,16 +478,12 @@ void TestSevenZip::existingArchiveIsReplaced()
     zip.Files() << DecodeFileName(first);
     QCOMPARE(zip.Add(), 0);
     QCOMPARE(zip.NamesOfVolumesWritten().size(), 4);
-    const QByteArray fourth = ReadBytes(EncodeFileName(archive + QStringLiteral(".004")));
     zip.Files() = QStringList{DecodeFileName(second)};
     QCOMPARE(zip.Add(), 0);
     QCOMPARE(zip.NamesOfVolumesWritten(), QStringList{archive + QStringLiteral(".001")});
-    QCOMPARE(ReadBytes(EncodeFileName(archive + QStringLiteral(".004"))), fourth);
     QVERIFY(QFileInfo(archive + QStringLiteral(".001")).size() < 1000);
   }
-  QCOMPARE(Entries(folder),
-           (QStringList{QStringLiteral("one.7z"), QStringLiteral("set.7z.001"), QStringLiteral("set.7z.002"),
-                        QStringLiteral("set.7z.003"), QStringLiteral("set.7z.004")}));
+  QCOMPARE(Entries(folder), (QStringList{QStringLiteral("one.7z"), QStringLiteral("set.7z.001")}));
 }
 
 void TestSevenZip::eventsFollowTheFiles()
