@@ -39,8 +39,13 @@ TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
     if (FMainWindow)
       FMainWindow->Log(nullptr, ALine);
   });
-  FDialogs =
-      ADialogs ? std::move(ADialogs) : std::make_unique<TShellDialogWindows>(*FBackupProfileManager, *FProgramWindows);
+  FDialogs = ADialogs ? std::move(ADialogs)
+                      : std::make_unique<TShellDialogWindows>(*FBackupProfileManager, *FProgramWindows,
+                                                              *FProgramSettings, *FLog);
+  // The settings cycle's version check shows the release notes when the program was updated.
+  FOptions->OnShowUpdateInformation = [dialogs = FDialogs.get()](const QStringList& AFiles, int ATimeout) {
+    dialogs->ShowUpdateInformation(AFiles.value(0), AFiles.value(1), AFiles.value(2), ATimeout);
+  };
   FNotifications = ANotifications ? std::move(ANotifications) : CreateDesktopNotifications();
 
   FBackupProgress = std::make_unique<TfrmBackupProgress>();
@@ -56,6 +61,7 @@ TComposition::~TComposition()
 {
   FTermination.reset();
   FServices->Disconnect();
+  FOptions->OnShowUpdateInformation = nullptr;
   // The windows go first: the main window holds every service. Then the profile manager, the
   // settings store, the log and the exit actions.
   FMainWindow.reset();

@@ -2,13 +2,19 @@
 #include "app/TShellDialogWindows.h"
 
 #include "profiles/TBackupProfileManager.h"
+#include "settings/TLog.h"
+#include "sysinfo/TApplicationVersionInfo.h"
 #include "ui/TDesktopProgramPicker.h"
+#include "ui/TMessageBox.h"
 #include "ui/TPluginsCatalog.h"
 #include "ui/TProfileEditing.h"
+#include "ui/TdlgUpdateInformation.h"
 #include "ui/TfrmActiveApplications.h"
+#include "ui/TfrmAutoUpdate.h"
 #include "ui/TfrmBackupAlert.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmException.h"
+#include "update/TAutoUpdate.h"
 
 #include <QLoggingCategory>
 
@@ -23,13 +29,27 @@ void Missing(const char* AWindow)
 
 } // namespace
 
-TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows)
+TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows,
+                                         TProgramSettings& ASettings, TLog& ALog)
   : FBackupProfileManager(ABackupProfileManager)
   , FActiveApplications(std::make_unique<TfrmActiveApplications>(AWindows))
   , FProgramPicker(std::make_unique<TDesktopProgramPicker>(AWindows))
-{}
+  , FAutoUpdate(std::make_unique<TAutoUpdate>())
+  , FfrmAutoUpdate(std::make_unique<TfrmAutoUpdate>(*FAutoUpdate, &ASettings))
+{
+  // The update check's lines go to the application log while it is open.
+  FfrmAutoUpdate->OnUpdateMessage = [&ALog](QObject*, const QString& AMessage) {
+    if (ALog.Active())
+      ALog.Add(AMessage);
+  };
+}
 
-TShellDialogWindows::~TShellDialogWindows() = default;
+TShellDialogWindows::~TShellDialogWindows()
+{
+  // The window lets go of the update component (and stops its checks) before the component goes.
+  FfrmAutoUpdate.reset();
+  FAutoUpdate.reset();
+}
 
 TProfileEditing& TShellDialogWindows::ProfileEditing()
 {
@@ -98,7 +118,23 @@ bool TShellDialogWindows::CloseActiveApplications(const QStringList& AActiveProg
   return FActiveApplications->Execute(AActivePrograms, ACloseGracefully);
 }
 
-void TShellDialogWindows::SetAutoUpdateEnabled(bool) {}
+void TShellDialogWindows::SetAutoUpdateEnabled(bool AEnabled)
+{
+  FfrmAutoUpdate->SetAutoUpdateEnabled(AEnabled);
+}
+
+void TShellDialogWindows::ShowUpdateInformation(const QString& AReleaseNotes, const QString& ALicense,
+                                                const QString& ASupport, int ATimeout)
+{
+  // A headless run has no one to read the documents and would wait for the count-down forever.
+  if (TMessageBox::Headless())
+    return;
+  const TApplicationVersionInfo version;
+  TdlgUpdateInformation dialog(version.ProductName().isEmpty() ? TApplicationVersionInfo::ProgramProductName()
+                                                               : version.ProductName(),
+                               version.FileVersion());
+  (void)dialog.Execute(AReleaseNotes, ALicense, ASupport, ATimeout);
+}
 
 TExceptionChoice TShellDialogWindows::ShowException(QWidget* ASender, const QString& AMessage,
                                                     const QString& AClassName)

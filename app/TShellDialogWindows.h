@@ -13,13 +13,19 @@ class TProfileEditing;
 class TProgramWindows;
 class TfrmActiveApplications;
 class TfrmBackupProfiles;
+class TAutoUpdate;
+class TLog;
+class TProgramSettings;
+class TfrmAutoUpdate;
 
 class TShellDialogWindows : public TShellDialogs
 {
 public:
   // The manager (the profiles the editor changes and the queue the backup alerts fill) and
   // AWindows (other programs' windows, for closing the programs a profile lists) outlive this object.
-  TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows);
+  // The update window reads its options from ASettings and writes its lines into ALog.
+  TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows,
+                      TProgramSettings& ASettings, TLog& ALog);
   ~TShellDialogWindows() override;
 
   void ShowFailedBackup(int AAutoCloseSeconds) override;
@@ -31,6 +37,8 @@ public:
   [[nodiscard]] bool BackupAlerts() override;
   [[nodiscard]] bool CloseActiveApplications(const QStringList& AActivePrograms, bool ACloseGracefully) override;
   void SetAutoUpdateEnabled(bool AEnabled) override;
+  void ShowUpdateInformation(const QString& AReleaseNotes, const QString& ALicense, const QString& ASupport,
+                             int ATimeout) override;
   [[nodiscard]] TExceptionChoice ShowException(QWidget* ASender, const QString& AMessage,
                                                const QString& AClassName) override;
   [[nodiscard]] bool EditProfile(const QString& AProfileName) override;
@@ -45,4 +53,6 @@ private:
   std::unique_ptr<TDesktopProgramPicker> FProgramPicker;
   std::unique_ptr<TfrmBackupProfiles> FBackupProfiles;
   std::unique_ptr<TProfileEditing> FProfileEditing;
+  std::unique_ptr<TAutoUpdate> FAutoUpdate;
+  std::unique_ptr<TfrmAutoUpdate> FfrmAutoUpdate;
 };

@@ -4,12 +4,15 @@
 #include "platform/TDesktopNotifications.h"
 #include "platform/TSingleInstance.h"
 #include "sysinfo/Common.h"
+#include "sysinfo/TApplicationVersionInfo.h"
 #include "sysinfo/TFormatSettings.h"
 
 #include <cstdio>
 
 int main(int argc, char* argv[])
 {
+  if (PrintVersionWhenAsked(argc, argv))
+    return 0;
   TApplication application(argc, argv);
   // Every date and time text uses the user's formats.
   TFormatSettings::Load();

@@ -2,12 +2,15 @@
 #include "cli/TCommandLine.h"
 #include "platform/FileNames.h"
 #include "sysinfo/Common.h"
+#include "sysinfo/TApplicationVersionInfo.h"
 #include "sysinfo/TFormatSettings.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char* argv[])
 {
+  if (PrintVersionWhenAsked(argc, argv))
+    return 0;
   QCoreApplication application(argc, argv);
   QCoreApplication::setApplicationName(ApplicationTitle());
   // Dates are shown in the user's formats.

@@ -40,3 +40,8 @@ struct TExecuteResult
 // mode 0600 when created).
 [[nodiscard]] TExecuteResult ExecuteToFiles(const QStringList& AArguments, const QString& AOutputFile,
                                             const QString& AErrorFile);
+
+// Starts AProgram with AArguments as its argument vector (no shell) in ADirectory (when it
+// exists) and does not wait for it. Returns srSuccess, or srFileNotFound / srAccessDenied /
+// srNoAssociation when it cannot be started.
+int StartProgram(const QString& AProgram, const QStringList& AArguments, const QString& ADirectory);

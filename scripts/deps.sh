@@ -8,12 +8,14 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libsqlite3-dev libzip-dev libcurl4-openssl-dev
   libxcb1-dev libxcb-res0-dev libxcb-ewmh-dev libxcb-icccm4-dev
+  libsqlite3-dev libzip-dev libcurl4-openssl-dev libelf-dev
   # run
   p7zip-full xdg-utils fonts-dejavu-core
   # test peers and tools
   zip unzip sqlite3 dbus python3 python3-dbusmock python3-aiosmtpd
   desktop-file-utils appstream hicolor-icon-theme
   x11-apps openbox
+  openssl tinyproxy microsocks
   # benchmarks
   time
   xvfb xauth x11-utils xdotool

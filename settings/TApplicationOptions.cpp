@@ -3,17 +3,9 @@
 
 #include "settings/TProgramSettings.h"
 #include "sysinfo/Common.h"
+#include "sysinfo/TApplicationVersionInfo.h"
 
 namespace {
-
-// This build's version with the four parts of a file version.
-QString BuildFileVersion()
-{
-  QStringList parts = QStringLiteral(CORVALE_VERSION).split(QLatin1Char('.'));
-  while (parts.size() < 4)
-    parts << QStringLiteral("0");
-  return parts.join(QLatin1Char('.'));
-}
 
 using enum TOptionId;
 
@@ -23,7 +15,7 @@ constexpr std::array<TOptionDefinition, OptionCount> OptionTable = {{
     {AutomaticUpdateEnabled, "AutomaticUpdateEnabled", vtBoolean, 1, nullptr},
     {AutomaticUpdateApplication, "AutomaticUpdateApplication", vtString, 0, ""},
     // The update server is a deployment value; this placeholder only fixes the scheme and path.
-    {AutomaticUpdateURL, "AutomaticUpdateURL", vtString, 0, "http://update.example.com/autoupdate.ini"},
+    {AutomaticUpdateURL, "AutomaticUpdateURL", vtString, 0, "https://update.example.com/autoupdate.ini"},
     {AutomaticUpdateAutomatic, "AutomaticUpdateAutomatic", vtBoolean, 0, nullptr},
     {AutomaticUpdateInterval, "AutomaticUpdateInterval", vtInteger, 12, nullptr},
     {Password, "Password", vtPassword, 0, ""},
@@ -79,8 +71,8 @@ QVariant DefaultValue(const TOptionDefinition& AOption)
 } // namespace
 
 TApplicationOptions::TApplicationOptions(TProgramSettings* ASettings)
-  : FileVersion(BuildFileVersion)
-  , ProductName(ApplicationTitle)
+  : FileVersion(&TApplicationVersionInfo::ProgramVersion)
+  , ProductName(&TApplicationVersionInfo::ProgramProductName)
   , FSettings(ASettings)
 {}
 

@@ -106,6 +106,11 @@ void TMessageBox::QueueAnswer(TAnswer AAnswer)
   State().Answers.enqueue(AAnswer);
 }
 
+bool TMessageBox::Headless()
+{
+  return State().Headless;
+}
+
 void TMessageBox::SetHeadless(bool AHeadless)
 {
   State().Headless = AHeadless;

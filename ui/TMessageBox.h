@@ -37,6 +37,7 @@ public:
   };
   static void QueueAnswer(TAnswer AAnswer);
   static void SetHeadless(bool AHeadless);
+  static bool Headless();
   static const QList<TShown>& Shown();
   static void Reset(); // clears the queue and the record
 

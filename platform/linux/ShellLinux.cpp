@@ -7,12 +7,16 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <csignal>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 QStringList SplitCommandLine(const QString& ACommandLine)
 {
@@ -161,4 +165,47 @@ TExecuteResult ExecuteAndWait(const QString& ACommandLine, bool AHidden)
 TExecuteResult ExecuteToFiles(const QStringList& AArguments, const QString& AOutputFile, const QString& AErrorFile)
 {
   return SpawnAndWait(AArguments, AOutputFile, AErrorFile);
+}
+
+int StartProgram(const QString& AProgram, const QStringList& AArguments, const QString& ADirectory)
+{
+  std::vector<QByteArray> arguments;
+  arguments.push_back(EncodeFileName(AProgram));
+  for (const QString& argument : AArguments)
+    arguments.push_back(EncodeFileName(argument));
+  std::vector<char*> argv;
+  for (QByteArray& argument : arguments)
+    argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  const QByteArray directory = EncodeFileName(ADirectory);
+  if (!ADirectory.isEmpty() && DirectoryExists(ADirectory))
+    posix_spawn_file_actions_addchdir_np(&actions, directory.constData());
+  // None of this program's open files reaches the child.
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  // The child starts with no signal blocked and default handlers, whatever this process set.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t mask;
+  sigemptyset(&mask);
+  posix_spawnattr_setsigmask(&attributes, &mask);
+  sigfillset(&mask);
+  posix_spawnattr_setsigdefault(&attributes, &mask);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+  pid_t pid = 0;
+  const int result = posix_spawn(&pid, argv.front(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  if (result != 0)
+    return result == ENOENT ? srFileNotFound : result == EACCES ? srAccessDenied : srNoAssociation;
+  // Collects the child's exit status, so it does not linger as a zombie while this process runs.
+  std::thread([pid] {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return srSuccess;
 }

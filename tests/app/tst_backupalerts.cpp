@@ -5,6 +5,8 @@
 #include "app/TfrmOrvel.h"
 #include "platform/TProgramWindows.h"
 #include "profiles/TBackupProfileManager.h"
+#include "settings/TLog.h"
+#include "settings/TProgramSettings.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
 #include "tests/support/OffscreenNoise.h"
@@ -124,8 +126,10 @@ void TestBackupAlerts::alertWindowQueuesTheTickedOverdueProfiles()
   for (const char* name : {"First", "Second"})
     manager.NewProfile(QString::fromLatin1(name))->SetLastBackup(0);
   manager.NewProfile(QStringLiteral("Fresh"))->SetLastBackup(TClock::Now());
+  TProgramSettings settings;
+  TLog log;
   const auto programWindows = CreateProgramWindows();
-  TShellDialogWindows dialogs(manager, *programWindows);
+  TShellDialogWindows dialogs(manager, *programWindows, settings, log);
 
   int rows = 0;
   QTimer::singleShot(0, this, [&] {

@@ -118,7 +118,7 @@ void TestApplicationOptions::optionsAreRegisteredInOrder()
   check("SMTPSecure", vtBoolean, false);
   check("HTTPPassword", vtPassword, QString());
   const QString url = settings.KeyByName(QStringLiteral("AutomaticUpdateURL"))->DefaultValue().toString();
-  QVERIFY(url.startsWith(QStringLiteral("http://")) && url.endsWith(QStringLiteral("/autoupdate.ini")));
+  QVERIFY(url.startsWith(QStringLiteral("https://")) && url.endsWith(QStringLiteral("/autoupdate.ini")));
   int passwords = 0;
   for (int i = 0; i < settings.Count(); ++i)
     passwords += settings.GetItem(i)->ValueType() == vtPassword;

@@ -101,6 +101,7 @@ public:
   std::function<bool()> OnBackupAlerts;
   std::function<bool(const QStringList&, bool)> OnCloseActiveApplications;
   std::function<void(bool)> OnSetAutoUpdateEnabled;
+  std::function<void(const QString&, const QString&, const QString&, int)> OnShowUpdateInformation;
   std::function<TExceptionChoice(QWidget*, const QString&, const QString&)> OnShowException;
   std::function<bool(const QString&)> OnEditProfile;
   std::function<bool()> OnNewProfile;
@@ -135,6 +136,12 @@ public:
   {
     if (OnSetAutoUpdateEnabled)
       OnSetAutoUpdateEnabled(AEnabled);
+  }
+  void ShowUpdateInformation(const QString& AReleaseNotes, const QString& ALicense, const QString& ASupport,
+                             int ATimeout) override
+  {
+    if (OnShowUpdateInformation)
+      OnShowUpdateInformation(AReleaseNotes, ALicense, ASupport, ATimeout);
   }
   [[nodiscard]] TExceptionChoice ShowException(QWidget* ASender, const QString& AMessage,
                                                const QString& AClassName) override
