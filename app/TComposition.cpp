@@ -17,9 +17,11 @@
 #include "settings/TLog.h"
 #include "settings/TProgramSettings.h"
 #include "sysinfo/TExitWindows.h"
+#include "update/TAutoUpdate.h"
 
 #include <QGuiApplication>
 #include <QSessionManager>
+#include <QTimer>
 
 TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
                            std::unique_ptr<TDesktopNotifications> ANotifications,
@@ -33,6 +35,7 @@ TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
   FLog = std::make_unique<TLog>();
   FBackupProfileManager = std::make_unique<TBackupProfileManager>();
   FExitWindows = std::make_unique<TExitWindows>(std::move(ASessionControl));
+  FAutoUpdate = std::make_unique<TAutoUpdate>();
   FServices = std::make_unique<TShellServices>(*FProgramSettings, *FOptions, *FBackupProfileManager);
   // Said in the application log once per run when a profile lists programs and no X server runs.
   FProgramWindows = CreateProgramWindows([this](const QString& ALine) {
@@ -40,12 +43,8 @@ TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
       FMainWindow->Log(nullptr, ALine);
   });
   FDialogs = ADialogs ? std::move(ADialogs)
-                      : std::make_unique<TShellDialogWindows>(*FBackupProfileManager, *FProgramWindows,
+                      : std::make_unique<TShellDialogWindows>(*FBackupProfileManager, *FProgramWindows, *FAutoUpdate,
                                                               *FProgramSettings, *FLog);
-  // The settings cycle's version check shows the release notes when the program was updated.
-  FOptions->OnShowUpdateInformation = [dialogs = FDialogs.get()](const QStringList& AFiles, int ATimeout) {
-    dialogs->ShowUpdateInformation(AFiles.value(0), AFiles.value(1), AFiles.value(2), ATimeout);
-  };
   FNotifications = ANotifications ? std::move(ANotifications) : CreateDesktopNotifications();
 
   FBackupProgress = std::make_unique<TfrmBackupProgress>();
@@ -55,13 +54,17 @@ TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
   FMainWindow = std::make_unique<TfrmOrvel>(*FServices, *FServices, *FDialogs, *FLog, *FExitWindows, *FBackupProgress,
                                             *FExitConfirm, FNotifications.get());
   FServices->Connect(*FMainWindow);
+  // The installer has started: the program ends through its shutdown sequence, from the event
+  // loop (the update component is still reporting).
+  FAutoUpdate->OnTerminate = [form = FMainWindow.get()] {
+    QTimer::singleShot(0, form, [form] { form->EndSession(); });
+  };
 }
 
 TComposition::~TComposition()
 {
   FTermination.reset();
   FServices->Disconnect();
-  FOptions->OnShowUpdateInformation = nullptr;
   // The windows go first: the main window holds every service. Then the profile manager, the
   // settings store, the log and the exit actions.
   FMainWindow.reset();
@@ -69,6 +72,7 @@ TComposition::~TComposition()
   FBackupProgress.reset();
   FNotifications.reset();
   FDialogs.reset();
+  FAutoUpdate.reset();
   FProgramWindows.reset();
   FServices.reset();
   FBackupProfileManager.reset();

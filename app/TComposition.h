@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one place that assembles the program: it creates the settings store and the options, the
 // application log, the profile manager, the exit actions with their session control, the
-// services, the dialogs and the windows, hands each its collaborators, and frees them in the
+// automatic update, the services, the dialogs and the windows, hands each its collaborators, and frees them in the
 // reverse order. main.cpp makes one; tests make one with fakes for the system's services.
 #pragma once
 
@@ -16,6 +16,7 @@
 
 class TApplication;
 class TApplicationOptions;
+class TAutoUpdate;
 class TBackupProfileManager;
 class TExitWindows;
 class TLog;
@@ -52,6 +53,7 @@ public:
   TShellServices& Services() const { return *FServices; }
   TShellDialogs& Dialogs() const { return *FDialogs; }
   TLog& ApplicationLog() const { return *FLog; }
+  TAutoUpdate& AutoUpdate() const { return *FAutoUpdate; }
 
 private:
   std::unique_ptr<TLog> FLog;
@@ -59,6 +61,7 @@ private:
   std::unique_ptr<TProgramSettings> FProgramSettings;
   std::unique_ptr<TApplicationOptions> FOptions;
   std::unique_ptr<TBackupProfileManager> FBackupProfileManager;
+  std::unique_ptr<TAutoUpdate> FAutoUpdate;
   std::unique_ptr<TShellServices> FServices;
   std::unique_ptr<TProgramWindows> FProgramWindows;
   std::unique_ptr<TShellDialogs> FDialogs;

@@ -19,4 +19,7 @@ public:
   [[nodiscard]] virtual QString OptionsPassword() const = 0;
   // Remembers AIndex as the action selected last and stores it at once.
   virtual void StoreLastSelection(int AIndex) = 0;
+  // The running version's release notes have been shown: stores the version at once, so that the
+  // next start does not show them again. A failed write goes to the application log.
+  virtual void StoreVersion() = 0;
 };

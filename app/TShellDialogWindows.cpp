@@ -14,7 +14,6 @@
 #include "ui/TfrmBackupAlert.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmException.h"
-#include "update/TAutoUpdate.h"
 
 #include <QLoggingCategory>
 
@@ -30,12 +29,11 @@ void Missing(const char* AWindow)
 } // namespace
 
 TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows,
-                                         TProgramSettings& ASettings, TLog& ALog)
+                                         TAutoUpdate& AAutoUpdate, TProgramSettings& ASettings, TLog& ALog)
   : FBackupProfileManager(ABackupProfileManager)
   , FActiveApplications(std::make_unique<TfrmActiveApplications>(AWindows))
   , FProgramPicker(std::make_unique<TDesktopProgramPicker>(AWindows))
-  , FAutoUpdate(std::make_unique<TAutoUpdate>())
-  , FfrmAutoUpdate(std::make_unique<TfrmAutoUpdate>(*FAutoUpdate, &ASettings))
+  , FfrmAutoUpdate(std::make_unique<TfrmAutoUpdate>(AAutoUpdate, &ASettings))
 {
   // The update check's lines go to the application log while it is open.
   FfrmAutoUpdate->OnUpdateMessage = [&ALog](QObject*, const QString& AMessage) {
@@ -44,12 +42,7 @@ TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileMa
   };
 }
 
-TShellDialogWindows::~TShellDialogWindows()
-{
-  // The window lets go of the update component (and stops its checks) before the component goes.
-  FfrmAutoUpdate.reset();
-  FAutoUpdate.reset();
-}
+TShellDialogWindows::~TShellDialogWindows() = default;
 
 TProfileEditing& TShellDialogWindows::ProfileEditing()
 {
@@ -126,14 +119,16 @@ void TShellDialogWindows::SetAutoUpdateEnabled(bool AEnabled)
 void TShellDialogWindows::ShowUpdateInformation(const QString& AReleaseNotes, const QString& ALicense,
                                                 const QString& ASupport, int ATimeout)
 {
-  // A headless run has no one to read the documents and would wait for the count-down forever.
+  // A headless run has no one to read the documents.
   if (TMessageBox::Headless())
     return;
-  const TApplicationVersionInfo version;
-  TdlgUpdateInformation dialog(version.ProductName().isEmpty() ? TApplicationVersionInfo::ProgramProductName()
-                                                               : version.ProductName(),
-                               version.FileVersion());
-  (void)dialog.Execute(AReleaseNotes, ALicense, ASupport, ATimeout);
+  if (!FUpdateInformation) {
+    const TApplicationVersionInfo version;
+    FUpdateInformation = std::make_unique<TdlgUpdateInformation>(
+        version.ProductName().isEmpty() ? TApplicationVersionInfo::ProgramProductName() : version.ProductName(),
+        version.FileVersion());
+  }
+  FUpdateInformation->Open(AReleaseNotes, ALicense, ASupport, ATimeout);
 }
 
 TExceptionChoice TShellDialogWindows::ShowException(QWidget* ASender, const QString& AMessage,

@@ -16,6 +16,7 @@ class TfrmBackupProfiles;
 class TAutoUpdate;
 class TLog;
 class TProgramSettings;
+class TdlgUpdateInformation;
 class TfrmAutoUpdate;
 
 class TShellDialogWindows : public TShellDialogs
@@ -23,8 +24,9 @@ class TShellDialogWindows : public TShellDialogs
 public:
   // The manager (the profiles the editor changes and the queue the backup alerts fill) and
   // AWindows (other programs' windows, for closing the programs a profile lists) outlive this object.
-  // The update window reads its options from ASettings and writes its lines into ALog.
-  TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows,
+  // The update window runs AAutoUpdate's checks with the options of ASettings and writes its lines
+  // into ALog; all three outlive this object.
+  TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows, TAutoUpdate& AAutoUpdate,
                       TProgramSettings& ASettings, TLog& ALog);
   ~TShellDialogWindows() override;
 
@@ -53,6 +55,6 @@ private:
   std::unique_ptr<TDesktopProgramPicker> FProgramPicker;
   std::unique_ptr<TfrmBackupProfiles> FBackupProfiles;
   std::unique_ptr<TProfileEditing> FProfileEditing;
-  std::unique_ptr<TAutoUpdate> FAutoUpdate;
   std::unique_ptr<TfrmAutoUpdate> FfrmAutoUpdate;
+  std::unique_ptr<TdlgUpdateInformation> FUpdateInformation;
 };

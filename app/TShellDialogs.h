@@ -42,7 +42,8 @@ public:
   [[nodiscard]] virtual bool EditProfile(const QString& AProfileName) = 0;
   // The profile editor on a new profile; true when the user kept it and it was stored.
   [[nodiscard]] virtual bool NewProfile() = 0;
-  // After an update or a first installation: the three documents, modal, closable after ATimeout seconds.
+  // After an update or a first installation: the three documents, closable after ATimeout seconds.
+  // Returns at once: the window stays on screen while the program goes on (and commands reach it).
   virtual void ShowUpdateInformation(const QString& AReleaseNotes, const QString& ALicense, const QString& ASupport,
                                      int ATimeout) = 0;
   // An error that reached the application: the exception window, modal, for this error only.

@@ -36,6 +36,12 @@ void TShellServices::Connect(TfrmOrvel& AForm)
   };
   FOptions.OnVersionCheckError = [form](const QString& AMessage) { TMessageBox::Error(form, AMessage); };
   FOptions.OnStoreError = [form](const QString& AMessage) { TMessageBox::Error(form, AMessage); };
+  // The notes wait for the end of the start-up and for the window to be on screen; the window
+  // stores the version once it has shown them.
+  FOptions.OnShowUpdateInformation = [form](const QStringList& AFiles, int ATimeout) {
+    form->RequestUpdateInformation(AFiles, ATimeout);
+    return false;
+  };
 }
 
 void TShellServices::Disconnect()
@@ -44,6 +50,7 @@ void TShellServices::Disconnect()
   FOptions.OnSelectAction = nullptr;
   FOptions.OnVersionCheckError = nullptr;
   FOptions.OnStoreError = nullptr;
+  FOptions.OnShowUpdateInformation = nullptr;
   FBackupProfileManager.OnBackupAlerts = nullptr;
   FBackupProfileManager.OnBackupProgress = nullptr;
   FBackupProfileManager.OnCancelConfirm = nullptr;
@@ -110,6 +117,17 @@ void TShellServices::StoreLastSelection(int AIndex)
     TApplicationOptions::Save(FProgramSettings, TOptionId::LastSelectionID);
   } catch (const std::exception& error) {
     // Still in memory, it is saved with the others at exit.
+    if (FForm)
+      FForm->Log(this, QString::fromUtf8(error.what()));
+  }
+}
+
+void TShellServices::StoreVersion()
+{
+  try {
+    FOptions.StoreVersion();
+  } catch (const std::exception& error) {
+    // The notes are due again at the next start; the window shows them once per run.
     if (FForm)
       FForm->Log(this, QString::fromUtf8(error.what()));
   }

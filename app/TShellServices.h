@@ -39,6 +39,7 @@ public:
   [[nodiscard]] bool DebugEnabled() const override;
   [[nodiscard]] QString OptionsPassword() const override;
   void StoreLastSelection(int AIndex) override;
+  void StoreVersion() override;
 
   // TBackupRunner
   void LoadBackupProfiles() override;

@@ -38,6 +38,7 @@
 
 #include <cmath>
 #include <typeinfo>
+#include <utility>
 
 #include <cxxabi.h>
 
@@ -328,6 +329,8 @@ void TfrmOrvel::showEvent(QShowEvent* AEvent)
   // starts the program as well.
   if (!FApplicationActive)
     QTimer::singleShot(0, this, &TfrmOrvel::FormActivate);
+  else if (!FUpdateInformation.isEmpty())
+    QTimer::singleShot(0, this, &TfrmOrvel::ShowPendingUpdateInformation);
 }
 
 void TfrmOrvel::changeEvent(QEvent* AEvent)
@@ -335,6 +338,9 @@ void TfrmOrvel::changeEvent(QEvent* AEvent)
   QWidget::changeEvent(AEvent);
   if (AEvent->type() == QEvent::ActivationChange && isActiveWindow() && !FApplicationActive)
     FormActivate();
+  // Restored from minimised: release notes waiting for the window follow.
+  if (AEvent->type() == QEvent::WindowStateChange && !FUpdateInformation.isEmpty())
+    QTimer::singleShot(0, this, &TfrmOrvel::ShowPendingUpdateInformation);
 }
 
 void TfrmOrvel::FormActivate()
@@ -353,6 +359,8 @@ void TfrmOrvel::FormActivate()
     TimerCheckAlertsTimer();
     ProcessCommandLine(FArguments);
   });
+  FStarted = true;
+  ShowPendingUpdateInformation();
 }
 
 void TfrmOrvel::ShowTrayIcon()
@@ -434,6 +442,30 @@ void TfrmOrvel::ExecuteCommand(TInstanceCommand ACommand)
   }
   qCDebug(lcShell).nospace() << "command " << int(ACommand) << " done; main window visible: " << isVisible()
                              << ", minimised: " << isMinimized();
+}
+
+void TfrmOrvel::RequestUpdateInformation(const QStringList& AFiles, int ATimeout)
+{
+  if (FUpdateInformationShown)
+    return;
+  FUpdateInformation = AFiles;
+  FUpdateInformationTimeout = ATimeout;
+  // A request from a later cycle (a reload, the options) is shown from the event loop, not
+  // inside the cycle.
+  if (FStarted)
+    QTimer::singleShot(0, this, &TfrmOrvel::ShowPendingUpdateInformation);
+}
+
+void TfrmOrvel::ShowPendingUpdateInformation()
+{
+  if (FUpdateInformation.isEmpty() || !FStarted || FClosed || FTerminated || !isVisible() || isMinimized())
+    return;
+  const QStringList files = std::exchange(FUpdateInformation, QStringList());
+  FUpdateInformationShown = true;
+  Guarded([this, &files] {
+    FDialogs.ShowUpdateInformation(files.value(0), files.value(1), files.value(2), FUpdateInformationTimeout);
+    FSettings.StoreVersion();
+  });
 }
 
 bool TfrmOrvel::QueryEndSession()

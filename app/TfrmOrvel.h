@@ -58,6 +58,12 @@ public:
   void ProcessCommandLine(const QStringList& AArguments);
   // A command from a later start of the program or from corvale-cli.
   void ExecuteCommand(TInstanceCommand ACommand);
+  // The settings cycle found a new version. Its release notes (AFiles: notes, licence, support;
+  // closable after ATimeout seconds) are shown once per run, without holding anything up: after
+  // the start-up, when the window is on screen (a start with /HIDE waits until the user shows
+  // it). The version is stored once they have been shown.
+  void RequestUpdateInformation(const QStringList& AFiles, int ATimeout);
+  bool UpdateInformationPending() const { return !FUpdateInformation.isEmpty(); }
   // Reads the options and the profiles again when that was asked for and nothing holds them now;
   // while a backup runs or the options dialog is open the request waits for it to end.
   void ReloadPendingStore();
@@ -176,6 +182,7 @@ private:
   bool TrayUsable() const;
   void ShowTrayIcon();
   void ShowApplication();
+  void ShowPendingUpdateInformation();
   // Executes an action the way a menu does: only while it is enabled.
   void ExecuteAction(QAction* AAction);
 
@@ -214,6 +221,12 @@ private:
 
   bool FClosed = false;
   bool FReloadPending = false;
+  // The start-up sequence of the first activation has run.
+  bool FStarted = false;
+  // The release notes waiting to be shown, and whether they were shown this run.
+  QStringList FUpdateInformation;
+  int FUpdateInformationTimeout = 0;
+  bool FUpdateInformationShown = false;
   QStringList FArguments;
   int FTrayIconIndex = -1;
   TNotifyEvent FBalloonClick;

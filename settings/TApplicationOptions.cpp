@@ -161,18 +161,26 @@ void TApplicationOptions::CheckVersion()
     const QString running = FileVersion ? FileVersion() : QString();
     if (FSettings->GetValueByName(Name(Version)).toString() == running)
       return;
-    Set(*FSettings, Version, running);
+    bool shown = true;
     if (OnShowUpdateInformation) {
       const QString folder = GetApplicationFolder();
-      OnShowUpdateInformation({folder + QStringLiteral("Corvale - Release Notes.rtf"),
-                               folder + QStringLiteral("Corvale - License.rtf"),
-                               folder + QStringLiteral("Corvale - Support Details.rtf")},
-                              UpdateInformationTimeout);
+      shown = OnShowUpdateInformation({folder + QStringLiteral("Corvale - Release Notes.rtf"),
+                                       folder + QStringLiteral("Corvale - License.rtf"),
+                                       folder + QStringLiteral("Corvale - Support Details.rtf")},
+                                      UpdateInformationTimeout);
     }
+    if (shown)
+      Set(*FSettings, Version, running);
   } catch (const std::exception&) {
     if (OnVersionCheckError)
       OnVersionCheckError(VersionCheckFailed);
   }
+}
+
+void TApplicationOptions::StoreVersion()
+{
+  Set(*FSettings, Version, FileVersion ? FileVersion() : QString());
+  Save(*FSettings, Version);
 }
 
 void TApplicationOptions::LoadApplicationSettings()

@@ -107,9 +107,12 @@ public:
   std::function<QString()> FileVersion;
   // The product name of the running program; the application title by default.
   std::function<QString()> ProductName;
-  // The stored version differs from the running one: show the release notes (the three files,
-  // closing after ATimeout seconds). Unbound: the new version is stored and nothing is shown.
-  std::function<void(const QStringList& AFiles, int ATimeout)> OnShowUpdateInformation;
+  // The stored version differs from the running one: the release notes are due (the three files,
+  // closable after ATimeout seconds). The handler answers true when it has shown them, and the
+  // cycle stores the new version; false when it shows them later and calls StoreVersion() then,
+  // so that notes never shown are due again at the next start. Unbound: the new version is stored
+  // and nothing is shown.
+  std::function<bool(const QStringList& AFiles, int ATimeout)> OnShowUpdateInformation;
   // The version check failed; AMessage is the error box's text.
   std::function<void(const QString& AMessage)> OnVersionCheckError;
   // The store cannot be used (a damaged file, kept as it is); the program goes on with defaults.
@@ -119,6 +122,10 @@ public:
   std::function<void(const TProgramSettings& ASettings)> OnApply;
   // Select the action "LastSelectionID" names (0 to 9); ActionIndex() says which to select.
   std::function<void(int AIndex)> OnSelectAction;
+
+  // Records the running version as the one whose release notes were shown, in the store at once.
+  // Raises when the store refuses it.
+  void StoreVersion();
 
   // The action to select for a stored index: the index when the list holds it, else the first.
   static int ActionIndex(int AStoredIndex, int AActionCount);

@@ -70,15 +70,32 @@ TdlgUpdateInformation::TdlgUpdateInformation(const QString& AProductName, const 
   connect(FTimer, &QTimer::timeout, this, &TdlgUpdateInformation::TimerTick);
 }
 
-bool TdlgUpdateInformation::Execute(const QString& AReleaseNotes, const QString& ALicenseInformation,
-                                    const QString& ASupportInformation, int ACloseTimeout)
+void TdlgUpdateInformation::SetDocuments(const QString& AReleaseNotes, const QString& ALicenseInformation,
+                                         const QString& ASupportInformation, int ACloseTimeout)
 {
   FReleaseNotes = AReleaseNotes;
   FLicenseInformation = ALicenseInformation;
   FSupportInformation = ASupportInformation;
   FCountDown = ACloseTimeout;
+}
+
+bool TdlgUpdateInformation::Execute(const QString& AReleaseNotes, const QString& ALicenseInformation,
+                                    const QString& ASupportInformation, int ACloseTimeout)
+{
+  SetDocuments(AReleaseNotes, ALicenseInformation, ASupportInformation, ACloseTimeout);
   exec();
   return true;
+}
+
+void TdlgUpdateInformation::Open(const QString& AReleaseNotes, const QString& ALicenseInformation,
+                                 const QString& ASupportInformation, int ACloseTimeout)
+{
+  if (!isVisible()) {
+    SetDocuments(AReleaseNotes, ALicenseInformation, ASupportInformation, ACloseTimeout);
+    show();
+  }
+  raise();
+  activateWindow();
 }
 
 void TdlgUpdateInformation::LoadPage(QTextEdit* AView, const QString& AFileName, bool AHideWhenMissing)
@@ -106,6 +123,14 @@ void TdlgUpdateInformation::showEvent(QShowEvent* AEvent)
     move(screen->availableGeometry().center() - rect().center());
   QDialog::showEvent(AEvent);
   FTimer->start();
+  // The application's quit request closes every window first; the count-down must not refuse it.
+  QCoreApplication::instance()->installEventFilter(this);
+}
+
+void TdlgUpdateInformation::hideEvent(QHideEvent* AEvent)
+{
+  QCoreApplication::instance()->removeEventFilter(this);
+  QDialog::hideEvent(AEvent);
 }
 
 void TdlgUpdateInformation::TimerTick()
@@ -152,6 +177,10 @@ void TdlgUpdateInformation::reject()
 
 bool TdlgUpdateInformation::eventFilter(QObject* AObject, QEvent* AEvent)
 {
+  if (AObject == QCoreApplication::instance() && AEvent->type() == QEvent::Quit) {
+    FCanClose = true;
+    return false;
+  }
   if (AObject == lblTitle && AEvent->type() == QEvent::MouseButtonPress) {
     const auto* mouse = static_cast<QMouseEvent*>(AEvent);
     if (mouse->button() == Qt::LeftButton && (mouse->modifiers() & Qt::ShiftModifier)) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Shown once after the program was updated or installed: release notes, support and licence
-// texts. It cannot be closed until its count-down has run out (or on a Shift-click on the title).
+// texts. The user cannot close it until its count-down has run out (or on a Shift-click on the
+// title); the end of the program closes it at any time.
 #pragma once
 
 #include <QDialog>
@@ -22,6 +23,10 @@ public:
   // Shows the dialog modally; always true once it has closed.
   bool Execute(const QString& AReleaseNotes, const QString& ALicenseInformation, const QString& ASupportInformation,
                int ACloseTimeout);
+  // Shows the dialog and returns at once; the program goes on while it counts down. When it is
+  // already on screen it is brought to the front.
+  void Open(const QString& AReleaseNotes, const QString& ALicenseInformation, const QString& ASupportInformation,
+            int ACloseTimeout);
 
   bool CanClose() const { return FCanClose; }
   int CountDown() const { return FCountDown; }
@@ -38,11 +43,14 @@ public:
 
 protected:
   void showEvent(QShowEvent* AEvent) override;
+  void hideEvent(QHideEvent* AEvent) override;
   void closeEvent(QCloseEvent* AEvent) override;
   void reject() override;
   bool eventFilter(QObject* AObject, QEvent* AEvent) override;
 
 private:
+  void SetDocuments(const QString& AReleaseNotes, const QString& ALicenseInformation,
+                    const QString& ASupportInformation, int ACloseTimeout);
   bool MayClose();
   void LoadPage(QTextEdit* AView, const QString& AFileName, bool AHideWhenMissing);
 

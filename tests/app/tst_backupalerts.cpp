@@ -14,6 +14,7 @@
 #include "tests/support/TShellRig.h"
 #include "ui/TMessageBox.h"
 #include "ui/TfrmBackupAlert.h"
+#include "update/TAutoUpdate.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -129,7 +130,8 @@ void TestBackupAlerts::alertWindowQueuesTheTickedOverdueProfiles()
   TProgramSettings settings;
   TLog log;
   const auto programWindows = CreateProgramWindows();
-  TShellDialogWindows dialogs(manager, *programWindows, settings, log);
+  TAutoUpdate update;
+  TShellDialogWindows dialogs(manager, *programWindows, update, settings, log);
 
   int rows = 0;
   QTimer::singleShot(0, this, [&] {

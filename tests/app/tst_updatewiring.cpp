@@ -14,6 +14,7 @@
 #include "tests/support/TFakeSession.h"
 #include "tests/support/TFakeShell.h"
 #include "ui/TMessageBox.h"
+#include "update/TAutoUpdate.h"
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -33,14 +34,15 @@ private slots:
     for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"})
       qputenv(variable, QFile::encodeName(FDir.filePath(QString::fromLatin1(variable))));
   }
-  void firstStartShowsTheReleaseNotesAndEnablesUpdates();
+  void firstStartShowsTheReleaseNotesOnceTheWindowIsShown();
   void updateWindowFollowsTheOptions();
+  void startedInstallerEndsTheProgramThroughItsShutdown();
 
 private:
   QTemporaryDir FDir;
 };
 
-void TestUpdateWiring::firstStartShowsTheReleaseNotesAndEnablesUpdates()
+void TestUpdateWiring::firstStartShowsTheReleaseNotesOnceTheWindowIsShown()
 {
   auto fakeDialogs = std::make_unique<TFakeDialogs>();
   TFakeDialogs* dialogs = fakeDialogs.get();
@@ -52,17 +54,47 @@ void TestUpdateWiring::firstStartShowsTheReleaseNotesAndEnablesUpdates()
   };
   dialogs->OnSetAutoUpdateEnabled = [&](bool AEnabled) { enabled << AEnabled; };
   TComposition composition(std::make_unique<TFakeSession>(), nullptr, std::move(fakeDialogs));
-  composition.MainWindow().TrayAvailable = [] { return true; };
-  composition.MainWindow().FormActivate();
+  TfrmOrvel& form = composition.MainWindow();
+  form.TrayAvailable = [] { return true; };
+  const auto storedVersion = [] {
+    TProgramSettings store;
+    TApplicationOptions::ConfigureStore(store);
+    TApplicationOptions(&store).RegisterOptions();
+    store.LoadSettings();
+    return TApplicationOptions::Text(store, TOptionId::Version);
+  };
 
+  // Started at logon: the start-up runs to its end with the notes requested, not shown, and the
+  // new version not stored, so that a session ended now still shows them at the next start.
+  form.SetArguments({QStringLiteral("/HIDE")});
+  form.FormActivate();
+  QCOMPARE(enabled, QList<bool>{true});
+  QVERIFY(form.UpdateInformationPending());
+  QCoreApplication::processEvents();
+  QVERIFY(shown.isEmpty());
+  QCOMPARE(storedVersion(), QStringLiteral("0.0.0.0"));
+  // Another cycle meanwhile (a reload) asks for them again, still without showing them.
+  composition.Services().LoadApplicationSettings();
+  QCoreApplication::processEvents();
+  QVERIFY(shown.isEmpty() && form.UpdateInformationPending());
+
+  // The user shows the window: the notes follow from the event loop, and the version is stored.
+  form.ExecuteCommand(TInstanceCommand::Show);
+  QVERIFY(form.isVisible());
+  QTRY_VERIFY(!shown.isEmpty());
   const QString folder = GetApplicationFolder();
   QCOMPARE(shown, (QStringList{folder + QStringLiteral("Corvale - Release Notes.rtf"),
                                folder + QStringLiteral("Corvale - License.rtf"),
                                folder + QStringLiteral("Corvale - Support Details.rtf"), QStringLiteral("15")}));
-  QCOMPARE(enabled, QList<bool>{true});
-  // The stored version is now the executable's own, so the next cycle shows nothing.
-  QCOMPARE(TApplicationOptions::Text(composition.Services().ProgramSettings(), TOptionId::Version),
-           TApplicationVersionInfo::ProgramVersion());
+  QCOMPARE(storedVersion(), TApplicationVersionInfo::ProgramVersion());
+  QVERIFY(!form.UpdateInformationPending());
+
+  // Later cycles and showings do not repeat them.
+  composition.Services().LoadApplicationSettings();
+  form.hide();
+  form.ExecuteCommand(TInstanceCommand::Show);
+  QCoreApplication::processEvents();
+  QCOMPARE(shown.size(), 4);
 }
 
 void TestUpdateWiring::updateWindowFollowsTheOptions()
@@ -79,15 +111,33 @@ void TestUpdateWiring::updateWindowFollowsTheOptions()
   {
     TBackupProfileManager manager;
     const auto programWindows = CreateProgramWindows();
-    TShellDialogWindows windows(manager, *programWindows, settings, log);
+    TAutoUpdate update;
+    TShellDialogWindows windows(manager, *programWindows, update, settings, log);
     // The first check starts at once and its lines reach the application log.
     windows.SetAutoUpdateEnabled(true);
     QTRY_VERIFY(log.LogCache().join(QLatin1Char('\n')).contains(QStringLiteral("ERROR: No update URL specified.")));
     QVERIFY(log.LogCache().join(QLatin1Char('\n')).contains(QStringLiteral("Checking for software update...")));
     windows.SetAutoUpdateEnabled(false);
-    // Headless runs do not wait on the release notes.
+    // Headless runs show no release notes.
     windows.ShowUpdateInformation(QString(), QString(), QString(), 15);
   }
+}
+
+void TestUpdateWiring::startedInstallerEndsTheProgramThroughItsShutdown()
+{
+  TComposition composition(std::make_unique<TFakeSession>(), nullptr, std::make_unique<TFakeDialogs>());
+  TfrmOrvel& form = composition.MainWindow();
+  form.TrayAvailable = [] { return true; };
+  form.FormActivate();
+  int closed = 0;
+  form.OnClosed = [&closed](QObject*) { ++closed; };
+  // Reported from within the update component: the close follows from the event loop.
+  composition.AutoUpdate().OnTerminate();
+  QCOMPARE(closed, 0);
+  QTRY_COMPARE(closed, 1);
+  QVERIFY(!form.isVisible());
+  // The shutdown sequence ran: the application log is gone.
+  QVERIFY(!composition.ApplicationLog().Active());
 }
 
 QTEST_MAIN(TestUpdateWiring)

@@ -22,6 +22,7 @@ private slots:
   void storeIsTheUsersRegistryKey();
   void optionsAreRegisteredInOrder();
   void firstRunStoresEverythingAndShowsTheNotesOnce();
+  void notesShownLaterKeepTheOldVersionUntilShown();
   void failedVersionCheckDoesNotStopTheCycle();
   void lastSelectionIsRestoredAndStored();
   void optionNamesMatchWithoutCase();
@@ -59,7 +60,8 @@ std::unique_ptr<TestApplicationOptions::TCycle> TestApplicationOptions::NewCycle
   c->Options.FileVersion = [] { return QStringLiteral("2.5.0.7"); };
   c->Options.OnShowUpdateInformation = [c](const QStringList& AFiles, int ATimeout) {
     c->Shown << AFiles;
-    QCOMPARE(ATimeout, 15);
+    [&] { QCOMPARE(ATimeout, 15); }();
+    return true;
   };
   c->Options.OnVersionCheckError = [c](const QString& AMessage) { c->Errors << AMessage; };
   c->Options.OnStoreError = [c](const QString& AMessage) { c->StoreErrors << AMessage; };
@@ -186,10 +188,35 @@ void TestApplicationOptions::firstRunStoresEverythingAndShowsTheNotesOnce()
   }
 }
 
+void TestApplicationOptions::notesShownLaterKeepTheOldVersionUntilShown()
+{
+  auto cycle = NewCycle();
+  int requests = 0;
+  cycle->Options.OnShowUpdateInformation = [&requests](const QStringList&, int) {
+    ++requests;
+    return false;
+  };
+  const auto storedVersion = [] {
+    TRegistry registry;
+    return registry.OpenKeyReadOnly(Key) ? registry.ReadString(QStringLiteral("Version")) : QString();
+  };
+  // Every cycle before the notes are shown asks again and keeps the default version in the store,
+  // so that a program ended meanwhile shows them at its next start.
+  cycle->Options.LoadApplicationSettings();
+  cycle->Options.SaveApplicationSettings(false);
+  QCOMPARE(requests, 2);
+  QCOMPARE(storedVersion(), QStringLiteral("0.0.0.0"));
+  cycle->Options.StoreVersion();
+  QCOMPARE(storedVersion(), QStringLiteral("2.5.0.7"));
+  cycle->Options.SaveApplicationSettings(false);
+  QCOMPARE(requests, 2);
+  QCOMPARE(storedVersion(), QStringLiteral("2.5.0.7"));
+}
+
 void TestApplicationOptions::failedVersionCheckDoesNotStopTheCycle()
 {
   auto cycle = NewCycle();
-  cycle->Options.OnShowUpdateInformation = [](const QStringList&, int) {
+  cycle->Options.OnShowUpdateInformation = [](const QStringList&, int) -> bool {
     throw std::runtime_error("the dialog could not be made");
   };
   cycle->Options.LoadApplicationSettings();

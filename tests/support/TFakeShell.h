@@ -19,6 +19,7 @@ public:
   std::function<bool()> OnDebugEnabled;
   std::function<QString()> OnOptionsPassword;
   std::function<void(int)> OnStoreLastSelection;
+  std::function<void()> OnStoreVersion;
 
   void LoadApplicationSettings() override
   {
@@ -36,6 +37,11 @@ public:
   {
     if (OnStoreLastSelection)
       OnStoreLastSelection(AIndex);
+  }
+  void StoreVersion() override
+  {
+    if (OnStoreVersion)
+      OnStoreVersion();
   }
 };
 

@@ -172,6 +172,23 @@ void TestUpdateDialogs::informationDialogCountsDown()
     QVERIFY(dialog.Execute(notes, license, support, 15));
     QVERIFY(!dialog.isVisible());
   }
+  {
+    // Opened without waiting, it counts down while the program goes on; the program's end closes
+    // it in the middle of the count-down, without the review warning.
+    TdlgUpdateInformation dialog(QStringLiteral("Corvale"), QStringLiteral("1.2.3.4"));
+    dialog.Open(notes, license, support, 15);
+    QVERIFY(dialog.isVisible() && !dialog.CanClose());
+    const qsizetype warnings = TMessageBox::Shown().size();
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    // Should the quit be refused, the loop still ends, with 1.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+    watchdog.start(10000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(TMessageBox::Shown().size(), warnings);
+  }
 }
 
 void TestUpdateDialogs::rtfDocumentsShowTheirText()
