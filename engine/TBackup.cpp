@@ -31,16 +31,6 @@
 
 namespace {
 
-// The file name with its extension (from the last "." of the last path step) replaced by AExtension.
-QString ChangeFileExt(const QString& AFileName, const QString& AExtension)
-{
-  const qsizetype slash = AFileName.lastIndexOf(PathDelim);
-  const qsizetype dot = AFileName.lastIndexOf(QLatin1Char('.'));
-  if (dot > slash)
-    return AFileName.left(dot) + AExtension;
-  return AFileName + AExtension;
-}
-
 [[noreturn]] void RaiseFileError(const QString& AFormat, const QString& AFileName, int AErrno)
 {
   throw EBackupException(AFormat.arg(AFileName, Posix::ErrorText(AErrno)));

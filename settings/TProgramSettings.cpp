@@ -18,14 +18,6 @@ const QString DefaultsSection = QStringLiteral(".Defaults");
 const QString FormValueNames[] = {QStringLiteral("Left"), QStringLiteral("Top"), QStringLiteral("Width"),
                                   QStringLiteral("Height"), QStringLiteral("FormStyle")};
 
-// The file name with its extension replaced, or added when it has none.
-QString ChangeFileExt(const QString& AFileName, const QString& AExtension)
-{
-  const qsizetype slash = AFileName.lastIndexOf(QLatin1Char('/'));
-  const qsizetype dot = AFileName.lastIndexOf(QLatin1Char('.'));
-  return (dot > slash ? AFileName.left(dot) : AFileName) + AExtension;
-}
-
 // Key paths of the store are taken from the root, whichever key was opened before.
 QString FromRoot(const QString& APath)
 {

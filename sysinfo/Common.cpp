@@ -82,6 +82,13 @@ bool CheckDirectory(const QString& ADirectory, bool ACreate)
   return DirectoryExists(ADirectory);
 }
 
+QString ChangeFileExt(const QString& AFileName, const QString& AExtension)
+{
+  const qsizetype slash = AFileName.lastIndexOf(QLatin1Char('/'));
+  const qsizetype dot = AFileName.lastIndexOf(QLatin1Char('.'));
+  return (dot > slash ? AFileName.left(dot) : AFileName) + AExtension;
+}
+
 bool CanCreateFile(const QString& AFileName)
 {
   if (AFileName.isEmpty())

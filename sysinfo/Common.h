@@ -35,6 +35,9 @@ bool CheckDirectory(const QString& ADirectory, bool ACreate);
 // hash of the whole, so two long names cannot meet either.
 QString SafeFileName(const QString& AName);
 bool CanCreateFile(const QString& AFileName);
+// The file name with its extension (from the last "." of the last path step) replaced by
+// AExtension, or AExtension appended when it has none.
+QString ChangeFileExt(const QString& AFileName, const QString& AExtension);
 
 // Show modes of ExecuteFile; the desktop decides how a started program shows itself.
 enum TShowMode : int { swHide = 0, swShowNormal = 1 };

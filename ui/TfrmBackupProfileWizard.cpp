@@ -4,10 +4,9 @@
 #include "platform/FileSystem.h"
 #include "profiles/TBackupProfile.h"
 #include "sysinfo/Common.h"
-#include "ui/TFileDialog.h"
+#include "ui/TDestinationControls.h"
 #include "ui/TMessageBox.h"
 #include "ui/TWizardProgress.h"
-#include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmEmailDetails.h"
 #include "ui/TfrmSMTPDetails.h"
 
@@ -23,18 +22,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
 
-const int MegaByte = 1048576;
-const int VistaVersion = 8;
-const int Windows7Version = 9;
 const QString AllProfiles = QStringLiteral("All");
-const QString DestinationFilter = QStringLiteral("7z Files|*.7z|All Files|*.*");
 const QString AllFiles = QStringLiteral("*.*");
 
 QLabel* WrappedLabel(const QString& AText, QWidget* AParent)
@@ -283,24 +277,9 @@ QWidget* TfrmBackupProfileWizard::CreateDestinationPage()
 {
   auto* page = new QWidget(this);
   auto* form = new QFormLayout(page);
-  ComboBoxZipType = new QComboBox(page);
-  ComboBoxZipType->addItems({QStringLiteral("Zip"), QStringLiteral("Seven Zip"), QStringLiteral("NT Backup")});
-  cbSystemState = new QCheckBox(QStringLiteral("System State Backup"), page);
-  editZipFile = new QLineEdit(page);
-  btnZipFile = new QPushButton(QStringLiteral("..."), page);
-  auto* fileRow = new QHBoxLayout;
-  fileRow->addWidget(editZipFile, 1);
-  fileRow->addWidget(btnZipFile);
-  editPassword = new QLineEdit(page);
-  editPassword->setEchoMode(QLineEdit::Password);
-  editConfirmPassword = new QLineEdit(page);
-  editConfirmPassword->setEchoMode(QLineEdit::Password);
-  editSpanning = new QSpinBox(page);
-  editSpanning->setRange(0, 1000000);
-  lblCompression = new QLabel(QStringLiteral("Compression Level:"), page);
-  TrackBarCompression = new QSlider(Qt::Horizontal, page);
-  TrackBarCompression->setRange(0, 4);
-  TrackBarCompression->setPageStep(1);
+  Destination = new TDestinationControls(page, form, editName,
+                                         {QStringLiteral("ZIP Filename"), QStringLiteral("7z Files|*.7z|All Files|*.*"),
+                                          QStringLiteral(".7z"), QStringLiteral(".7z")});
   cbLogEmail = new QCheckBox(QStringLiteral("Send Log E-Mail"), page);
   btnLogEmailDetails = new QPushButton(QStringLiteral("Details..."), page);
   auto* logRow = new QHBoxLayout;
@@ -308,19 +287,8 @@ QWidget* TfrmBackupProfileWizard::CreateDestinationPage()
   logRow->addWidget(btnLogEmailDetails);
   logRow->addStretch();
 
-  form->addRow(QStringLiteral("Zip Type"), ComboBoxZipType);
-  form->addRow(QString(), cbSystemState);
-  form->addRow(QStringLiteral("ZIP Filename"), fileRow);
-  form->addRow(QStringLiteral("Password"), editPassword);
-  form->addRow(QStringLiteral("Confirm Password"), editConfirmPassword);
-  form->addRow(QStringLiteral("Spanning (MB)"), editSpanning);
-  form->addRow(lblCompression);
-  form->addRow(TrackBarCompression);
   form->addRow(logRow);
 
-  connect(ComboBoxZipType, &QComboBox::currentIndexChanged, this, [this] { ApplyZipTypeRule(); });
-  connect(btnZipFile, &QPushButton::clicked, this, &TfrmBackupProfileWizard::OnZipFileClick);
-  connect(TrackBarCompression, &QSlider::valueChanged, this, &TfrmBackupProfileWizard::OnCompressionChange);
   connect(btnLogEmailDetails, &QPushButton::clicked, this, &TfrmBackupProfileWizard::OnLogEmailDetailsClick);
   return page;
 }
@@ -409,20 +377,13 @@ void TfrmBackupProfileWizard::ProfileToControls()
 {
   const TBackupProfile& profile = *FBackupProfile;
   cbEnabled->setChecked(profile.Enabled());
-  ComboBoxZipType->setCurrentIndex(profile.ZipType());
-  cbSystemState->setChecked(profile.SystemState());
+  Destination->LoadFrom(profile, false);
   editName->setText(profile.ProfileName());
-  editPassword->setText(profile.Password());
-  editConfirmPassword->clear();
   memoDescription->setPlainText(QString(profile.Description()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-  editZipFile->setText(profile.ZipFile());
   cbShowAlerts->setChecked(profile.ShowAlerts());
   TrackBarAlertDays->setValue(profile.AlertDays());
   cbAlertEmail->setChecked(profile.AlertEmailEnabled());
   cbLogEmail->setChecked(profile.LogEmailEnabled());
-  editSpanning->setValue(profile.SpanningSize() / MegaByte);
-  TrackBarCompression->setValue(profile.CompressionLevel());
-  OnCompressionChange(TrackBarCompression->value());
   cbCustomSMTP->setChecked(profile.CustomSMTPSettings());
 }
 
@@ -430,20 +391,13 @@ void TfrmBackupProfileWizard::ControlsToProfile()
 {
   TBackupProfile& profile = *FBackupProfile;
   profile.SetEnabled(cbEnabled->isChecked());
-  if (ComboBoxZipType->currentIndex() >= 0)
-    profile.SetZipType(static_cast<TZipType>(ComboBoxZipType->currentIndex()));
-  profile.SetSystemState(cbSystemState->isChecked());
+  Destination->StoreTo(profile);
   profile.SetProfileName(editName->text());
-  profile.SetPassword(editPassword->text());
   profile.SetDescription(memoDescription->toPlainText().split(QLatin1Char('\n')).join(QStringLiteral("\r\n")));
-  profile.SetZipFile(editZipFile->text());
   profile.SetShowAlerts(cbShowAlerts->isChecked());
   profile.SetAlertDays(TrackBarAlertDays->value());
   profile.SetAlertEmailEnabled(cbAlertEmail->isChecked());
   profile.SetLogEmailEnabled(cbLogEmail->isChecked());
-  // 32-bit arithmetic as stored; the spin box allows more than fits.
-  profile.SetSpanningSize(static_cast<int>(static_cast<quint32>(editSpanning->value()) * quint32(MegaByte)));
-  profile.SetCompressionLevel(static_cast<TCompressionLevel>(TrackBarCompression->value()));
   profile.SetCustomSMTPSettings(cbCustomSMTP->isChecked());
 }
 
@@ -469,7 +423,7 @@ void TfrmBackupProfileWizard::EnterPage(TPage APage)
     GenerateFileList();
     break;
   case PageBackupDestination:
-    ApplyZipTypeRule();
+    Destination->ApplyZipTypeRule();
     break;
   case PageBackupAlerts:
     OnAlertDaysChange(TrackBarAlertDays->value());
@@ -492,25 +446,8 @@ bool TfrmBackupProfileWizard::LeaveForward(TPage APage)
       return false;
     }
     return true;
-  case PageBackupDestination: {
-    const QString fileName = editZipFile->text();
-    if (!CanCreateFile(fileName) &&
-        !TMessageBox::Question(
-            this, TMessageBox::mkWarning,
-            QStringLiteral("\"%1\" does not appear to be a valid filename, do you want to continue?").arg(fileName)))
-      return false;
-    if (editPassword->text() != editConfirmPassword->text()) {
-      TMessageBox::Warning(this, QStringLiteral("Password's do not match"));
-      return false;
-    }
-    if (GetWindowsVersion() == VistaVersion &&
-        (cbSystemState->isChecked() || ComboBoxZipType->currentIndex() == zNTBackup)) {
-      TMessageBox::Error(this, QStringLiteral("NT Backup is not available for Windows Vista"));
-      cbSystemState->setChecked(false);
-      return false;
-    }
-    return true;
-  }
+  case PageBackupDestination:
+    return Destination->ConfirmFileName() && Destination->PasswordsMatch() && Destination->NTBackupAvailable();
   default:
     return true;
   }
@@ -711,65 +648,6 @@ void TfrmBackupProfileWizard::GenerateFileList()
     new QTreeWidgetItem(ListViewFiles, {entry->Folder(), entry->FileMask(),
                                         entry->Recursive() ? QStringLiteral("True") : QStringLiteral("False")});
   }
-}
-
-QString TfrmBackupProfileWizard::ZipExtension() const
-{
-  switch (ComboBoxZipType->currentIndex()) {
-  case zZip:
-    return QStringLiteral(".zip");
-  case zNTBackup:
-    return QStringLiteral(".bkf");
-  default:
-    return QStringLiteral(".7z");
-  }
-}
-
-void TfrmBackupProfileWizard::ApplyZipTypeRule()
-{
-  cbSystemState->setEnabled(true);
-  editPassword->setEnabled(true);
-  editConfirmPassword->setEnabled(true);
-  TrackBarCompression->setEnabled(true);
-  editSpanning->setEnabled(true);
-  switch (ComboBoxZipType->currentIndex()) {
-  case zZip:
-    editSpanning->setEnabled(false);
-    break;
-  case zSeven:
-    break;
-  case zNTBackup: {
-    const int version = GetWindowsVersion();
-    if (version == VistaVersion || version == Windows7Version)
-      TMessageBox::Error(this, QStringLiteral("NT Backup is not support on Windows Vista / 7."));
-    editPassword->setEnabled(false);
-    editConfirmPassword->setEnabled(false);
-    TrackBarCompression->setEnabled(false);
-    editSpanning->setEnabled(false);
-    break;
-  }
-  default:
-    return;
-  }
-  editZipFile->setText(TfrmBackupProfiles::ChangeFileExt(editZipFile->text(), ZipExtension()));
-}
-
-void TfrmBackupProfileWizard::OnZipFileClick()
-{
-  QString proposed = editZipFile->text();
-  if (proposed.isEmpty() && !editName->text().isEmpty())
-    proposed = editName->text() + QStringLiteral(".7z");
-  const QString fileName =
-      TFileDialog::GetSaveFileName(this, QStringLiteral("Backup Destination"), proposed,
-                                   TFileDialog::FilterFromPairs(DestinationFilter), QStringLiteral("7z"));
-  if (!fileName.isEmpty())
-    editZipFile->setText(fileName);
-}
-
-void TfrmBackupProfileWizard::OnCompressionChange(int APosition)
-{
-  lblCompression->setText(
-      QStringLiteral("Compression Level: %1").arg(TfrmBackupProfiles::CompressionLevelCaption(APosition)));
 }
 
 void TfrmBackupProfileWizard::OnAlertDaysChange(int APosition)

@@ -17,10 +17,10 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
-class QSpinBox;
 class QStackedWidget;
 class QTreeWidget;
 class TBackupProfile;
+class TDestinationControls;
 class TWizardProgress;
 class TfrmEmailDetails;
 class TfrmSMTPDetails;
@@ -91,15 +91,7 @@ public:
   QTreeWidget* ListViewFiles;
   QTreeWidget* ListViewExclusions;
 
-  QComboBox* ComboBoxZipType;
-  QCheckBox* cbSystemState;
-  QLineEdit* editZipFile;
-  QPushButton* btnZipFile;
-  QLineEdit* editPassword;
-  QLineEdit* editConfirmPassword;
-  QSpinBox* editSpanning;
-  QLabel* lblCompression;
-  QSlider* TrackBarCompression;
+  TDestinationControls* Destination;
   QCheckBox* cbLogEmail;
   QPushButton* btnLogEmailDetails;
 
@@ -137,15 +129,11 @@ private:
   void DetectApplications();
   void GenerateFileList();
   void AddFileEntry(const QString& AFileName);
-  void ApplyZipTypeRule();
-  QString ZipExtension() const;
 
   void OnBackClick();
   void OnNextClick();
   void OnFinishClick();
   void OnFirefoxClick();
-  void OnZipFileClick();
-  void OnCompressionChange(int APosition);
   void OnAlertDaysChange(int APosition);
   void OnLogEmailDetailsClick();
   void OnAlertEmailDetailsClick();

@@ -8,6 +8,7 @@
 #include "sysinfo/Common.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
+#include "ui/TDestinationControls.h"
 #include "ui/TFileDialog.h"
 #include "ui/TMessageBox.h"
 #include "ui/TPluginCatalog.h"
@@ -46,17 +47,13 @@
 
 namespace {
 
-const int MegaByte = 1048576;
 // The "Previous Log" memo shows at most the last this many bytes of a log.
 const qint64 MaxLogBytes = 4 * 1024 * 1024;
-const int VistaVersion = 8;
-const int Windows7Version = 9;
 
 const QString AddFileFilter =
     QStringLiteral("All Files (*.*)|*.*|Microsoft Word Documents (*.doc)|*.doc|Microsoft Excel Documents (*.xls)|*.xls|"
                    "Microsoft Outlook Personal Folders (*.pst)|*.pst|Microsoft Access Database Files (*.mdb)|*.mdb|"
                    "Microsoft Powerpoint Document (*.ppt)|*.ppt");
-const QString DestinationFilter = QStringLiteral("7z Files|*.7z|Zip Files|*.zip|BKF Files|*.bkf|All Files|*.*");
 
 QTreeWidget* MakeListView(QWidget* AParent, const QStringList& AColumns)
 {
@@ -156,7 +153,7 @@ TfrmBackupProfiles::TfrmBackupProfiles(TProgramPicker* AProgramWindows, std::uni
   connect(PageControl, &QTabWidget::currentChanged, this, &TfrmBackupProfiles::OnPageChange);
   connect(PageControlFiles, &QTabWidget::currentChanged, this, [this] {
     if (PageControlFiles->currentWidget() == TabSheetDestination)
-      OnCompressionChange(TrackBarCompression->value());
+      Destination->ShowCompression(Destination->TrackBarCompression->value());
   });
   UpdateActions();
 }
@@ -291,44 +288,14 @@ QWidget* TfrmBackupProfiles::MakeDestinationPage()
 {
   auto* page = new QWidget(this);
   gbDestination = new QGroupBox(QStringLiteral("Destination"), page);
-  ComboBoxZipType = new QComboBox(gbDestination);
-  ComboBoxZipType->addItems({QStringLiteral("Zip"), QStringLiteral("Seven Zip"), QStringLiteral("NT Backup")});
-  cbSystemState = new QCheckBox(QStringLiteral("System State Backup"), gbDestination);
-  editZipFile = new QLineEdit(gbDestination);
-  btnZipFile = new QPushButton(QStringLiteral("..."), gbDestination);
-  btnZipFile->setToolTip(QStringLiteral("Backup Destination"));
-  editPassword = new QLineEdit(gbDestination);
-  editPassword->setEchoMode(QLineEdit::Password);
-  editConfirmPassword = new QLineEdit(gbDestination);
-  editConfirmPassword->setEchoMode(QLineEdit::Password);
-  editSpanning = new QSpinBox(gbDestination);
-  editSpanning->setRange(0, MaxSpanningMegabytes);
-  lblCompression = new QLabel(QStringLiteral("Compression Level:"), gbDestination);
-  TrackBarCompression = new QSlider(Qt::Horizontal, gbDestination);
-  TrackBarCompression->setRange(0, 4);
-  TrackBarCompression->setTickPosition(QSlider::TicksBelow);
-  TrackBarCompression->setPageStep(1);
-
-  auto* zipFile = new QHBoxLayout;
-  zipFile->addWidget(editZipFile, 1);
-  zipFile->addWidget(btnZipFile);
-  auto* form = new QFormLayout(gbDestination);
-  form->addRow(QStringLiteral("Zip Type"), ComboBoxZipType);
-  form->addRow(QString(), cbSystemState);
-  form->addRow(QStringLiteral("Destination Filename"), zipFile);
-  form->addRow(QStringLiteral("Password"), editPassword);
-  form->addRow(QStringLiteral("Confirm Password"), editConfirmPassword);
-  form->addRow(QStringLiteral("Spanning (MB)"), editSpanning);
-  form->addRow(lblCompression);
-  form->addRow(TrackBarCompression);
-
+  Destination = new TDestinationControls(gbDestination, new QFormLayout(gbDestination), editName,
+                                         {QStringLiteral("Destination Filename"),
+                                          QStringLiteral("7z Files|*.7z|Zip Files|*.zip|BKF Files|*.bkf|All Files|*.*"),
+                                          QString(), QString()});
+  Destination->OnProblem = [this] { ShowDestinationPage(); };
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(gbDestination);
   layout->addStretch();
-
-  connect(ComboBoxZipType, &QComboBox::currentIndexChanged, this, &TfrmBackupProfiles::OnZipTypeChange);
-  connect(btnZipFile, &QPushButton::clicked, this, &TfrmBackupProfiles::OnZipFileClick);
-  connect(TrackBarCompression, &QSlider::valueChanged, this, &TfrmBackupProfiles::OnCompressionChange);
   return page;
 }
 
@@ -413,33 +380,6 @@ QWidget* TfrmBackupProfiles::MakePluginsPage()
   return page;
 }
 
-QString TfrmBackupProfiles::CompressionLevelCaption(int ALevel)
-{
-  switch (ALevel) {
-  case 0:
-    return QStringLiteral("None");
-  case 1:
-    return QStringLiteral("Low");
-  case 2:
-    return QStringLiteral("Normal");
-  case 3:
-    return QStringLiteral("High");
-  case 4:
-    return QStringLiteral("Maximum (recommended)");
-  default:
-    return QStringLiteral("Unknown");
-  }
-}
-
-QString TfrmBackupProfiles::ChangeFileExt(const QString& AFileName, const QString& AExtension)
-{
-  const qsizetype dot = AFileName.lastIndexOf(QLatin1Char('.'));
-  const qsizetype separator = AFileName.lastIndexOf(QLatin1Char('/'));
-  if (dot >= 0 && dot > separator)
-    return AFileName.left(dot) + AExtension;
-  return AFileName + AExtension;
-}
-
 int TfrmBackupProfiles::Execute(TBackupProfile& ABackupProfile)
 {
   FBackupProfile = &ABackupProfile;
@@ -479,33 +419,20 @@ void TfrmBackupProfiles::ProfileToControls()
 {
   TBackupProfile& profile = *FBackupProfile;
   cbEnabled->setChecked(profile.Enabled());
-  {
-    const QSignalBlocker block(ComboBoxZipType);
-    const int zipType = static_cast<int>(profile.ZipType());
-    // A stored kind the list does not know shows no item and is kept on Ok.
-    ComboBoxZipType->setCurrentIndex(zipType >= 0 && zipType < ComboBoxZipType->count() ? zipType : -1);
-  }
-  cbSystemState->setChecked(profile.SystemState());
+  Destination->LoadFrom(profile, true);
   editName->setText(profile.ProfileName());
-  editPassword->setText(profile.Password());
-  editConfirmPassword->setText(profile.Password());
   memoDescription->setPlainText(QString(profile.Description()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-  editZipFile->setText(profile.ZipFile());
   cbCloseGracefully->setChecked(profile.CloseGracefully());
   cbShowAlerts->setChecked(profile.ShowAlerts());
   TrackBarAlertDays->setValue(profile.AlertDays());
   OnAlertDaysChange(TrackBarAlertDays->value());
   cbAlertEmail->setChecked(profile.AlertEmailEnabled());
   cbLogEmail->setChecked(profile.LogEmailEnabled());
-  // A volume size beyond what the profile can hold (a wrapped, negative count) opens clamped.
-  editSpanning->setValue(std::clamp(profile.SpanningSize() / MegaByte, 0, MaxSpanningMegabytes));
-  TrackBarCompression->setValue(static_cast<int>(profile.CompressionLevel()));
-  OnCompressionChange(TrackBarCompression->value());
   cbCustomSMTP->setChecked(profile.CustomSMTPSettings());
 
   ShowLastBackup();
   LoadPreviousLog();
-  ApplyZipTypeRule();
+  Destination->ApplyZipTypeRule();
   FillEntryList(Sources);
   FillEntryList(Exclusions);
   FillActivePrograms();
@@ -516,20 +443,14 @@ void TfrmBackupProfiles::ControlsToProfile()
 {
   TBackupProfile& profile = *FBackupProfile;
   profile.SetEnabled(cbEnabled->isChecked());
-  if (ComboBoxZipType->currentIndex() >= 0)
-    profile.SetZipType(static_cast<TZipType>(ComboBoxZipType->currentIndex()));
-  profile.SetSystemState(cbSystemState->isChecked());
+  Destination->StoreTo(profile);
   profile.SetProfileName(editName->text());
-  profile.SetPassword(editPassword->text());
   profile.SetDescription(memoDescription->toPlainText().split(QLatin1Char('\n')).join(QStringLiteral("\r\n")));
-  profile.SetZipFile(editZipFile->text());
   profile.SetCloseGracefully(cbCloseGracefully->isChecked());
   profile.SetShowAlerts(cbShowAlerts->isChecked());
   profile.SetAlertDays(TrackBarAlertDays->value());
   profile.SetAlertEmailEnabled(cbAlertEmail->isChecked());
   profile.SetLogEmailEnabled(cbLogEmail->isChecked());
-  profile.SetSpanningSize(editSpanning->value() * MegaByte);
-  profile.SetCompressionLevel(static_cast<TCompressionLevel>(TrackBarCompression->value()));
   profile.SetCustomSMTPSettings(cbCustomSMTP->isChecked());
 }
 
@@ -553,62 +474,9 @@ void TfrmBackupProfiles::LoadPreviousLog()
   memoLog->setPlainText(logFile.isEmpty() ? QString() : ReadLogTail(logFile));
 }
 
-QString TfrmBackupProfiles::ZipExtension() const
-{
-  switch (ComboBoxZipType->currentIndex()) {
-  case zZip:
-    return QStringLiteral(".zip");
-  case zSeven:
-    return QStringLiteral(".7z");
-  case zNTBackup:
-    return QStringLiteral(".bkf");
-  default:
-    return QString();
-  }
-}
-
-void TfrmBackupProfiles::ApplyZipTypeRule()
-{
-  cbSystemState->setEnabled(true);
-  editPassword->setEnabled(true);
-  editConfirmPassword->setEnabled(true);
-  TrackBarCompression->setEnabled(true);
-  editSpanning->setEnabled(true);
-  switch (ComboBoxZipType->currentIndex()) {
-  case zZip:
-    editSpanning->setEnabled(false);
-    break;
-  case zSeven:
-    break;
-  case zNTBackup: {
-    const int version = GetWindowsVersion();
-    if (version == VistaVersion || version == Windows7Version)
-      TMessageBox::Error(this, QStringLiteral("NT Backup is not support on Windows Vista / 7."));
-    editPassword->setEnabled(false);
-    editConfirmPassword->setEnabled(false);
-    TrackBarCompression->setEnabled(false);
-    editSpanning->setEnabled(false);
-    break;
-  }
-  default:
-    return;
-  }
-  editZipFile->setText(ChangeFileExt(editZipFile->text(), ZipExtension()));
-}
-
-void TfrmBackupProfiles::OnZipTypeChange()
-{
-  ApplyZipTypeRule();
-}
-
 void TfrmBackupProfiles::OnAlertDaysChange(int APosition)
 {
   lblAlertDays->setText(QStringLiteral("Alert if backup has not been performed in the last %1 day(s)").arg(APosition));
-}
-
-void TfrmBackupProfiles::OnCompressionChange(int APosition)
-{
-  lblCompression->setText(QStringLiteral("Compression Level: ") + CompressionLevelCaption(APosition));
 }
 
 void TfrmBackupProfiles::ShowDestinationPage()
@@ -625,25 +493,13 @@ bool TfrmBackupProfiles::CheckControls()
     TMessageBox::Warning(this, QStringLiteral("Please specify a profile name."));
     passed = false;
   }
-  if (!CanCreateFile(editZipFile->text())) {
-    ShowDestinationPage();
-    if (!TMessageBox::Question(this, TMessageBox::mkWarning,
-                               QStringLiteral("\"%1\" does not appear to be a valid filename, do you want to continue?")
-                                   .arg(editZipFile->text())))
-      passed = false;
-  }
-  if (editPassword->text() != editConfirmPassword->text()) {
-    ShowDestinationPage();
-    TMessageBox::Warning(this, QStringLiteral("Password's do not match"));
+  // Every check runs, so the user hears of every problem at once.
+  if (!Destination->ConfirmFileName())
     passed = false;
-  }
-  if (GetWindowsVersion() == VistaVersion &&
-      (cbSystemState->isChecked() || ComboBoxZipType->currentIndex() == zNTBackup)) {
-    TMessageBox::Error(this, QStringLiteral("NT Backup is not available for Windows Vista"));
-    ShowDestinationPage();
-    cbSystemState->setChecked(false);
+  if (!Destination->PasswordsMatch())
     passed = false;
-  }
+  if (!Destination->NTBackupAvailable())
+    passed = false;
   return passed;
 }
 
@@ -662,19 +518,6 @@ void TfrmBackupProfiles::OnLoadDefaultsClick()
   FBackupProfile->LoadDefaults();
   FBackupProfile->SetProfileName(name);
   ProfileToControls();
-}
-
-void TfrmBackupProfiles::OnZipFileClick()
-{
-  const QString extension = ZipExtension();
-  QString proposed = editZipFile->text();
-  if (proposed.isEmpty() && !editName->text().isEmpty())
-    proposed = editName->text() + extension;
-  const QString fileName =
-      TFileDialog::GetSaveFileName(this, QStringLiteral("Backup Destination"), proposed,
-                                   TFileDialog::FilterFromPairs(DestinationFilter), extension.mid(1));
-  if (!fileName.isEmpty())
-    editZipFile->setText(fileName);
 }
 
 TBackupProfileFiles& TfrmBackupProfiles::EntriesOf(const TEntryList& AList) const
@@ -858,7 +701,7 @@ void TfrmBackupProfiles::OnPageChange()
   if (plugins)
     FillPlugins();
   if (PageControl->currentWidget() == TabSheetFiles && PageControlFiles->currentWidget() == TabSheetDestination)
-    OnCompressionChange(TrackBarCompression->value());
+    Destination->ShowCompression(Destination->TrackBarCompression->value());
 }
 
 void TfrmBackupProfiles::OnRefreshPlugins()

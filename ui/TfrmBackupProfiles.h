@@ -15,18 +15,17 @@
 
 class QCalendarWidget;
 class QCheckBox;
-class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
-class QSpinBox;
 class QTabWidget;
 class QTreeWidget;
 class TBackupProfile;
 class TBackupProfileFiles;
+class TDestinationControls;
 class TProgramPicker;
 class TfrmEmailDetails;
 class TfrmSMTPDetails;
@@ -46,12 +45,6 @@ public:
   // Edits the profile; QDialog::Accepted (1) when the user confirmed with Ok, the fields then
   // stored into it and, with "Default" ticked, its default fields saved as the user's defaults.
   [[nodiscard]] int Execute(TBackupProfile& ABackupProfile);
-
-  // The largest volume size in megabytes whose byte count the profile can hold.
-  static constexpr int MaxSpanningMegabytes = 2047;
-  static QString CompressionLevelCaption(int ALevel);
-  // The name with its extension replaced by AExtension (or AExtension appended when it has none).
-  static QString ChangeFileExt(const QString& AFileName, const QString& AExtension);
 
   // One list of source or exclusion entries with its buttons.
   struct TEntryList
@@ -98,15 +91,7 @@ public:
   TEntryList Sources;
   TEntryList Exclusions;
   QGroupBox* gbDestination;
-  QComboBox* ComboBoxZipType;
-  QCheckBox* cbSystemState;
-  QLineEdit* editZipFile;
-  QPushButton* btnZipFile;
-  QLineEdit* editPassword;
-  QLineEdit* editConfirmPassword;
-  QSpinBox* editSpanning;
-  QLabel* lblCompression;
-  QSlider* TrackBarCompression;
+  TDestinationControls* Destination;
 
   // "Active Programs"
   QTreeWidget* ListViewActivePrograms;
@@ -147,8 +132,6 @@ private:
   void ControlsToProfile();
   void ShowLastBackup();
   void LoadPreviousLog();
-  void ApplyZipTypeRule();
-  QString ZipExtension() const;
   [[nodiscard]] bool CheckControls();
   void ShowDestinationPage();
 
@@ -162,9 +145,6 @@ private:
   void OnOkClick();
   void OnLoadDefaultsClick();
   void OnAlertDaysChange(int APosition);
-  void OnCompressionChange(int APosition);
-  void OnZipTypeChange();
-  void OnZipFileClick();
   void OnAddFile(const TEntryList& AList);
   void OnAddFolder(const TEntryList& AList);
   void OnRemove(const TEntryList& AList);

@@ -4,6 +4,7 @@
 #include "app/TdlgProgress.h"
 #include "profiles/TBackupProfile.h"
 #include "sysinfo/TSystemSources.h"
+#include "ui/TDestinationControls.h"
 #include "ui/TWizardProgress.h"
 #include "ui/TfrmBackupProfileWizard.h"
 
@@ -127,7 +128,7 @@ void ShootWizard(const std::function<void(const QString&, QWidget*)>& AGrab)
     AGrab(QStringLiteral("wizard-excluded"), &wizard);
     wizard.PageControl->setCurrentIndex(W::PageIncludedFilesFolders);
     wizard.btnNext->click();
-    wizard.editZipFile->setText(home + QStringLiteral("/Backups/Mail and Documents.7z"));
+    wizard.Destination->editZipFile->setText(home + QStringLiteral("/Backups/Mail and Documents.7z"));
     AGrab(QStringLiteral("wizard-destination"), &wizard);
     wizard.btnNext->click();
     AGrab(QStringLiteral("wizard-alerts"), &wizard);

@@ -3,6 +3,7 @@
 // of the manager writes a real 7z archive that the 7z command tests.
 #include "profiles/TBackupProfileManager.h"
 #include "tests/support/OffscreenNoise.h"
+#include "ui/TDestinationControls.h"
 #include "ui/TMessageBox.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmFolderSelect.h"
@@ -108,8 +109,8 @@ void TestEditorEndToEnd::profileMadeInTheEditorBacksUp()
       QTest::mouseClick(editor.Sources.btnAddFolder, Qt::LeftButton);
 
       ClickTab(editor.PageControlFiles, 2);
-      QTest::keyClick(editor.editZipFile, Qt::Key_A, Qt::ControlModifier);
-      QTest::keyClicks(editor.editZipFile, archive);
+      QTest::keyClick(editor.Destination->editZipFile, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(editor.Destination->editZipFile, archive);
       QTest::mouseClick(editor.btnOk, Qt::LeftButton);
     });
     QCOMPARE(editor.Execute(*profile), int(QDialog::Accepted));

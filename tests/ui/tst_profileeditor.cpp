@@ -8,6 +8,7 @@
 #include "sysinfo/TClock.h"
 #include "sysinfo/TFormatSettings.h"
 #include "tests/support/OffscreenNoise.h"
+#include "ui/TDestinationControls.h"
 #include "ui/TFileDialog.h"
 #include "ui/TMessageBox.h"
 #include "ui/TPluginCatalog.h"
@@ -190,7 +191,7 @@ void TestProfileEditor::newProfileCarriesTheZipTypesExtension()
   TfrmBackupProfiles editor(nullptr, nullptr);
   TBackupProfile& profile = *NewProfile(QString());
   const int result = RunEditor(editor, profile, [&] {
-    QCOMPARE(editor.editZipFile->text(), QStringLiteral(".7z"));
+    QCOMPARE(editor.Destination->editZipFile->text(), QStringLiteral(".7z"));
     QVERIFY(editor.editName->hasFocus() || !editor.isActiveWindow());
     QTest::keyClicks(editor.editName, QStringLiteral("Documents"));
     QTest::mouseClick(editor.btnOk, Qt::LeftButton);
@@ -216,17 +217,17 @@ void TestProfileEditor::zipTypeRuleRewritesExtensionAndControls()
     TBackupProfile& profile = *NewProfile(QStringLiteral("Photos"));
     profile.SetZipFile(Path(QStringLiteral("out.d/photos")));
     RunEditor(editor, profile, [&] {
-      QCOMPARE(editor.editZipFile->text(), Path(QStringLiteral("out.d/photos.7z")));
-      QVERIFY(editor.editSpanning->isEnabled());
-      editor.ComboBoxZipType->setCurrentIndex(zZip);
-      QCOMPARE(editor.editZipFile->text(), Path(QStringLiteral("out.d/photos.zip")));
-      QVERIFY(!editor.editSpanning->isEnabled());
-      QVERIFY(editor.editPassword->isEnabled());
-      editor.ComboBoxZipType->setCurrentIndex(zNTBackup);
-      QCOMPARE(editor.editZipFile->text(), Path(QStringLiteral("out.d/photos.bkf")));
-      QVERIFY(!editor.editPassword->isEnabled() && !editor.editConfirmPassword->isEnabled());
-      QVERIFY(!editor.TrackBarCompression->isEnabled());
-      QVERIFY(editor.cbSystemState->isEnabled());
+      QCOMPARE(editor.Destination->editZipFile->text(), Path(QStringLiteral("out.d/photos.7z")));
+      QVERIFY(editor.Destination->editSpanning->isEnabled());
+      editor.Destination->ComboBoxZipType->setCurrentIndex(zZip);
+      QCOMPARE(editor.Destination->editZipFile->text(), Path(QStringLiteral("out.d/photos.zip")));
+      QVERIFY(!editor.Destination->editSpanning->isEnabled());
+      QVERIFY(editor.Destination->editPassword->isEnabled());
+      editor.Destination->ComboBoxZipType->setCurrentIndex(zNTBackup);
+      QCOMPARE(editor.Destination->editZipFile->text(), Path(QStringLiteral("out.d/photos.bkf")));
+      QVERIFY(!editor.Destination->editPassword->isEnabled() && !editor.Destination->editConfirmPassword->isEnabled());
+      QVERIFY(!editor.Destination->TrackBarCompression->isEnabled());
+      QVERIFY(editor.Destination->cbSystemState->isEnabled());
     });
     // Cancelled: the scalars stay as stored.
     QCOMPARE(profile.ZipType(), zSeven);
@@ -246,7 +247,7 @@ void TestProfileEditor::storedValuesOutsideTheControlsOpenClamped()
                          QCOMPARE(editor.TrackBarAlertDays->value(), 30);
                          QCOMPARE(editor.lblAlertDays->text(),
                                   QStringLiteral("Alert if backup has not been performed in the last 30 day(s)"));
-                         QCOMPARE(editor.editSpanning->value(), 0);
+                         QCOMPARE(editor.Destination->editSpanning->value(), 0);
                          editor.btnOk->click();
                        }),
              int(QDialog::Accepted));
@@ -258,11 +259,11 @@ void TestProfileEditor::storedValuesOutsideTheControlsOpenClamped()
     TBackupProfile& profile = *NewProfile(QStringLiteral("Large"));
     profile.SetSpanningSize(std::numeric_limits<int>::max());
     RunEditor(editor, profile, [&] {
-      QCOMPARE(editor.editSpanning->value(), 2047);
-      editor.editSpanning->clear();
+      QCOMPARE(editor.Destination->editSpanning->value(), 2047);
+      editor.Destination->editSpanning->clear();
       // The fourth digit is refused: 4000 MB would not fit.
-      QTest::keyClicks(editor.editSpanning, QStringLiteral("4000"));
-      QCOMPARE(editor.editSpanning->value(), 400);
+      QTest::keyClicks(editor.Destination->editSpanning, QStringLiteral("4000"));
+      QCOMPARE(editor.Destination->editSpanning->value(), 400);
       editor.btnOk->click();
     });
     QCOMPARE(profile.SpanningSize(), 400 * MegaByte);
@@ -299,13 +300,13 @@ void TestProfileEditor::failedChecksKeepTheEditorOpen()
     TBackupProfile& profile = *NewProfile(QStringLiteral("Taken"));
     profile.SetZipFile(doubtful);
     int result = RunEditor(editor, profile, [&] {
-      editor.editConfirmPassword->setText(QStringLiteral("secret"));
+      editor.Destination->editConfirmPassword->setText(QStringLiteral("secret"));
       TMessageBox::QueueAnswer(TMessageBox::maYes);
       TMessageBox::QueueAnswer(TMessageBox::maOk);
       editor.btnOk->click();
       QVERIFY(editor.isVisible());
       QCOMPARE(Texts().constLast(), QStringLiteral("Password's do not match"));
-      editor.editPassword->setText(QStringLiteral("secret"));
+      editor.Destination->editPassword->setText(QStringLiteral("secret"));
       TMessageBox::QueueAnswer(TMessageBox::maYes);
       editor.btnOk->click();
     });
@@ -527,20 +528,20 @@ void TestProfileEditor::destinationDialogProposesTheProfileName()
   TBackupProfile& profile = *NewProfile(QString());
   profile.SetZipType(zZip);
   RunEditor(editor, profile, [&] {
-    editor.editZipFile->clear();
+    editor.Destination->editZipFile->clear();
     editor.editName->setText(QStringLiteral("Documents"));
     TFileDialog::QueueFileName(Path(QStringLiteral("chosen.zip")));
-    editor.btnZipFile->click();
+    editor.Destination->btnZipFile->click();
     QCOMPARE(TFileDialog::LastRequest().Caption, QStringLiteral("Backup Destination"));
     QCOMPARE(TFileDialog::LastRequest().FileName, QStringLiteral("Documents.zip"));
     QCOMPARE(TFileDialog::LastRequest().DefaultSuffix, QStringLiteral("zip"));
     QCOMPARE(TFileDialog::LastRequest().Filter,
              QStringLiteral("7z Files (*.7z);;Zip Files (*.zip);;BKF Files (*.bkf);;All Files (*)"));
-    QCOMPARE(editor.editZipFile->text(), Path(QStringLiteral("chosen.zip")));
+    QCOMPARE(editor.Destination->editZipFile->text(), Path(QStringLiteral("chosen.zip")));
     // Cancelled: the edit keeps its name.
     TFileDialog::QueueFileName(QString());
-    editor.btnZipFile->click();
-    QCOMPARE(editor.editZipFile->text(), Path(QStringLiteral("chosen.zip")));
+    editor.Destination->btnZipFile->click();
+    QCOMPARE(editor.Destination->editZipFile->text(), Path(QStringLiteral("chosen.zip")));
   });
 }
 

@@ -4,6 +4,7 @@
 #include "profiles/TBackupProfileManager.h"
 #include "sysinfo/TSystemSources.h"
 #include "tests/support/OffscreenNoise.h"
+#include "ui/TDestinationControls.h"
 #include "ui/TMessageBox.h"
 #include "ui/TWizardProgress.h"
 #include "ui/TfrmBackupProfileWizard.h"
@@ -180,19 +181,19 @@ private slots:
       // The exclusion page is skipped.
       QTest::mouseClick(wizard.btnNext, Qt::LeftButton);
       QCOMPARE(wizard.CurrentPage(), W::PageBackupDestination);
-      wizard.ComboBoxZipType->setCurrentIndex(zNTBackup);
-      QVERIFY(!wizard.editPassword->isEnabled() && !wizard.editSpanning->isEnabled());
-      QVERIFY(wizard.editZipFile->text().endsWith(".bkf"));
-      wizard.ComboBoxZipType->setCurrentIndex(zSeven);
-      wizard.editZipFile->setText(Path("wizard.7z"));
+      wizard.Destination->ComboBoxZipType->setCurrentIndex(zNTBackup);
+      QVERIFY(!wizard.Destination->editPassword->isEnabled() && !wizard.Destination->editSpanning->isEnabled());
+      QVERIFY(wizard.Destination->editZipFile->text().endsWith(".bkf"));
+      wizard.Destination->ComboBoxZipType->setCurrentIndex(zSeven);
+      wizard.Destination->editZipFile->setText(Path("wizard.7z"));
       // The password taken over from the profile must be confirmed.
       const int shown = TMessageBox::Shown().size();
       QTest::mouseClick(wizard.btnNext, Qt::LeftButton);
       QCOMPARE(TMessageBox::Shown().value(shown).Text, QStringLiteral("Password's do not match"));
       QCOMPARE(wizard.CurrentPage(), W::PageBackupDestination);
-      wizard.editPassword->clear();
-      wizard.TrackBarCompression->setValue(4);
-      QCOMPARE(wizard.lblCompression->text(), QStringLiteral("Compression Level: Maximum (recommended)"));
+      wizard.Destination->editPassword->clear();
+      wizard.Destination->TrackBarCompression->setValue(4);
+      QCOMPARE(wizard.Destination->lblCompression->text(), QStringLiteral("Compression Level: Maximum (recommended)"));
       QTest::mouseClick(wizard.btnNext, Qt::LeftButton);
       QCOMPARE(wizard.CurrentPage(), W::PageBackupAlerts);
       wizard.TrackBarAlertDays->setValue(9);
@@ -247,9 +248,9 @@ private slots:
         wizard.cbFirefox->setChecked(false);
         QTest::mouseClick(wizard.btnNext, Qt::LeftButton);
         QTest::mouseClick(wizard.btnNext, Qt::LeftButton);
-        wizard.ComboBoxZipType->setCurrentIndex(zSeven);
-        wizard.editZipFile->setText(archive);
-        wizard.editPassword->clear();
+        wizard.Destination->ComboBoxZipType->setCurrentIndex(zSeven);
+        wizard.Destination->editZipFile->setText(archive);
+        wizard.Destination->editPassword->clear();
         QTest::mouseClick(wizard.btnNext, Qt::LeftButton);
         QTest::mouseClick(wizard.btnNext, Qt::LeftButton);
         QTest::mouseClick(wizard.btnFinish, Qt::LeftButton);
