@@ -13,6 +13,9 @@ class TProfileEditing;
 class TProgramWindows;
 class TfrmActiveApplications;
 class TfrmBackupProfiles;
+class TfrmAbout;
+class TfrmCustomBackup;
+class TfrmFailedBackup;
 
 class TShellDialogWindows : public TShellDialogs
 {
@@ -45,4 +48,8 @@ private:
   std::unique_ptr<TDesktopProgramPicker> FProgramPicker;
   std::unique_ptr<TfrmBackupProfiles> FBackupProfiles;
   std::unique_ptr<TProfileEditing> FProfileEditing;
+  // Built at their first use and kept: the About box must be found again while it is open.
+  std::unique_ptr<TfrmFailedBackup> FFailedBackup;
+  std::unique_ptr<TfrmCustomBackup> FCustomBackup;
+  std::unique_ptr<TfrmAbout> FAbout;
 };
