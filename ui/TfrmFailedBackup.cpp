@@ -191,7 +191,8 @@ TfrmFailedBackup::TfrmFailedBackup(TBackupProfileManager& AManager, std::unique_
   connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
 
   auto* bottom = new QHBoxLayout;
-  bottom->addWidget(lblAutoClose, 1);
+  bottom->addWidget(lblAutoClose);
+  bottom->addStretch();
   bottom->addWidget(btnOk);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(heading);
