@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TShellDialogWindows.h"
 
+#include "app/Pictures.h"
+#include "app/ProgramVersion.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TLog.h"
 #include "sysinfo/TApplicationVersionInfo.h"
@@ -9,11 +11,14 @@
 #include "ui/TPluginsCatalog.h"
 #include "ui/TProfileEditing.h"
 #include "ui/TdlgUpdateInformation.h"
+#include "ui/TfrmAbout.h"
 #include "ui/TfrmActiveApplications.h"
 #include "ui/TfrmAutoUpdate.h"
 #include "ui/TfrmBackupAlert.h"
 #include "ui/TfrmBackupProfiles.h"
+#include "ui/TfrmCustomBackup.h"
 #include "ui/TfrmException.h"
+#include "ui/TfrmFailedBackup.h"
 
 #include <QLoggingCategory>
 
@@ -63,20 +68,25 @@ bool TShellDialogWindows::NewProfile()
   return ProfileEditing().NewProfile();
 }
 
-void TShellDialogWindows::ShowFailedBackup(int)
+void TShellDialogWindows::ShowFailedBackup(int AAutoCloseSeconds)
 {
-  Missing("failed-backup");
+  if (!FFailedBackup)
+    FFailedBackup = std::make_unique<TfrmFailedBackup>(FBackupProfileManager);
+  FFailedBackup->Execute(AAutoCloseSeconds);
 }
 
-bool TShellDialogWindows::CustomBackup(TExitParameter&)
+bool TShellDialogWindows::CustomBackup(TExitParameter& AExitParameter)
 {
-  Missing("custom-backup");
-  return false;
+  if (!FCustomBackup)
+    FCustomBackup = std::make_unique<TfrmCustomBackup>(FBackupProfileManager);
+  return FCustomBackup->Execute(AExitParameter);
 }
 
-void TShellDialogWindows::ShowAbout(const QString&, const QString&, const QString&)
+void TShellDialogWindows::ShowAbout(const QString& AReleaseNotes, const QString& ALicense, const QString& ASupport)
 {
-  Missing("about");
+  if (!FAbout)
+    FAbout = std::make_unique<TfrmAbout>(ProgramFileVersion(), ProgramLegalNotice(), LogoPicture(QSize(425, 60)));
+  (void)FAbout->Execute(AReleaseNotes, ALicense, ASupport);
 }
 
 bool TShellDialogWindows::OptionsVisible() const

@@ -18,6 +18,9 @@ class TLog;
 class TProgramSettings;
 class TdlgUpdateInformation;
 class TfrmAutoUpdate;
+class TfrmAbout;
+class TfrmCustomBackup;
+class TfrmFailedBackup;
 
 class TShellDialogWindows : public TShellDialogs
 {
@@ -57,4 +60,8 @@ private:
   std::unique_ptr<TProfileEditing> FProfileEditing;
   std::unique_ptr<TfrmAutoUpdate> FfrmAutoUpdate;
   std::unique_ptr<TdlgUpdateInformation> FUpdateInformation;
+  // Built at their first use and kept: the About box must be found again while it is open.
+  std::unique_ptr<TfrmFailedBackup> FFailedBackup;
+  std::unique_ptr<TfrmCustomBackup> FCustomBackup;
+  std::unique_ptr<TfrmAbout> FAbout;
 };

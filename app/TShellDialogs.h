@@ -18,7 +18,8 @@ class TShellDialogs
 public:
   virtual ~TShellDialogs() = default;
 
-  // After a run with failures; closes by itself after AAutoCloseSeconds.
+  // After a run with failures; closes by itself after AAutoCloseSeconds, or only when the user
+  // closes it when AAutoCloseSeconds is 0 or less.
   virtual void ShowFailedBackup(int AAutoCloseSeconds) = 0;
   // True when the user chose Backup; the ticked profiles are queued and AExitParameter is set.
   [[nodiscard]] virtual bool CustomBackup(TExitParameter& AExitParameter) = 0;

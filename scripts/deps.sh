@@ -13,6 +13,7 @@ packages=(
   # test peers and tools
   zip unzip sqlite3 dbus python3 python3-dbusmock python3-aiosmtpd
   desktop-file-utils appstream hicolor-icon-theme
+  pandoc
   x11-apps openbox
   openssl tinyproxy microsocks
   # benchmarks

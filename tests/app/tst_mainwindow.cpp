@@ -73,6 +73,8 @@ private slots:
   void profileEditorFromTrayAndCommandLine();
   void trayIconsAndBalloons();
   void runBackupRestoresTheWindows();
+  void failedRunShowsItsDialogBeforeTheExitAction();
+  void customBackupWithLockLocksAtOnce();
   void hidingWithoutTrayMinimises();
 
 private:
@@ -760,6 +762,39 @@ void TestMainWindow::runBackupRestoresTheWindows()
   QVERIFY(FSession->Calls.isEmpty());
   QVERIFY(frmOrvel->isVisible() && !frmBackupProgress->isVisible());
   QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+}
+
+void TestMainWindow::failedRunShowsItsDialogBeforeTheExitAction()
+{
+  TFakeShell& hooks = FRig->Fake;
+  hooks.OnBackup = [] { return false; };
+  hooks.OnShowFailedBackup = [this](int ASeconds) {
+    FHooks << QStringLiteral("Failed %1, exit calls so far: %2").arg(ASeconds).arg(FSession->Calls.size());
+  };
+  frmOrvel->SetSelectedIndex(0);
+  WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnCancel, Qt::LeftButton); });
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FHooks, QStringList({"Failed 60, exit calls so far: 0", "Store 0"}));
+  QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
+}
+
+void TestMainWindow::customBackupWithLockLocksAtOnce()
+{
+  TFakeShell& hooks = FRig->Fake;
+  hooks.OnCustomBackup = [](TExitParameter& AExitParameter) {
+    AExitParameter = xpLockWorkstation;
+    return true;
+  };
+  hooks.OnBackup = [this] {
+    FHooks << QStringLiteral("Backup");
+    return true;
+  };
+  QSignalSpy confirmations(frmExitConfirm, &QDialog::finished);
+  frmOrvel->SetSelectedIndex(9);
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FHooks, QStringList({"Backup", "Store 9"}));
+  QCOMPARE(FSession->Calls, QStringList({"Lock"}));
+  QCOMPARE(confirmations.size(), 0);
 }
 
 void TestMainWindow::hidingWithoutTrayMinimises()

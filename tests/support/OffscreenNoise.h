@@ -3,6 +3,7 @@
 // in the output of window tests.
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 inline void HideOffscreenNoise()
