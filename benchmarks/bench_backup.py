@@ -155,10 +155,13 @@ def remove(path):
 
 
 def size_of(path):
-    try:
-        return os.stat(path).st_size
-    except FileNotFoundError:
-        return 0
+    """The archive's size; a 7z archive written as one volume is named "<name>.001"."""
+    for name in (path, path + ".001"):
+        try:
+            return os.stat(name).st_size
+        except FileNotFoundError:
+            pass
+    return 0
 
 
 def compare(title, ours, theirs, runs, ours_output=None, theirs_output=None):

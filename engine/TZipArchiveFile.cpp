@@ -40,24 +40,26 @@ zip_int64_t TZipArchiveFile::Failed(int AZipError, int ASystemError)
 
 namespace {
 
-// The buffer is written out once it holds this much.
-constexpr std::size_t BufferLimit = 1 << 20;
+// What the buffer holds at most.
+constexpr std::size_t BufferCapacity = 1 << 20;
 
 } // namespace
 
 int TZipArchiveFile::Flush()
 {
-  if (FBuffer.empty())
+  if (FBufferSize == 0) {
+    FBufferStart = FPosition;
     return 0;
-  const int error = Posix::WriteAllAt(FFile.Fd(), FBuffer.data(), FBuffer.size(), FBufferStart);
-  FBuffer.clear();
+  }
+  const int error = Posix::WriteAllAt(FFile.Fd(), FBuffer.get(), FBufferSize, FBufferStart);
+  FBufferSize = 0;
   FBufferStart = FPosition;
   return error;
 }
 
 void TZipArchiveFile::RemoveTemporary()
 {
-  FBuffer.clear();
+  FBufferSize = 0;
   FBufferStart = FPosition = FEnd = 0;
   FFile = TFileDescriptor();
   if (!FTempPath.isEmpty())
@@ -75,28 +77,33 @@ zip_int64_t TZipArchiveFile::Command(void* AData, zip_uint64_t ALength, zip_sour
     return Failed(ZIP_ER_READ, ENOENT);
   case ZIP_SOURCE_BEGIN_WRITE: {
     RemoveTemporary();
-    FBuffer.reserve(BufferLimit + 64 * 1024);
+    if (!FBuffer)
+      FBuffer.reset(new char[BufferCapacity]);
     int error = 0;
     FFile = Posix::CreateTemporaryBeside(FTarget, FMode, FTempPath, error);
     return FFile.IsOpen() ? 0 : Failed(ZIP_ER_TMPOPEN, error);
   }
   case ZIP_SOURCE_WRITE: {
-    // A write outside the buffered range (behind it, or past its end) starts a new buffer.
-    if (FPosition < FBufferStart || FPosition > FBufferStart + FBuffer.size()) {
+    // A write outside the buffered range (behind it, or past its end), or one that does not fit,
+    // writes out what the buffer holds first; one larger than the buffer goes to the file as it is.
+    if (FPosition < FBufferStart || FPosition > FBufferStart + FBufferSize ||
+        FPosition - FBufferStart + ALength > BufferCapacity) {
       if (const int error = Flush(); error != 0)
         return Failed(ZIP_ER_WRITE, error);
-      FBufferStart = FPosition;
+      if (ALength > BufferCapacity) {
+        if (const int error = Posix::WriteAllAt(FFile.Fd(), AData, ALength, FPosition); error != 0)
+          return Failed(ZIP_ER_WRITE, error);
+        FPosition += ALength;
+        FEnd = std::max(FEnd, FPosition);
+        FBufferStart = FPosition;
+        return static_cast<zip_int64_t>(ALength);
+      }
     }
     const std::size_t offset = FPosition - FBufferStart;
-    if (offset + ALength > FBuffer.size())
-      FBuffer.resize(offset + ALength);
-    std::memcpy(FBuffer.data() + offset, AData, ALength);
+    std::memcpy(FBuffer.get() + offset, AData, ALength);
+    FBufferSize = std::max<std::size_t>(FBufferSize, offset + ALength);
     FPosition += ALength;
     FEnd = std::max(FEnd, FPosition);
-    if (FBuffer.size() >= BufferLimit) {
-      if (const int error = Flush(); error != 0)
-        return Failed(ZIP_ER_WRITE, error);
-    }
     return static_cast<zip_int64_t>(ALength);
   }
   case ZIP_SOURCE_SEEK_WRITE: {

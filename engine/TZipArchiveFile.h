@@ -13,7 +13,7 @@
 #include <QByteArray>
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include <sys/types.h>
 #include <zip.h>
@@ -42,7 +42,8 @@ private:
   TFileDescriptor FFile;
   mode_t FMode;
   zip_error_t FError;
-  std::vector<char> FBuffer; // the bytes from FBufferStart on, not yet written
+  std::unique_ptr<char[]> FBuffer; // the bytes from FBufferStart on, not yet written
+  std::size_t FBufferSize = 0;
   std::uint64_t FBufferStart = 0;
   std::uint64_t FPosition = 0; // where libzip writes next
   std::uint64_t FEnd = 0;      // the file's length as libzip sees it

@@ -44,8 +44,9 @@ struct TZipDeflater::TJob
   bool Opened = false;
   std::int64_t PendingRaw = 0; // read, but not yet in any chunk
   // Shared, under the lock.
-  std::deque<TChunk> Chunks;
-  std::size_t FrontOffset = 0; // bytes of the first chunk already handed out
+  std::vector<TChunk> Chunks;  // a vector: no memory for the entries that are not in flight
+  std::size_t Front = 0;       // the first chunk not yet handed out whole
+  std::size_t FrontOffset = 0; // bytes of it already handed out
   std::int64_t Queued = 0;
   std::int64_t Handed = 0; // bytes handed to the writer
   std::int64_t Read = 0;
@@ -62,6 +63,7 @@ struct TZipDeflater::TJob
     Opened = false;
     PendingRaw = 0;
     Chunks.clear();
+    Front = 0;
     FrontOffset = 0;
     Queued = 0;
     Handed = 0;
@@ -289,16 +291,12 @@ void TZipDeflater::Step(TJob& AJob, TCompressor& ACompressor)
 TZipDeflater::TOutcome TZipDeflater::Open(int AEntry)
 {
   TJob& job = *FJobs[static_cast<std::size_t>(AEntry)];
-  // As opening the file now would find it: a worker may have read it a moment ago.
-  struct stat st = {};
-  if (::stat(job.Path.constData(), &st) != 0) {
+  // As opening the file now would find it (gone, or no longer readable): a worker may have read
+  // it a moment ago. What the file is, the worker's own look found out.
+  if (::access(job.Path.constData(), R_OK) != 0) {
     const int error = errno;
     return TOutcome{IsMissing(error) ? dfVanished : dfUnreadable, error};
   }
-  if (!S_ISREG(st.st_mode))
-    return TOutcome{dfNotRegular, 0};
-  if (::access(job.Path.constData(), R_OK) != 0 && errno == EACCES)
-    return TOutcome{dfUnreadable, EACCES};
   {
     std::lock_guard lock(FMutex);
     FConsumer = AEntry;
@@ -315,8 +313,8 @@ std::int64_t TZipDeflater::Read(int AEntry, void* AData, std::int64_t ALength, s
   ARaw = 0;
   std::unique_lock lock(FMutex);
   for (;;) {
-    if (!job.Chunks.empty()) {
-      TJob::TChunk& chunk = job.Chunks.front();
+    if (job.Front < job.Chunks.size()) {
+      TJob::TChunk& chunk = job.Chunks[job.Front];
       const auto size = static_cast<std::int64_t>(chunk.Size);
       const auto offset = static_cast<std::int64_t>(job.FrontOffset);
       const std::int64_t count = std::min(ALength, size - offset);
@@ -328,8 +326,12 @@ std::int64_t TZipDeflater::Read(int AEntry, void* AData, std::int64_t ALength, s
       const bool wake = job.Queued >= QueueLimit && job.Queued - count < QueueLimit;
       job.Queued -= count;
       if (job.FrontOffset == chunk.Size) {
-        job.Chunks.pop_front();
+        chunk.Data.reset();
         job.FrontOffset = 0;
+        if (++job.Front == job.Chunks.size()) {
+          job.Chunks.clear();
+          job.Front = 0;
+        }
       }
       lock.unlock();
       if (wake)
@@ -382,7 +384,8 @@ void TZipDeflater::Close(int AEntry)
   {
     std::lock_guard lock(FMutex);
     job.Dropped = true;
-    job.Chunks.clear();
+    job.Chunks = std::vector<TJob::TChunk>();
+    job.Front = 0;
     job.Queued = 0;
     if (job.Owner == TJob::joWriter && job.Fd >= 0) {
       ::close(job.Fd);

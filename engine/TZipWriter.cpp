@@ -34,8 +34,10 @@ enum TFailureKind : int {
 // A run in which files keep disappearing is started again at most this often.
 constexpr int MaxWriteAttempts = 5;
 
-// Reports within one file come at most this often.
+// Progress is reported about this often.
 constexpr std::chrono::milliseconds ProgressInterval(20);
+// Files from this size on are also reported at every tenth.
+constexpr qint64 LargeFile = 1 << 20;
 
 QString ZipErrorText(int ACode)
 {
@@ -205,12 +207,13 @@ void TZipWriter::ReportProgress()
   }
   if (index == FLastItem && item == FLastItemPerCent && total == FLastTotalPerCent)
     return;
-  // Every file's first report goes out, every tenth of a file and the run's last report; in
-  // between, one per ProgressInterval is plenty for a progress bar and keeps the handlers' cost
-  // (clock, log, event dispatch) out of the run's time.
+  // A report per ProgressInterval is plenty for a progress bar and keeps the handlers' cost
+  // (clock, log, event dispatch) out of the run's time, which matters with many small files.
+  // Large files are reported at least at every tenth, and the run's last report always.
   const auto now = std::chrono::steady_clock::now();
   const bool lastOfRun = FCurrent->Closed && index + 1 == static_cast<int>(FEntries.size());
-  if (index == FLastItem && item / 10 == FLastItemPerCent / 10 && !lastOfRun && now - FLastReport < ProgressInterval)
+  const bool tenth = FCurrent->Size >= LargeFile && (index != FLastItem || item / 10 != FLastItemPerCent / 10);
+  if (!lastOfRun && !tenth && now - FLastReport < ProgressInterval)
     return;
   FLastReport = now;
   FLastItem = index;
@@ -602,6 +605,7 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
   FTotalBytes = 0;
   FCurrent = nullptr;
   FLastItem = FLastItemPerCent = FLastTotalPerCent = -1;
+  FLastReport = {};
   ClearFailure();
   int index = 0;
   for (auto& entry : FEntries) {
