@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -36,6 +37,8 @@ constexpr int MaxWriteAttempts = 5;
 
 // Progress is reported about this often.
 constexpr std::chrono::milliseconds ProgressInterval(20);
+// Stored files are read in blocks of this size.
+constexpr qint64 ReadBlockSize = 128 * 1024;
 // Files from this size on are also reported at every tenth.
 constexpr qint64 LargeFile = 1 << 20;
 
@@ -322,6 +325,7 @@ qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACom
       return -1;
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    FReadBufferPos = FReadBufferSize = 0;
     AEntry.Fd = fd;
     AEntry.Open = true;
     AEntry.Closed = false;
@@ -339,19 +343,29 @@ qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACom
   }
   case ZIP_SOURCE_READ: {
     // The file is read as it was when the entry began: bytes appended since are left out.
-    const qint64 wanted = std::min<qint64>(static_cast<qint64>(ALength), AEntry.Size - AEntry.Read);
-    if (wanted <= 0)
-      return 0;
-    ssize_t count = 0;
-    do {
-      count = ::read(AEntry.Fd, AData, static_cast<size_t>(wanted));
-    } while (count < 0 && errno == EINTR);
-    if (count < 0) {
-      Fail(AEntry, fkUnreadable, errno, ZIP_ER_READ);
-      return -1;
+    // libzip asks for small pieces; the file is read in large blocks and handed out from FReadBuffer.
+    if (FReadBufferPos == FReadBufferSize) {
+      const qint64 wanted = std::min<qint64>(ReadBlockSize, AEntry.Size - AEntry.Read);
+      if (wanted <= 0)
+        return 0;
+      if (!FReadBuffer)
+        FReadBuffer.reset(new char[ReadBlockSize]);
+      ssize_t count = 0;
+      do {
+        count = ::read(AEntry.Fd, FReadBuffer.get(), static_cast<size_t>(wanted));
+      } while (count < 0 && errno == EINTR);
+      if (count < 0) {
+        Fail(AEntry, fkUnreadable, errno, ZIP_ER_READ);
+        return -1;
+      }
+      if (count == 0)
+        return 0; // the file shrank: libzip records the sizes of what it was given
+      FReadBufferPos = 0;
+      FReadBufferSize = count;
     }
-    if (count == 0)
-      return 0; // the file shrank: libzip records the sizes of what it was given
+    const qint64 count = std::min<qint64>(static_cast<qint64>(ALength), FReadBufferSize - FReadBufferPos);
+    std::memcpy(AData, FReadBuffer.get() + FReadBufferPos, static_cast<std::size_t>(count));
+    FReadBufferPos += count;
     AEntry.Read += count;
     if (!Guard([this] { ReportProgress(); })) {
       Fail(AEntry, fkHandler, 0);

@@ -129,6 +129,9 @@ private:
   // State of one Add.
   std::vector<std::unique_ptr<TEntry>> FEntries;
   std::unique_ptr<TZipDeflater> FDeflater; // while an archive is written with compression
+  std::unique_ptr<char[]> FReadBuffer;     // a block of the stored file being read
+  qint64 FReadBufferPos = 0;
+  qint64 FReadBufferSize = 0;
   qint64 FTotalBytes = 0;
   qint64 FDoneBytes = 0;
   TEntry* FCurrent = nullptr;
