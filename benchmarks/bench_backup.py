@@ -3,8 +3,8 @@
 """Benchmark, not a test: whole-process runs of `corvale-cli backup` against the commands a user
 would reach for, on generated trees, side by side and alternating, medians of N runs.
 
-  benchmarks/bench_backup.py [--runs N] [--work FOLDER] [--build FOLDER] [--keep-trees]
-                             [--only zip,7z,small,scan,tray]
+  benchmarks/bench_backup.py [--runs N] [--work FOLDER] [--build FOLDER]
+                             [--only zip,7z,small,scan] [--no-build]
 
 Trees (made once per work folder, deterministically, reused while their marker file exists):
   mixed   2,098 text-like files of 80 MiB in total and 10 random files of 40 MiB in total
@@ -15,8 +15,9 @@ Pairs:
   7z      corvale-cli backup (7z, "Normal")    vs  7z a -mx=5 -ms=off     (mixed tree)
   small   corvale-cli backup (ZIP, "Normal")   vs  zip -q -r -5           (small tree)
   scan    bench_scan (the backup's search)     vs  find -type f           (small tree, warm cache)
-  tray    the tray program backing up the mixed tree to ZIP and 7z with its progress window
-          shown (offscreen), printing the largest delay of a 10 ms timer (CORVALE_TIMER_PROBE)
+
+To see a single compression thread, run it under `taskset -c 0`: the ZIP writer starts one
+worker per processor it may use.
 
 Each run is a process of its own; wall time from the clock, CPU time and peak memory from the
 child's rusage (wait4). The profile lives in a throw-away HOME, imported with `corvale-cli import`.
@@ -227,8 +228,8 @@ def main():
 
     build = os.path.abspath(args.build)
     if not args.no_build:
-        subprocess.run(["cmake", "--build", build, "-j2", "--target", "corvale-cli", "bench_scan"]
-                       + (["corvale"] if "tray" in wanted else []), check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", build, "-j2", "--target", "corvale-cli", "bench_scan"], check=True,
+                       stdout=subprocess.DEVNULL)
     cli = os.path.join(build, "app", "corvale-cli")
     scan = os.path.join(build, "benchmarks", "bench_scan")
     work = os.path.abspath(args.work)
@@ -238,7 +239,7 @@ def main():
 
     mixed, small = os.path.join(work, "mixed"), os.path.join(work, "small")
     log("Generating trees in %s (once)..." % work)
-    if wanted & {"zip", "7z", "tray"}:
+    if wanted & {"zip", "7z"}:
         make_mixed(mixed)
     if wanted & {"small", "scan"}:
         make_small(small)
@@ -271,17 +272,6 @@ def main():
         compare("Scan of 100,000 files (warm cache)",
                 ("bench_scan (the backup's search)", [scan, small], None, None, None),
                 ("find -type f", ["find", small, "-type", "f"], None, None, None), args.runs)
-    if "tray" in wanted:
-        tray = os.path.join(build, "app", "corvale")
-        for name, archive in (("MixedZip", ours_zip), ("Mixed7z", ours_7z)):
-            remove(archive)
-            probe = os.path.join(work, "probe-%s.txt" % name)
-            remove(probe)
-            tray_env = dict(env, CORVALE_TIMER_PROBE=probe)
-            result = run([tray, "--backup", name], tray_env)
-            text = open(probe).read().strip() if os.path.exists(probe) else "no probe output"
-            log("\n== tray program, %s: wall %.2f s, CPU %.2f s, status %d; %s" % (
-                name, result.wall, result.cpu, result.status, text))
 
 
 if __name__ == "__main__":
