@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -104,6 +106,7 @@ TZipDeflater::TZipDeflater(int ALevel, int AThreads)
   : FLevel(std::clamp(ALevel, 1, 9))
   , FThreads(std::max(0, AThreads))
   , FInline(std::make_unique<TCompressor>(FLevel))
+  , FWindow(FThreads + 1)
 {}
 
 TZipDeflater::~TZipDeflater()
@@ -129,8 +132,16 @@ int TZipDeflater::Add(const QByteArray& APath, std::int64_t ASize)
 
 void TZipDeflater::Start()
 {
-  for (int i = 0; i < FThreads; ++i)
-    FWorkers.emplace_back([this] { Work(); });
+  // Without a thread (the system refused one), the writer compresses what no worker takes.
+  for (int i = 0; i < FThreads; ++i) {
+    try {
+      FWorkers.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  std::lock_guard lock(FMutex);
+  FWindow = static_cast<int>(FWorkers.size()) + 1;
 }
 
 std::uint16_t TZipDeflater::GeneralPurposeFlags(int ALevel)
@@ -145,11 +156,9 @@ std::uint16_t TZipDeflater::GeneralPurposeFlags(int ALevel)
 void TZipDeflater::Work()
 {
   TCompressor compressor(FLevel);
-  // A few entries ahead of the writer at most: enough to keep every worker busy.
-  const int window = FThreads + 1;
   std::unique_lock lock(FMutex);
   while (!FStop) {
-    if (FNextJob >= static_cast<int>(FJobs.size()) || FNextJob >= FConsumer + window) {
+    if (FNextJob >= static_cast<int>(FJobs.size()) || FNextJob >= FConsumer + FWindow) {
       FWorkChanged.wait(lock);
       continue;
     }
@@ -163,16 +172,26 @@ void TZipDeflater::Work()
         continue;
       }
       lock.unlock();
-      if (!compressor.Ready)
-        Finish(job, compressor, dfUnreadable, ENOMEM);
-      else
-        Step(job, compressor);
+      Run(job, compressor);
       lock.lock();
     }
     if (job.Fd >= 0 && (job.Dropped || FStop)) {
       ::close(job.Fd);
       job.Fd = -1;
     }
+  }
+}
+
+void TZipDeflater::Run(TJob& AJob, TCompressor& ACompressor)
+{
+  // Nothing may unwind into libzip or out of a worker: a lack of memory fails the entry.
+  try {
+    if (ACompressor.Ready)
+      Step(AJob, ACompressor);
+    else
+      Finish(AJob, ACompressor, dfUnreadable, ENOMEM);
+  } catch (const std::bad_alloc&) {
+    Finish(AJob, ACompressor, dfUnreadable, ENOMEM);
   }
 }
 
@@ -353,10 +372,7 @@ std::int64_t TZipDeflater::Read(int AEntry, void* AData, std::int64_t ALength, s
     }
     if (job.Owner == TJob::joWriter) {
       lock.unlock();
-      if (!FInline->Ready)
-        Finish(job, *FInline, dfUnreadable, ENOMEM);
-      else
-        Step(job, *FInline);
+      Run(job, *FInline);
       lock.lock();
       continue;
     }

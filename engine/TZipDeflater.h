@@ -63,6 +63,8 @@ private:
   struct TCompressor;
 
   void Work();
+  // Step, failing the entry when memory runs out.
+  void Run(TJob& AJob, TCompressor& ACompressor);
   // Reads and compresses one block of AJob; called without the lock.
   void Step(TJob& AJob, TCompressor& ACompressor);
   void Finish(TJob& AJob, TCompressor& ACompressor, TFailure AFailure, int AErrno);
@@ -78,6 +80,7 @@ private:
   std::condition_variable FDataReady;   // the writer waits here
   int FNextJob = 0;                     // the next entry a worker may take
   int FConsumer = 0;                    // the entry the writer is at
+  int FWindow = 1;                      // workers stay this many entries ahead at most
   bool FStop = false;
   bool FWriterWaiting = false;
 };
