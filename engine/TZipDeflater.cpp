@@ -166,7 +166,8 @@ void TZipDeflater::Work()
     if (job.Owner != TJob::joNobody || job.Dropped)
       continue;
     job.Owner = TJob::joWorker;
-    while (!FStop && !job.Done && !job.Dropped) {
+    // Until the entry is done, dropped, or taken over by the writer after a failure.
+    while (!FStop && !job.Done && !job.Dropped && job.Owner == TJob::joWorker) {
       if (job.Queued >= QueueLimit) {
         FWorkChanged.wait(lock);
         continue;
@@ -175,7 +176,8 @@ void TZipDeflater::Work()
       Run(job, compressor);
       lock.lock();
     }
-    if (job.Fd >= 0 && (job.Dropped || FStop)) {
+    // A file the writer took over is the writer's; one dropped or stopped is closed here.
+    if (job.Owner == TJob::joWorker && (job.Dropped || FStop) && job.Fd >= 0) {
       ::close(job.Fd);
       job.Fd = -1;
     }
