@@ -40,7 +40,9 @@ struct TZipDeflater::TJob
   QByteArray Path;
   std::int64_t Size = 0;
   TOwner Owner = joNobody;
-  bool Dropped = false; // the writer is done with the entry
+  bool Dropped = false;       // the writer is done with the entry
+  bool WorkerClaimed = false; // a worker took it (and may still hold it)
+  bool WorkerGone = false;    // that worker has let go of it
   // Used only by the entry's owner while it compresses.
   int Fd = -1;
   bool Opened = false;
@@ -122,12 +124,21 @@ TZipDeflater::~TZipDeflater()
 
 int TZipDeflater::Add(const QByteArray& APath, std::int64_t ASize)
 {
-  auto job = std::make_unique<TJob>();
-  job->Path = APath;
-  job->Size = ASize;
-  job->Reset();
-  FJobs.push_back(std::move(job));
+  // An entry's working state exists only while it is in flight.
+  FFiles.push_back(TFile{APath, ASize});
+  FJobs.emplace_back();
   return static_cast<int>(FJobs.size()) - 1;
+}
+
+TZipDeflater::TJob& TZipDeflater::NewJob(int AEntry)
+{
+  const auto index = static_cast<std::size_t>(AEntry);
+  auto job = std::make_unique<TJob>();
+  job->Path = FFiles[index].Path;
+  job->Size = FFiles[index].Size;
+  job->Reset();
+  FJobs[index] = std::move(job);
+  return *FJobs[index];
 }
 
 void TZipDeflater::Start()
@@ -162,10 +173,12 @@ void TZipDeflater::Work()
       FWorkChanged.wait(lock);
       continue;
     }
-    TJob& job = *FJobs[static_cast<std::size_t>(FNextJob++)];
-    if (job.Owner != TJob::joNobody || job.Dropped)
-      continue;
+    const int entry = FNextJob++;
+    if (FJobs[static_cast<std::size_t>(entry)])
+      continue; // the writer took it
+    TJob& job = NewJob(entry);
     job.Owner = TJob::joWorker;
+    job.WorkerClaimed = true;
     // Until the entry is done, dropped, or taken over by the writer after a failure.
     while (!FStop && !job.Done && !job.Dropped && job.Owner == TJob::joWorker) {
       if (job.Queued >= QueueLimit) {
@@ -181,6 +194,9 @@ void TZipDeflater::Work()
       ::close(job.Fd);
       job.Fd = -1;
     }
+    job.WorkerGone = true;
+    if (job.Dropped)
+      FJobs[static_cast<std::size_t>(entry)].reset();
   }
 }
 
@@ -311,18 +327,20 @@ void TZipDeflater::Step(TJob& AJob, TCompressor& ACompressor)
 
 TZipDeflater::TOutcome TZipDeflater::Open(int AEntry)
 {
-  TJob& job = *FJobs[static_cast<std::size_t>(AEntry)];
   // As opening the file now would find it (gone, or no longer readable): a worker may have read
   // it a moment ago. What the file is, the worker's own look found out.
-  if (::access(job.Path.constData(), R_OK) != 0) {
+  if (::access(FFiles[static_cast<std::size_t>(AEntry)].Path.constData(), R_OK) != 0) {
     const int error = errno;
     return TOutcome{IsMissing(error) ? dfVanished : dfUnreadable, error};
   }
   {
     std::lock_guard lock(FMutex);
     FConsumer = AEntry;
-    if (job.Owner == TJob::joNobody)
-      job.Owner = TJob::joWriter;
+    if (!FJobs[static_cast<std::size_t>(AEntry)]) {
+      // No worker has reached it: the writer compresses it, and no worker will.
+      NewJob(AEntry).Owner = TJob::joWriter;
+      FNextJob = std::max(FNextJob, AEntry + 1);
+    }
   }
   FWorkChanged.notify_all();
   return TOutcome();
@@ -330,9 +348,9 @@ TZipDeflater::TOutcome TZipDeflater::Open(int AEntry)
 
 std::int64_t TZipDeflater::Read(int AEntry, void* AData, std::int64_t ALength, std::int64_t& ARaw, TOutcome& AOutcome)
 {
-  TJob& job = *FJobs[static_cast<std::size_t>(AEntry)];
   ARaw = 0;
   std::unique_lock lock(FMutex);
+  TJob& job = *FJobs[static_cast<std::size_t>(AEntry)];
   for (;;) {
     if (job.Front < job.Chunks.size()) {
       TJob::TChunk& chunk = job.Chunks[job.Front];
@@ -398,9 +416,9 @@ std::uint32_t TZipDeflater::Crc(int AEntry) const
 
 void TZipDeflater::Close(int AEntry)
 {
-  TJob& job = *FJobs[static_cast<std::size_t>(AEntry)];
   {
     std::lock_guard lock(FMutex);
+    TJob& job = *FJobs[static_cast<std::size_t>(AEntry)];
     job.Dropped = true;
     job.Chunks = std::vector<TJob::TChunk>();
     job.Front = 0;
@@ -409,6 +427,9 @@ void TZipDeflater::Close(int AEntry)
       ::close(job.Fd);
       job.Fd = -1;
     }
+    // A worker still holding it lets it go itself.
+    if (!job.WorkerClaimed || job.WorkerGone)
+      FJobs[static_cast<std::size_t>(AEntry)].reset();
   }
   FWorkChanged.notify_all();
 }

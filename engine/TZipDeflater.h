@@ -62,6 +62,14 @@ private:
   struct TJob;
   struct TCompressor;
 
+  struct TFile
+  {
+    QByteArray Path;
+    std::int64_t Size = 0;
+  };
+
+  // Sets up AEntry's working state; under the lock.
+  TJob& NewJob(int AEntry);
   void Work();
   // Step, failing the entry when memory runs out.
   void Run(TJob& AJob, TCompressor& ACompressor);
@@ -71,7 +79,8 @@ private:
 
   int FLevel;
   int FThreads;
-  std::vector<std::unique_ptr<TJob>> FJobs;
+  std::vector<TFile> FFiles;
+  std::vector<std::unique_ptr<TJob>> FJobs; // of the entries in flight
   std::vector<std::thread> FWorkers;
   std::unique_ptr<TCompressor> FInline; // the writer's own, for entries it compresses itself
 
