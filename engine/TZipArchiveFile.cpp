@@ -3,7 +3,9 @@
 
 #include "platform/Posix.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -36,8 +38,29 @@ zip_int64_t TZipArchiveFile::Failed(int AZipError, int ASystemError)
   return -1;
 }
 
+namespace {
+
+// What the buffer holds at most.
+constexpr std::size_t BufferCapacity = 1 << 20;
+
+} // namespace
+
+int TZipArchiveFile::Flush()
+{
+  if (FBufferSize == 0) {
+    FBufferStart = FPosition;
+    return 0;
+  }
+  const int error = Posix::WriteAllAt(FFile.Fd(), FBuffer.get(), FBufferSize, FBufferStart);
+  FBufferSize = 0;
+  FBufferStart = FPosition;
+  return error;
+}
+
 void TZipArchiveFile::RemoveTemporary()
 {
+  FBufferSize = 0;
+  FBufferStart = FPosition = FEnd = 0;
   FFile = TFileDescriptor();
   if (!FTempPath.isEmpty())
     ::unlink(FTempPath.constData());
@@ -54,27 +77,64 @@ zip_int64_t TZipArchiveFile::Command(void* AData, zip_uint64_t ALength, zip_sour
     return Failed(ZIP_ER_READ, ENOENT);
   case ZIP_SOURCE_BEGIN_WRITE: {
     RemoveTemporary();
+    if (!FBuffer)
+      FBuffer.reset(new char[BufferCapacity]);
     int error = 0;
     FFile = Posix::CreateTemporaryBeside(FTarget, FMode, FTempPath, error);
     return FFile.IsOpen() ? 0 : Failed(ZIP_ER_TMPOPEN, error);
   }
-  case ZIP_SOURCE_WRITE:
-    if (const int error = Posix::WriteAll(FFile.Fd(), AData, ALength); error != 0)
-      return Failed(ZIP_ER_WRITE, error);
+  case ZIP_SOURCE_WRITE: {
+    // A write outside the buffered range (behind it, or past its end), or one that does not fit,
+    // writes out what the buffer holds first; one larger than the buffer goes to the file as it is.
+    if (FPosition < FBufferStart || FPosition > FBufferStart + FBufferSize ||
+        FPosition - FBufferStart + ALength > BufferCapacity) {
+      if (const int error = Flush(); error != 0)
+        return Failed(ZIP_ER_WRITE, error);
+      if (ALength > BufferCapacity) {
+        if (const int error = Posix::WriteAllAt(FFile.Fd(), AData, ALength, FPosition); error != 0)
+          return Failed(ZIP_ER_WRITE, error);
+        FPosition += ALength;
+        FEnd = std::max(FEnd, FPosition);
+        FBufferStart = FPosition;
+        return static_cast<zip_int64_t>(ALength);
+      }
+    }
+    const std::size_t offset = FPosition - FBufferStart;
+    std::memcpy(FBuffer.get() + offset, AData, ALength);
+    FBufferSize = std::max<std::size_t>(FBufferSize, offset + ALength);
+    FPosition += ALength;
+    FEnd = std::max(FEnd, FPosition);
     return static_cast<zip_int64_t>(ALength);
+  }
   case ZIP_SOURCE_SEEK_WRITE: {
     const auto* seek = ZIP_SOURCE_GET_ARGS(zip_source_args_seek_t, AData, ALength, &FError);
     if (seek == nullptr)
       return -1;
-    if (::lseek(FFile.Fd(), static_cast<off_t>(seek->offset), seek->whence) < 0)
-      return Failed(ZIP_ER_SEEK, errno);
+    zip_int64_t base = 0;
+    switch (seek->whence) {
+    case SEEK_SET:
+      break;
+    case SEEK_CUR:
+      base = static_cast<zip_int64_t>(FPosition);
+      break;
+    case SEEK_END:
+      base = static_cast<zip_int64_t>(FEnd);
+      break;
+    default:
+      return Failed(ZIP_ER_INVAL, 0);
+    }
+    if (base + seek->offset < 0)
+      return Failed(ZIP_ER_SEEK, EINVAL);
+    FPosition = static_cast<std::uint64_t>(base + seek->offset);
     return 0;
   }
-  case ZIP_SOURCE_TELL_WRITE: {
-    const off_t position = ::lseek(FFile.Fd(), 0, SEEK_CUR);
-    return position < 0 ? Failed(ZIP_ER_TELL, errno) : static_cast<zip_int64_t>(position);
-  }
+  case ZIP_SOURCE_TELL_WRITE:
+    return static_cast<zip_int64_t>(FPosition);
   case ZIP_SOURCE_COMMIT_WRITE: {
+    if (const int error = Flush(); error != 0) {
+      RemoveTemporary();
+      return Failed(ZIP_ER_WRITE, error);
+    }
     const int error = Posix::CommitReplacement(FFile, FTempPath, FTarget);
     FTempPath.clear();
     return error == 0 ? 0 : Failed(ZIP_ER_RENAME, error);

@@ -3,11 +3,17 @@
 // beside the archive, created with the permissions of the archive it replaces (private for a new
 // one); committing flushes it, renames it over the archive and flushes the folder, so the archive
 // is on disk before the run reports success. A rollback, or an unfinished write, removes it.
+// libzip writes in small pieces and goes back to complete each entry's header; the pieces are
+// gathered in a buffer, headers still in it are completed there, and the file is written in
+// large blocks.
 #pragma once
 
 #include "platform/TFileDescriptor.h"
 
 #include <QByteArray>
+
+#include <cstdint>
+#include <memory>
 
 #include <sys/types.h>
 #include <zip.h>
@@ -28,10 +34,17 @@ private:
   zip_int64_t Command(void* AData, zip_uint64_t ALength, zip_source_cmd_t ACommand);
   zip_int64_t Failed(int AZipError, int ASystemError);
   void RemoveTemporary();
+  // Writes out the buffer; 0 or the errno.
+  int Flush();
 
   QByteArray FTarget;
   QByteArray FTempPath;
   TFileDescriptor FFile;
   mode_t FMode;
   zip_error_t FError;
+  std::unique_ptr<char[]> FBuffer; // the bytes from FBufferStart on, not yet written
+  std::size_t FBufferSize = 0;
+  std::uint64_t FBufferStart = 0;
+  std::uint64_t FPosition = 0; // where libzip writes next
+  std::uint64_t FEnd = 0;      // the file's length as libzip sees it
 };

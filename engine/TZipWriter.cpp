@@ -2,12 +2,16 @@
 #include "engine/TZipWriter.h"
 
 #include "engine/TZipArchiveFile.h"
+#include "engine/TZipDeflater.h"
 #include "platform/FileNames.h"
 
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -30,6 +34,13 @@ enum TFailureKind : int {
 
 // A run in which files keep disappearing is started again at most this often.
 constexpr int MaxWriteAttempts = 5;
+
+// Progress is reported about this often.
+constexpr std::chrono::milliseconds ProgressInterval(20);
+// Stored files are read in blocks of this size.
+constexpr qint64 ReadBlockSize = 128 * 1024;
+// Files from this size on are also reported at every tenth.
+constexpr qint64 LargeFile = 1 << 20;
 
 QString ZipErrorText(int ACode)
 {
@@ -84,6 +95,9 @@ struct TZipWriter::TEntry
   bool Open = false;
   bool Closed = false;
   qint64 Read = 0;
+  int Job = -1;    // its number in the deflater, when compressed ahead
+  quint32 Crc = 0; // of the data read, once all of it was
+  bool HaveCrc = false;
   zip_error_t Error;
 
   TEntry() { zip_error_init(&Error); }
@@ -111,6 +125,12 @@ struct TZipCallbacks
   {
     auto* state = static_cast<TSourceState*>(AState);
     return state->Writer->Source(*state->Entry, AData, ALength, ACommand);
+  }
+
+  static zip_int64_t DeflatedSource(void* AState, void* AData, zip_uint64_t ALength, zip_source_cmd_t ACommand)
+  {
+    auto* state = static_cast<TSourceState*>(AState);
+    return state->Writer->DeflatedSource(*state->Entry, AData, ALength, ACommand);
   }
 
   static void Progress(zip_t*, double, void* AWriter)
@@ -190,6 +210,15 @@ void TZipWriter::ReportProgress()
   }
   if (index == FLastItem && item == FLastItemPerCent && total == FLastTotalPerCent)
     return;
+  // A report per ProgressInterval is plenty for a progress bar and keeps the handlers' cost
+  // (clock, log, event dispatch) out of the run's time, which matters with many small files.
+  // Large files are reported at least at every tenth, and the run's last report always.
+  const auto now = std::chrono::steady_clock::now();
+  const bool lastOfRun = FCurrent->Closed && index + 1 == static_cast<int>(FEntries.size());
+  const bool tenth = FCurrent->Size >= LargeFile && (index != FLastItem || item / 10 != FLastItemPerCent / 10);
+  if (!lastOfRun && !tenth && now - FLastReport < ProgressInterval)
+    return;
+  FLastReport = now;
   FLastItem = index;
   FLastItemPerCent = item;
   FLastTotalPerCent = total;
@@ -296,6 +325,7 @@ qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACom
       return -1;
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    FReadBufferPos = FReadBufferSize = 0;
     AEntry.Fd = fd;
     AEntry.Open = true;
     AEntry.Closed = false;
@@ -313,19 +343,29 @@ qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACom
   }
   case ZIP_SOURCE_READ: {
     // The file is read as it was when the entry began: bytes appended since are left out.
-    const qint64 wanted = std::min<qint64>(static_cast<qint64>(ALength), AEntry.Size - AEntry.Read);
-    if (wanted <= 0)
-      return 0;
-    ssize_t count = 0;
-    do {
-      count = ::read(AEntry.Fd, AData, static_cast<size_t>(wanted));
-    } while (count < 0 && errno == EINTR);
-    if (count < 0) {
-      Fail(AEntry, fkUnreadable, errno, ZIP_ER_READ);
-      return -1;
+    // libzip asks for small pieces; the file is read in large blocks and handed out from FReadBuffer.
+    if (FReadBufferPos == FReadBufferSize) {
+      const qint64 wanted = std::min<qint64>(ReadBlockSize, AEntry.Size - AEntry.Read);
+      if (wanted <= 0)
+        return 0;
+      if (!FReadBuffer)
+        FReadBuffer.reset(new char[ReadBlockSize]);
+      ssize_t count = 0;
+      do {
+        count = ::read(AEntry.Fd, FReadBuffer.get(), static_cast<size_t>(wanted));
+      } while (count < 0 && errno == EINTR);
+      if (count < 0) {
+        Fail(AEntry, fkUnreadable, errno, ZIP_ER_READ);
+        return -1;
+      }
+      if (count == 0)
+        return 0; // the file shrank: libzip records the sizes of what it was given
+      FReadBufferPos = 0;
+      FReadBufferSize = count;
     }
-    if (count == 0)
-      return 0; // the file shrank: libzip records the sizes of what it was given
+    const qint64 count = std::min<qint64>(static_cast<qint64>(ALength), FReadBufferSize - FReadBufferPos);
+    std::memcpy(AData, FReadBuffer.get() + FReadBufferPos, static_cast<std::size_t>(count));
+    FReadBufferPos += count;
     AEntry.Read += count;
     if (!Guard([this] { ReportProgress(); })) {
       Fail(AEntry, fkHandler, 0);
@@ -363,6 +403,129 @@ qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACom
   default:
     zip_error_set(&AEntry.Error, ZIP_ER_OPNOTSUPP, 0);
     return -1;
+  }
+}
+
+qint64 TZipWriter::DeflatedSource(TEntry& AEntry, void* AData, quint64 ALength, int ACommand)
+{
+  // The entry's data arrives compressed from FDeflater; libzip copies it as it is.
+  switch (static_cast<zip_source_cmd_t>(ACommand)) {
+  case ZIP_SOURCE_STAT: {
+    auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, AData, ALength, &AEntry.Error);
+    if (st == nullptr)
+      return -1;
+    zip_stat_init(st);
+    st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME | ZIP_STAT_COMP_METHOD;
+    st->comp_method = ZIP_CM_DEFLATE;
+    st->size = static_cast<zip_uint64_t>(AEntry.Size);
+    st->mtime = AEntry.MTime;
+    if (AEntry.HaveCrc) {
+      // Asked again once the data was copied: what was actually read.
+      st->valid |= ZIP_STAT_CRC;
+      st->crc = AEntry.Crc;
+      st->size = static_cast<zip_uint64_t>(AEntry.Read);
+    }
+    return sizeof(zip_stat_t);
+  }
+  case ZIP_SOURCE_GET_FILE_ATTRIBUTES: {
+    auto* attributes = ZIP_SOURCE_GET_ARGS(zip_file_attributes_t, AData, ALength, &AEntry.Error);
+    if (attributes == nullptr)
+      return -1;
+    if (AEntry.Mode != 0) {
+      attributes->valid |= ZIP_FILE_ATTRIBUTES_HOST_SYSTEM | ZIP_FILE_ATTRIBUTES_EXTERNAL_FILE_ATTRIBUTES;
+      attributes->host_system = ZIP_OPSYS_UNIX;
+      attributes->external_file_attributes = static_cast<zip_uint32_t>(AEntry.Mode & 0xFFFF) << 16;
+    }
+    // The level bits libzip's own deflate would set.
+    attributes->valid |= ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
+    attributes->general_purpose_bit_flags = TZipDeflater::GeneralPurposeFlags(FAddCompLevel);
+    attributes->general_purpose_bit_mask = 0x0006;
+    return 0;
+  }
+  case ZIP_SOURCE_OPEN: {
+    const TZipDeflater::TOutcome outcome = FDeflater->Open(AEntry.Job);
+    if (outcome.Failure != TZipDeflater::dfNone) {
+      FailDeflated(AEntry, outcome, ZIP_ER_OPEN);
+      return -1;
+    }
+    AEntry.Open = true;
+    AEntry.Closed = false;
+    AEntry.Read = 0;
+    AEntry.HaveCrc = false;
+    FCurrent = &AEntry;
+    if (!Guard([this] { ReportProgress(); })) {
+      Fail(AEntry, fkHandler, 0);
+      return -1;
+    }
+    if (FCancel) {
+      Fail(AEntry, fkCancelled, 0);
+      return -1;
+    }
+    return 0;
+  }
+  case ZIP_SOURCE_READ: {
+    std::int64_t raw = 0;
+    TZipDeflater::TOutcome outcome;
+    const qint64 count = FDeflater->Read(AEntry.Job, AData, static_cast<qint64>(ALength), raw, outcome);
+    if (count < 0) {
+      FailDeflated(AEntry, outcome, ZIP_ER_READ);
+      return -1;
+    }
+    if (count == 0) {
+      AEntry.Read = FDeflater->RawSize(AEntry.Job);
+      AEntry.Crc = FDeflater->Crc(AEntry.Job);
+      AEntry.HaveCrc = true;
+      return 0;
+    }
+    AEntry.Read += raw;
+    if (!Guard([this] { ReportProgress(); })) {
+      Fail(AEntry, fkHandler, 0);
+      return -1;
+    }
+    if (FCancel) {
+      Fail(AEntry, fkCancelled, 0);
+      return -1;
+    }
+    return count;
+  }
+  case ZIP_SOURCE_CLOSE:
+    FDeflater->Close(AEntry.Job);
+    if (AEntry.Open) {
+      AEntry.Open = false;
+      AEntry.Closed = true;
+      FDoneBytes += std::max(AEntry.Read, AEntry.Size);
+      if (!Guard([this] { ReportProgress(); })) {
+        Fail(AEntry, fkHandler, 0);
+        return -1;
+      }
+    }
+    return 0;
+  case ZIP_SOURCE_ERROR:
+    return zip_error_to_data(&AEntry.Error, AData, ALength);
+  case ZIP_SOURCE_FREE:
+    return 0;
+  case ZIP_SOURCE_SUPPORTS:
+    return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                          ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SUPPORTS,
+                                          ZIP_SOURCE_GET_FILE_ATTRIBUTES, -1);
+  default:
+    zip_error_set(&AEntry.Error, ZIP_ER_OPNOTSUPP, 0);
+    return -1;
+  }
+}
+
+void TZipWriter::FailDeflated(TEntry& AEntry, const TZipDeflater::TOutcome& AOutcome, int AZipError)
+{
+  switch (AOutcome.Failure) {
+  case TZipDeflater::dfVanished:
+    Fail(AEntry, fkVanished, AOutcome.Errno, ZIP_ER_OPEN);
+    break;
+  case TZipDeflater::dfNotRegular:
+    Fail(AEntry, fkNotRegular, 0);
+    break;
+  default:
+    Fail(AEntry, fkUnreadable, AOutcome.Errno, AZipError);
+    break;
   }
 }
 
@@ -456,6 +619,7 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
   FTotalBytes = 0;
   FCurrent = nullptr;
   FLastItem = FLastItemPerCent = FLastTotalPerCent = -1;
+  FLastReport = {};
   ClearFailure();
   int index = 0;
   for (auto& entry : FEntries) {
@@ -504,10 +668,23 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
   const bool encrypt = FAddOptions.testFlag(AddEncrypt);
   const QByteArray password = FPassword.toUtf8();
   const int level = std::clamp(FAddCompLevel, 0, 9);
+  // Deflated entries are compressed ahead on worker threads, one per processor; stored ones
+  // are read by libzip itself.
+  struct TDeflaterReset
+  {
+    std::unique_ptr<TZipDeflater>& Deflater;
+    ~TDeflaterReset() { Deflater.reset(); }
+  } deflaterReset{FDeflater};
+  if (level > 0) {
+    FDeflater = std::make_unique<TZipDeflater>(level, std::max(1, QThread::idealThreadCount()));
+    for (auto& entry : FEntries)
+      entry->Job = FDeflater->Add(entry->NativePath, entry->Size);
+  }
   std::vector<TZipCallbacks::TSourceState> states(FEntries.size());
   for (std::size_t i = 0; i < FEntries.size(); ++i) {
     states[i] = TZipCallbacks::TSourceState{this, FEntries[i].get()};
-    zip_source_t* source = zip_source_function(zip, &TZipCallbacks::Source, &states[i]);
+    zip_source_t* source =
+        zip_source_function(zip, FDeflater ? &TZipCallbacks::DeflatedSource : &TZipCallbacks::Source, &states[i]);
     if (source == nullptr)
       return zipFailure();
     const zip_int64_t index = zip_file_add(zip, FEntries[i]->Name.constData(), source, ZIP_FL_ENC_GUESS);
@@ -525,6 +702,8 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
 
   zip_register_progress_callback_with_state(zip, 0.0, &TZipCallbacks::Progress, nullptr, this);
   zip_register_cancel_callback_with_state(zip, &TZipCallbacks::Cancel, nullptr, this);
+  if (FDeflater)
+    FDeflater->Start();
 
   if (zip_close(zip) == 0)
     return woWritten;

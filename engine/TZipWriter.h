@@ -7,10 +7,13 @@
 // was written; a failed or cancelled run leaves the previous archive as it was.
 #pragma once
 
+#include "engine/TZipDeflater.h"
+
 #include <QFlags>
 #include <QObject>
 #include <QStringList>
 
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -101,6 +104,8 @@ private:
   bool Guard(const std::function<void()>& AAction);
 
   qint64 Source(TEntry& AEntry, void* AData, quint64 ALength, int ACommand);
+  qint64 DeflatedSource(TEntry& AEntry, void* AData, quint64 ALength, int ACommand);
+  void FailDeflated(TEntry& AEntry, const TZipDeflater::TOutcome& AOutcome, int AZipError);
   bool StatEntry(TEntry& AEntry);
   void Fail(TEntry& AEntry, int AKind, int ASystemError, int AZipError = 0);
   void ClearFailure();
@@ -123,12 +128,17 @@ private:
 
   // State of one Add.
   std::vector<std::unique_ptr<TEntry>> FEntries;
+  std::unique_ptr<TZipDeflater> FDeflater; // while an archive is written with compression
+  std::unique_ptr<char[]> FReadBuffer;     // a block of the stored file being read
+  qint64 FReadBufferPos = 0;
+  qint64 FReadBufferSize = 0;
   qint64 FTotalBytes = 0;
   qint64 FDoneBytes = 0;
   TEntry* FCurrent = nullptr;
   int FLastItem = -1;
   int FLastItemPerCent = -1;
   int FLastTotalPerCent = -1;
+  std::chrono::steady_clock::time_point FLastReport;
   std::exception_ptr FHandlerError;
   // The first thing that went wrong while libzip read the files.
   int FFailureKind = 0;

@@ -6,7 +6,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  libsqlite3-dev libzip-dev libcurl4-openssl-dev libelf-dev
+  libsqlite3-dev libzip-dev zlib1g-dev libcurl4-openssl-dev libelf-dev
   libxcb1-dev libxcb-res0-dev libxcb-ewmh-dev libxcb-icccm4-dev
   # run
   p7zip-full xdg-utils fonts-dejavu-core

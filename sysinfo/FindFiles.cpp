@@ -47,6 +47,9 @@ bool MatchesMask(const QString& AName, const QString& AMask)
 {
   if (AMask.isEmpty())
     return false;
+  // The masks of nearly every entry match every name.
+  if (AMask == QLatin1String("*.*") || AMask == QLatin1String("*"))
+    return true;
   // As on Windows, a mask ending in ".*" also matches names without any dot ("*.*", "data.*").
   if (AMask.endsWith(QStringLiteral(".*")) && !AName.contains(QLatin1Char('.')))
     return MatchFrom(AName, 0, AMask.left(AMask.size() - 2), 0);
@@ -63,10 +66,18 @@ void Search(const QString& AFolder, const QString& AMask, bool ARecursive, const
 {
   const QString folder = IncludeTrailingPathDelimiter(ExcludeTrailingPathDelimiter(AFolder));
 
+  // One pass over the folder: its files are listed, its subfolders noted and searched after the
+  // enumeration is closed, so that a deep tree does not hold one open directory handle per level.
+  QStringList folders;
   EnumerateDirectory(
       folder,
       [&](const TDirectoryEntry& AEntry) {
-        if ((AEntry.Attributes & faDirectory) || !MatchesMask(AEntry.Name, AMask))
+        if (AEntry.Attributes & faDirectory) {
+          if (ARecursive && IsEnterableFolder(AEntry.Attributes))
+            folders.append(AEntry.Name);
+          return true;
+        }
+        if (!MatchesMask(AEntry.Name, AMask))
           return true;
         const QString path = folder + AEntry.Name;
         AFileList.append(path);
@@ -78,16 +89,7 @@ void Search(const QString& AFolder, const QString& AMask, bool ARecursive, const
 
   if (!ARecursive || cancel)
     return;
-
-  // Folders are collected first and searched after the enumeration is closed, so that a deep
-  // tree does not hold one open directory handle per level. Errors were told by the first pass.
-  QStringList folders;
-  EnumerateDirectory(folder, [&](const TDirectoryEntry& AEntry) {
-    if (IsEnterableFolder(AEntry.Attributes))
-      folders.append(AEntry.Name);
-    return true;
-  });
-  for (const QString& name : folders) {
+  for (const QString& name : std::as_const(folders)) {
     const QString path = folder + name;
     if (AProgress)
       AProgress(path, 0, cancel);

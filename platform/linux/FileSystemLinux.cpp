@@ -5,15 +5,18 @@
 #include <cerrno>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
 
-unsigned AttributesFromStat(const QByteArray& APath, const QString& AName)
+// The attributes of APath, relative to the folder ADirectory when that is not AT_FDCWD (which
+// spares the kernel the walk along the whole path for every entry of a folder).
+unsigned AttributesFromStat(int ADirectory, const QByteArray& APath, const QString& AName)
 {
   struct stat linkInfo
   {};
-  if (::lstat(APath.constData(), &linkInfo) != 0)
+  if (::fstatat(ADirectory, APath.constData(), &linkInfo, AT_SYMLINK_NOFOLLOW) != 0)
     return 0;
   // Windows has no read-only folders in this sense (its flag marks customised folders), so
   // faReadOnly is a file's attribute only: a folder copied from a disc (mode 0555) is searched.
@@ -24,7 +27,7 @@ unsigned AttributesFromStat(const QByteArray& APath, const QString& AName)
   if (S_ISLNK(linkInfo.st_mode)) {
     attributes |= faReparsePoint;
     // A link carries the kind of its target; a dangling link reads as a file.
-    if (::stat(APath.constData(), &targetInfo) == 0)
+    if (::fstatat(ADirectory, APath.constData(), &targetInfo, 0) == 0)
       info = &targetInfo;
   }
   if (S_ISDIR(info->st_mode))
@@ -75,7 +78,7 @@ void EnumerateDirectory(const QString& AFolder, const std::function<bool(const T
       continue;
     TDirectoryEntry item;
     item.Name = DecodeFileName(name);
-    item.Attributes = AttributesFromStat(folder + name, item.Name);
+    item.Attributes = AttributesFromStat(::dirfd(dir), name, item.Name);
     if (item.Attributes == 0) {
       // Vanished while we looked, or cannot be examined.
       if (errno != ENOENT && AOnError)
@@ -90,7 +93,7 @@ void EnumerateDirectory(const QString& AFolder, const std::function<bool(const T
 
 unsigned FileAttributes(const QString& APath)
 {
-  return AttributesFromStat(EncodeFileName(APath), BaseName(APath));
+  return AttributesFromStat(AT_FDCWD, EncodeFileName(APath), BaseName(APath));
 }
 
 bool FileExists(const QString& APath)

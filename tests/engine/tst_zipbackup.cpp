@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+#include <tuple>
+
 #include <sys/wait.h>
 #include <utime.h>
 
@@ -22,6 +24,7 @@ private slots:
   void failedRunKeepsThePreviousArchive();
   void unreadableFileFailsTheRun();
   void filesThatCannotBeStoredAreSkipped();
+  void entriesCompressedAheadComeOutInOrder();
 };
 
 namespace {
@@ -30,6 +33,18 @@ namespace {
 QByteArray EntryName(const QByteArray& APath)
 {
   return APath.mid(1);
+}
+
+// Runs a command of the Info-ZIP tools; its exit code and what it wrote.
+T7zResult RunTool(const QString& AProgram, const QStringList& AArguments)
+{
+  QProcess process;
+  process.setProcessChannelMode(QProcess::MergedChannels);
+  process.start(AProgram, AArguments);
+  process.closeWriteChannel();
+  if (!process.waitForFinished(120000))
+    return {};
+  return {process.exitCode(), process.readAll()};
 }
 
 // The names of the files in AFolder other than the archive: temporary files left behind.
@@ -372,6 +387,98 @@ void TestZipBackup::filesThatCannotBeStoredAreSkipped()
   QVERIFY(recorder.Lines.contains(
       QString(QStringLiteral("Log 29: Skipped, the archive itself: ") + tree.Name("src/inside.zip"))));
   QCOMPARE(List7z(tree.Name("src/inside.zip")).size() - 1, 2);
+}
+
+void TestZipBackup::entriesCompressedAheadComeOutInOrder()
+{
+  // Sizes around the read block and the data an entry may hold, empty and tiny files, and a text
+  // that compresses; each file is compressed ahead of the writer by a worker or by the writer.
+  TTempTree tree;
+  QVERIFY(MakeDir(tree("src")));
+  const QList<qsizetype> sizes{0, 1, 131071, 131072, 131073, 3 << 20, 5000};
+  QList<QByteArray> names;
+  QMap<QByteArray, QByteArray> files;
+  for (int i = 0; i < 42; ++i) {
+    const QByteArray name = "src/f" + QByteArray::number(i).rightJustified(2, '0');
+    const qsizetype size = sizes.at(i % sizes.size());
+    files.insert(name, i % 3 == 0 ? QByteArray("line of text ").repeated(size / 13 + 1).left(size)
+                                  : NoiseBytes(size, quint32(i)));
+    QVERIFY(WriteBytes(tree(name), files.value(name)));
+    names.append(name);
+  }
+  // One file shrinks and one grows while the first ones are written: the archive holds each as
+  // it was at some moment of the run, with sizes and checksums that match what it holds.
+  const QByteArray shrinks = "src/f40";
+  const QByteArray grows = "src/f41";
+  const QString archive = tree.Name("out.zip");
+  const QString zipinfo = QStandardPaths::findExecutable(QStringLiteral("zipinfo"));
+  const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+
+  for (const auto& [compression, subtype, password] :
+       {std::tuple{zcFast, "fast", QString()}, std::tuple{zcNormal, "normal", QStringLiteral("pass word")},
+        std::tuple{zcMaximum, "maximum", QString()}}) {
+    QVERIFY(WriteBytes(tree(shrinks), files.value(shrinks)));
+    QVERIFY(WriteBytes(tree(grows), files.value(grows)));
+    TBackup backup;
+    backup.SetZipType(zZip);
+    backup.SetZipFileName(archive);
+    backup.SetZipCompression(compression);
+    backup.SetZipPassword(password);
+    backup.OnBackupFileList = [](QObject*, QStringList& AList) { AList.sort(); };
+    bool changed = false;
+    backup.OnItemProgress = [&](QObject*, const QString& AMessage, int) {
+      if (!changed && AMessage.endsWith(QStringLiteral("/f05"))) {
+        changed = true;
+        ::truncate(tree(shrinks).constData(), files.value(shrinks).size() / 2);
+        QFile file(QString::fromUtf8(tree(grows)));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("appended");
+      }
+    };
+    backup.Files()->Add(tree.Path() + QStringLiteral("/src"), QStringLiteral("*.*"), false);
+    QStringList result;
+    QCOMPARE(backup.Backup(&result), brComplete);
+    QVERIFY(changed);
+
+    const QString passwordArgument = QString(QStringLiteral("-p") + password);
+    const T7zResult test = Run7z({QStringLiteral("t"), passwordArgument, archive});
+    QVERIFY2(test.ExitCode == 0, test.Output.constData());
+    // Info-ZIP's unzip knows no AES; it checks the archives without a password.
+    if (password.isEmpty()) {
+      const T7zResult unzipTest = RunTool(unzip, {QStringLiteral("-tq"), archive});
+      QVERIFY2(unzipTest.ExitCode == 0, unzipTest.Output.constData());
+    }
+
+    // The entries in the list's order, with the level's flag bits that libzip would set.
+    const T7zResult order = RunTool(zipinfo, {QStringLiteral("-1"), archive});
+    QCOMPARE(order.ExitCode, 0);
+    QList<QByteArray> expected;
+    for (const QByteArray& name : std::as_const(names))
+      expected.append(EntryName(tree(name)));
+    QCOMPARE(order.Output.trimmed().split('\n'), expected);
+    if (password.isEmpty()) {
+      const T7zResult details = RunTool(zipinfo, {QStringLiteral("-v"), archive});
+      qsizetype flagged = 0;
+      for (const QByteArray& line : details.Output.split('\n'))
+        if (line.contains("compression sub-type (deflation):") && line.trimmed().endsWith(subtype))
+          ++flagged;
+      QCOMPARE(flagged, names.size());
+    }
+
+    const T7zResult extract = Run7z({QStringLiteral("x"), QStringLiteral("-y"), passwordArgument,
+                                     QString(QStringLiteral("-o") + tree.Name("x")), archive});
+    QVERIFY2(extract.ExitCode == 0, extract.Output.constData());
+    for (const QByteArray& name : std::as_const(names)) {
+      const QByteArray content = ReadBytes(tree("x/" + EntryName(tree(name))));
+      if (name == shrinks)
+        QVERIFY(content == files.value(name) || content == files.value(name).left(files.value(name).size() / 2));
+      else if (name == grows)
+        QVERIFY(content == files.value(name) || content == files.value(name) + "appended");
+      else
+        QCOMPARE(content, files.value(name));
+    }
+    RemoveTree(tree("x"));
+  }
 }
 
 QTEST_GUILESS_MAIN(TestZipBackup)
