@@ -8,6 +8,7 @@
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
 #include "platform/TDesktopNotifications.h"
+#include "platform/TFileManager.h"
 #include "platform/TSessionControl.h"
 #include "platform/TSingleInstance.h"
 #include "platform/TTaskbarProgress.h"
@@ -39,8 +40,10 @@ TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
     if (FMainWindow)
       FMainWindow->Log(nullptr, ALine);
   });
-  FDialogs =
-      ADialogs ? std::move(ADialogs) : std::make_unique<TShellDialogWindows>(*FBackupProfileManager, *FProgramWindows);
+  FFileManager = CreateFileManager();
+  FDialogs = ADialogs ? std::move(ADialogs)
+                      : std::make_unique<TShellDialogWindows>(*FBackupProfileManager, *FProgramWindows,
+                                                              *FProgramSettings, *FLog, *FFileManager);
   FNotifications = ANotifications ? std::move(ANotifications) : CreateDesktopNotifications();
 
   FBackupProgress = std::make_unique<TfrmBackupProgress>();
@@ -63,6 +66,7 @@ TComposition::~TComposition()
   FBackupProgress.reset();
   FNotifications.reset();
   FDialogs.reset();
+  FFileManager.reset();
   FProgramWindows.reset();
   FServices.reset();
   FBackupProfileManager.reset();

@@ -1,14 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TShellDialogWindows.h"
 
+#include "app/MainActions.h"
+#include "app/TWizardProgressWindow.h"
 #include "profiles/TBackupProfileManager.h"
+#include "sysinfo/TProcessCommandRunner.h"
+#include "sysinfo/TSystemSources.h"
 #include "ui/TDesktopProgramPicker.h"
+#include "ui/TMessageBox.h"
 #include "ui/TPluginsCatalog.h"
 #include "ui/TProfileEditing.h"
 #include "ui/TfrmActiveApplications.h"
 #include "ui/TfrmBackupAlert.h"
+#include "ui/TfrmBackupProfileWizard.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmException.h"
+#include "ui/TfrmOptions.h"
+#include "ui/TfrmPassword.h"
 
 #include <QLoggingCategory>
 
@@ -23,21 +31,57 @@ void Missing(const char* AWindow)
 
 } // namespace
 
-TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows)
+TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows,
+                                         TProgramSettings& ASettings, TLog& ALog, TFileManager& AFileManager)
   : FBackupProfileManager(ABackupProfileManager)
   , FActiveApplications(std::make_unique<TfrmActiveApplications>(AWindows))
   , FProgramPicker(std::make_unique<TDesktopProgramPicker>(AWindows))
+  , FSettings(ASettings)
+  , FLog(ALog)
+  , FFileManager(AFileManager)
 {}
 
-TShellDialogWindows::~TShellDialogWindows() = default;
+TShellDialogWindows::~TShellDialogWindows()
+{
+  // The windows before what they were given.
+  FPassword.reset();
+  FOptions.reset();
+  FProfileEditing.reset();
+  FWizard.reset();
+  FBackupProfiles.reset();
+}
 
 TProfileEditing& TShellDialogWindows::ProfileEditing()
 {
   if (!FProfileEditing) {
     FBackupProfiles = std::make_unique<TfrmBackupProfiles>(FProgramPicker.get(), std::make_unique<TPluginsCatalog>());
-    FProfileEditing = std::make_unique<TProfileEditing>(FBackupProfileManager, *FBackupProfiles);
+    FCommandRunner = std::make_unique<TProcessCommandRunner>();
+    FSystemSources = std::make_unique<TSystemSources>(TSystemSources::Current(*FCommandRunner));
+    FWizardProgress = std::make_unique<TWizardProgressWindow>();
+    FWizard = std::make_unique<TfrmBackupProfileWizard>(*FSystemSources, *FWizardProgress);
+    FProfileEditing = std::make_unique<TProfileEditing>(FBackupProfileManager, *FBackupProfiles, FWizard.get());
   }
   return *FProfileEditing;
+}
+
+TfrmOptions& TShellDialogWindows::Options()
+{
+  if (!FOptions) {
+    QStringList actions;
+    for (const TMainAction& action : MainActions)
+      actions << QString::fromUtf8(action.Caption);
+    FOptions =
+        std::make_unique<TfrmOptions>(FSettings, FBackupProfileManager, FLog, ProfileEditing(), FFileManager, actions);
+  }
+  return *FOptions;
+}
+
+bool TShellDialogWindows::OfferFirstProfile()
+{
+  if (!TMessageBox::Confirmation(nullptr, QStringLiteral("There is no backup profile yet. Do you want the Profile "
+                                                         "Wizard to create one now?")))
+    return false;
+  return ProfileEditing().WizardProfile();
 }
 
 bool TShellDialogWindows::EditProfile(const QString& AProfileName)
@@ -68,19 +112,24 @@ void TShellDialogWindows::ShowAbout(const QString&, const QString&, const QStrin
 
 bool TShellDialogWindows::OptionsVisible() const
 {
-  return false;
+  return FOptions && FOptions->isVisible();
 }
 
 bool TShellDialogWindows::ShowOptions()
 {
-  Missing("options");
-  return false;
+  return Options().Execute() == QDialog::Accepted;
 }
 
-bool TShellDialogWindows::CheckPassword(const QString&, const QString&, int)
+bool TShellDialogWindows::CheckPassword(const QString& ACaption, const QString& APassword, int AAttempts)
 {
-  Missing("password");
-  return false;
+  if (!FPassword)
+    FPassword = std::make_unique<TfrmPassword>();
+  if (FPassword->isVisible()) {
+    FPassword->raise();
+    FPassword->activateWindow();
+    return false;
+  }
+  return FPassword->Execute(ACaption, APassword, AAttempts);
 }
 
 bool TShellDialogWindows::BackupAlerts()

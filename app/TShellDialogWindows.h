@@ -9,6 +9,15 @@
 
 class TBackupProfileManager;
 class TDesktopProgramPicker;
+class TFileManager;
+class TLog;
+class TProcessCommandRunner;
+class TProgramSettings;
+class TSystemSources;
+class TWizardProgressWindow;
+class TfrmBackupProfileWizard;
+class TfrmOptions;
+class TfrmPassword;
 class TProfileEditing;
 class TProgramWindows;
 class TfrmActiveApplications;
@@ -19,7 +28,9 @@ class TShellDialogWindows : public TShellDialogs
 public:
   // The manager (the profiles the editor changes and the queue the backup alerts fill) and
   // AWindows (other programs' windows, for closing the programs a profile lists) outlive this object.
-  TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows);
+  // The options dialog edits ASettings, reads ALog and shows the log file through AFileManager.
+  TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows,
+                      TProgramSettings& ASettings, TLog& ALog, TFileManager& AFileManager);
   ~TShellDialogWindows() override;
 
   void ShowFailedBackup(int AAutoCloseSeconds) override;
@@ -35,14 +46,25 @@ public:
                                                const QString& AClassName) override;
   [[nodiscard]] bool EditProfile(const QString& AProfileName) override;
   [[nodiscard]] bool NewProfile() override;
+  [[nodiscard]] bool OfferFirstProfile() override;
 
 private:
-  // The profile editor, built at its first use and kept.
+  // The profile editor and wizard, built at their first use and kept.
   TProfileEditing& ProfileEditing();
+  TfrmOptions& Options();
 
   TBackupProfileManager& FBackupProfileManager;
   std::unique_ptr<TfrmActiveApplications> FActiveApplications;
   std::unique_ptr<TDesktopProgramPicker> FProgramPicker;
   std::unique_ptr<TfrmBackupProfiles> FBackupProfiles;
   std::unique_ptr<TProfileEditing> FProfileEditing;
+  TProgramSettings& FSettings;
+  TLog& FLog;
+  TFileManager& FFileManager;
+  std::unique_ptr<TProcessCommandRunner> FCommandRunner;
+  std::unique_ptr<TSystemSources> FSystemSources;
+  std::unique_ptr<TWizardProgressWindow> FWizardProgress;
+  std::unique_ptr<TfrmBackupProfileWizard> FWizard;
+  std::unique_ptr<TfrmOptions> FOptions;
+  std::unique_ptr<TfrmPassword> FPassword;
 };

@@ -42,6 +42,9 @@ public:
   [[nodiscard]] virtual bool EditProfile(const QString& AProfileName) = 0;
   // The profile editor on a new profile; true when the user kept it and it was stored.
   [[nodiscard]] virtual bool NewProfile() = 0;
+  // The program started with no profile at all: offers the profile wizard; true when a profile was
+  // made and stored.
+  [[nodiscard]] virtual bool OfferFirstProfile() = 0;
   // An error that reached the application: the exception window, modal, for this error only.
   // AClassName names the error's type.
   [[nodiscard]] virtual TExceptionChoice ShowException(QWidget* ASender, const QString& AMessage,

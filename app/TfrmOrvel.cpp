@@ -351,6 +351,9 @@ void TfrmOrvel::FormActivate()
     FDialogs.SetAutoUpdateEnabled(true);
     TimerCheckAlerts.start();
     TimerCheckAlertsTimer();
+    // A first start, by the user rather than at logon or with a task: one step to a first profile.
+    if (FArguments.isEmpty() && FBackupRunner.ProfileNames().isEmpty())
+      (void)FDialogs.OfferFirstProfile();
     ProcessCommandLine(FArguments);
   });
 }
