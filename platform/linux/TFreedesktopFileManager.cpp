@@ -32,7 +32,7 @@ bool TFreedesktopFileManager::ShowFile(const QString& AFileName)
   QDBusConnection connection = Connection();
   if (connection.isConnected()) {
     QDBusMessage call = QDBusMessage::createMethodCall(Service, ObjectPath, Service, QStringLiteral("ShowItems"));
-    call << QStringList(QUrl::fromLocalFile(file.absoluteFilePath()).toString()) << QString();
+    call << QStringList(QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded)) << QString();
     // A file manager that is started on demand by the bus may take a moment to come up.
     const QDBusMessage reply = connection.call(call, QDBus::Block, 10000);
     if (reply.type() == QDBusMessage::ReplyMessage)

@@ -64,6 +64,7 @@ private slots:
   void okOnExitOnlyActions();
   void missingPrivilegeShowsMessageThenBalloon();
   void startupAndShutdownSequences();
+  void firstStartOffersTheWizard();
   void shutdownErrorStopsTheClose();
   void commandLineSwitchesRunInOrder();
   void commandsFromLaterStarts();
@@ -344,6 +345,23 @@ void TestMainWindow::startupAndShutdownSequences()
   QVERIFY(!frmOrvel->TrayIcon->isVisible());
   QVERIFY(!frmOrvel->ApplicationLog()->Active());
   blocker.remove();
+}
+
+void TestMainWindow::firstStartOffersTheWizard()
+{
+  // Offered only to a start by the user (no switches) that finds no profile at all.
+  const auto offers = [this](const QStringList& AArguments, const QStringList& AProfiles) {
+    MakeForms(false);
+    int offered = 0;
+    FRig->Fake.OnOfferFirstProfile = [&offered] { return ++offered, true; };
+    FRig->Fake.OnProfileNames = [AProfiles] { return AProfiles; };
+    frmOrvel->SetArguments(AArguments);
+    frmOrvel->FormActivate();
+    return offered;
+  };
+  QCOMPARE(offers({}, {}), 1);
+  QCOMPARE(offers({QStringLiteral("/HIDE")}, {}), 0);
+  QCOMPARE(offers({}, {QStringLiteral("Documents")}), 0);
 }
 
 void TestMainWindow::shutdownErrorStopsTheClose()
