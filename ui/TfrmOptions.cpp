@@ -275,8 +275,10 @@ QWidget* TfrmOptions::CreateProfilesPage()
   ListViewProfiles->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListViewProfiles->setSelectionMode(QAbstractItemView::SingleSelection);
   ListViewProfiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Grid lines between the cells; a selected row keeps the usual highlight.
   ListViewProfiles->setStyleSheet(QStringLiteral(
-      "QTreeView::item { border-right: 1px solid palette(midlight); border-bottom: 1px solid palette(midlight); }"));
+      "QTreeView::item { border-right: 1px solid palette(midlight); border-bottom: 1px solid palette(midlight); }"
+      "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
   ListViewProfiles->header()->setStretchLastSection(false);
   ListViewProfiles->setMinimumSize(480, 260);
   connect(ListViewProfiles, &QTreeWidget::itemChanged, this, &TfrmOptions::ProfileItemChanged);

@@ -2,6 +2,7 @@
 // Renders the program's windows to PNG files, so that they can be looked at without a desktop.
 // Usage: corvale-screenshots OUTPUT_FOLDER
 #include "EditorShots.h"
+#include "OptionsShots.h"
 #include "WizardShots.h"
 #include "app/Pictures.h"
 #include "app/TdlgProgress.h"
@@ -134,6 +135,7 @@ int main(int argc, char* argv[])
   ShootShell();
   ShootEditor(Grab);
   ShootWizard(Grab);
+  ShootOptions(Grab);
 
   return AllSaved ? 0 : 1;
 }
