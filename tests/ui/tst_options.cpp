@@ -9,9 +9,12 @@
 #include "settings/TLog.h"
 #include "settings/TProgramSettings.h"
 #include "sysinfo/Common.h"
+#include "sysinfo/TSystemSources.h"
 #include "tests/support/OffscreenNoise.h"
 #include "ui/TMessageBox.h"
 #include "ui/TProfileEditing.h"
+#include "ui/TWizardProgress.h"
+#include "ui/TfrmBackupProfileWizard.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmOptions.h"
 #include "ui/TfrmPassword.h"
@@ -46,6 +49,22 @@ public:
     return true;
   }
   QStringList Shown;
+};
+
+// A computer with no desktop helpers, and a wizard progress that shows nothing.
+class TNoRunner : public TCommandRunner
+{
+public:
+  bool Run(const QString&, const QStringList&, const QStringList&, QString&) override { return false; }
+};
+
+class TNoProgress : public TWizardProgress
+{
+public:
+  void ShowProgress(const QString&, bool) override {}
+  void SetProgress(int) override {}
+  void UpdateProgress() override {}
+  void HideProgress() override {}
 };
 
 // Runs AAction once ADialog shows (at its next showing), then closes it with Cancel if still open.
@@ -316,6 +335,21 @@ void TestOptions::profileOperationsTakeEffectAtOnce()
     QCOMPARE(TMessageBox::Shown().constLast().Text, QStringLiteral("Are you sure you want to remove \"Papers\""));
   }
   {
+    // The wizard's profile, named "Backup Profile", is stored when it finishes and forgotten otherwise.
+    TNoRunner runner;
+    TNoProgress progress;
+    const TSystemSources sources(FDir->filePath(QStringLiteral("home")), {}, QString(), {}, runner);
+    TfrmBackupProfileWizard wizard(sources, progress);
+    TProfileEditing editing(rig.Manager, editor, &wizard);
+    WhenShown(wizard, [] {});
+    QVERIFY(!editing.WizardProfile());
+    QCOMPARE(rig.Manager.ProfileCount(), 1);
+    WhenShown(wizard, [&wizard] { wizard.btnFinish->click(); });
+    QVERIFY(editing.WizardProfile());
+    QCOMPARE(rig.Manager.ProfileCount(), 2);
+    QVERIFY(stored(QStringLiteral("Backup Profile")));
+  }
+  {
     // Remove all asks; Yes removes every listed profile, stored copies included.
     WhenShown(dialog, [&] {
       TMessageBox::QueueAnswer(TMessageBox::maYes);
@@ -326,6 +360,7 @@ void TestOptions::profileOperationsTakeEffectAtOnce()
     QCOMPARE(TMessageBox::Shown().constLast().Text, QStringLiteral("Are you sure you want to remove all profiles?"));
     QCOMPARE(rig.Manager.ProfileCount(), 0);
     QVERIFY(!stored(QStringLiteral("Mail")));
+    QVERIFY(!stored(QStringLiteral("Backup Profile")));
   }
 }
 
