@@ -3,7 +3,6 @@
 
 #include "sysinfo/TFormatSettings.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>

@@ -3,8 +3,11 @@
 // and the Backup Alerts window behind the main window's dialogs.
 #include "app/TShellDialogWindows.h"
 #include "app/TfrmOrvel.h"
+#include "platform/TFileManager.h"
 #include "platform/TProgramWindows.h"
 #include "profiles/TBackupProfileManager.h"
+#include "settings/TLog.h"
+#include "settings/TProgramSettings.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
 #include "tests/support/OffscreenNoise.h"
@@ -124,8 +127,11 @@ void TestBackupAlerts::alertWindowQueuesTheTickedOverdueProfiles()
   for (const char* name : {"First", "Second"})
     manager.NewProfile(QString::fromLatin1(name))->SetLastBackup(0);
   manager.NewProfile(QStringLiteral("Fresh"))->SetLastBackup(TClock::Now());
+  TProgramSettings settings;
+  TLog log;
   const auto programWindows = CreateProgramWindows();
-  TShellDialogWindows dialogs(manager, *programWindows);
+  const auto fileManager = CreateFileManager();
+  TShellDialogWindows dialogs(manager, *programWindows, settings, log, *fileManager);
 
   int rows = 0;
   QTimer::singleShot(0, this, [&] {
