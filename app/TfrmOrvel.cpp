@@ -423,7 +423,14 @@ void TfrmOrvel::ExecuteCommand(TInstanceCommand ACommand)
     ExecuteAction(ActionExit);
     break;
   case TInstanceCommand::Options:
-    ExecuteAction(ActionOptions);
+    // The options are a modal dialog: the sender is answered first and the dialog follows from the
+    // event loop, so that a later start does not wait for the user to close it.
+    UpdateActions();
+    if (ActionOptions->isEnabled())
+      QTimer::singleShot(0, this, [this] {
+        if (!FClosed)
+          ActionOptions->trigger();
+      });
     break;
   case TInstanceCommand::Reload:
     // The sender is answered at once; the reading follows from the event loop, so that a message

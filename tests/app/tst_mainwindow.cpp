@@ -514,7 +514,7 @@ void TestMainWindow::commandsFromLaterStarts()
   frmOrvel->ExecuteCommand(TInstanceCommand(6));
   QVERIFY(!frmOrvel->isVisible());
   frmOrvel->ExecuteCommand(TInstanceCommand::Options);
-  QCOMPARE(FHooks, QStringList({"Options"}));
+  QTRY_COMPARE(FHooks, QStringList({"Options"}));
 
   // While a backup runs, Open shows the progress window and Exit asks to cancel instead of quitting.
   bool active = true;
@@ -596,7 +596,7 @@ void TestMainWindow::reloadWaitsForTheRunAndTheOptions()
     return false;
   };
   frmOrvel->ExecuteCommand(TInstanceCommand::Options);
-  QCOMPARE(FHooks, QStringList({"Options", "LoadSettings", "LoadProfiles"}));
+  QTRY_COMPARE(FHooks, QStringList({"Options", "LoadSettings", "LoadProfiles"}));
 
   // A request not yet carried out when the program closes comes before its saving.
   FHooks.clear();

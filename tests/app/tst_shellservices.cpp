@@ -611,7 +611,7 @@ void TestShellServices::optionsBehindTheirPassword()
     options->editPassword->setText(QStringLiteral("Kestrel"));
     options->btnOk->click();
   });
-  frmOrvel->ExecuteCommand(TInstanceCommand::Options);
+  frmOrvel->ActionOptions->trigger();
   QVERIFY(!Manager().DebugBackup());
   QVERIFY(!FComposition->Dialogs().OptionsVisible());
 
@@ -636,10 +636,10 @@ void TestShellServices::optionsBehindTheirPassword()
     });
   };
   answerPassword(QStringLiteral("KESTREL"));
-  frmOrvel->ExecuteCommand(TInstanceCommand::Options);
+  frmOrvel->ActionOptions->trigger();
   QCOMPARE(optionsShown, 1);
   answerPassword(QString());
-  frmOrvel->ExecuteCommand(TInstanceCommand::Options);
+  frmOrvel->ActionOptions->trigger();
   QCOMPARE(optionsShown, 1);
   frmOrvel->ActionExit->trigger();
 }
