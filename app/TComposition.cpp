@@ -8,6 +8,7 @@
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
 #include "platform/TDesktopNotifications.h"
+#include "platform/TFileManager.h"
 #include "platform/TSessionControl.h"
 #include "platform/TSingleInstance.h"
 #include "platform/TTaskbarProgress.h"
@@ -42,9 +43,10 @@ TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
     if (FMainWindow)
       FMainWindow->Log(nullptr, ALine);
   });
+  FFileManager = CreateFileManager();
   FDialogs = ADialogs ? std::move(ADialogs)
                       : std::make_unique<TShellDialogWindows>(*FBackupProfileManager, *FProgramWindows, *FAutoUpdate,
-                                                              *FProgramSettings, *FLog);
+                                                              *FProgramSettings, *FLog, *FFileManager);
   FNotifications = ANotifications ? std::move(ANotifications) : CreateDesktopNotifications();
 
   FBackupProgress = std::make_unique<TfrmBackupProgress>();
@@ -72,6 +74,7 @@ TComposition::~TComposition()
   FBackupProgress.reset();
   FNotifications.reset();
   FDialogs.reset();
+  FFileManager.reset();
   FAutoUpdate.reset();
   FProgramWindows.reset();
   FServices.reset();

@@ -7,6 +7,7 @@
 
 #include "app/TShellDialogs.h"
 #include "platform/TDesktopNotifications.h"
+#include "platform/TFileManager.h"
 #include "platform/TProgramWindows.h"
 #include "platform/TSessionControl.h"
 
@@ -64,6 +65,7 @@ private:
   std::unique_ptr<TAutoUpdate> FAutoUpdate;
   std::unique_ptr<TShellServices> FServices;
   std::unique_ptr<TProgramWindows> FProgramWindows;
+  std::unique_ptr<TFileManager> FFileManager;
   std::unique_ptr<TShellDialogs> FDialogs;
   std::unique_ptr<TDesktopNotifications> FNotifications;
   std::unique_ptr<TfrmBackupProgress> FBackupProgress;

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TShellDialogWindows.h"
 
+#include "app/MainActions.h"
 #include "app/Pictures.h"
 #include "app/ProgramVersion.h"
+#include "app/TWizardProgressWindow.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TLog.h"
 #include "sysinfo/TApplicationVersionInfo.h"
+#include "sysinfo/TProcessCommandRunner.h"
+#include "sysinfo/TSystemSources.h"
 #include "ui/TDesktopProgramPicker.h"
 #include "ui/TMessageBox.h"
 #include "ui/TPluginsCatalog.h"
@@ -15,10 +19,13 @@
 #include "ui/TfrmActiveApplications.h"
 #include "ui/TfrmAutoUpdate.h"
 #include "ui/TfrmBackupAlert.h"
+#include "ui/TfrmBackupProfileWizard.h"
 #include "ui/TfrmBackupProfiles.h"
 #include "ui/TfrmCustomBackup.h"
 #include "ui/TfrmException.h"
 #include "ui/TfrmFailedBackup.h"
+#include "ui/TfrmOptions.h"
+#include "ui/TfrmPassword.h"
 
 #include <QLoggingCategory>
 
@@ -34,11 +41,15 @@ void Missing(const char* AWindow)
 } // namespace
 
 TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows,
-                                         TAutoUpdate& AAutoUpdate, TProgramSettings& ASettings, TLog& ALog)
+                                         TAutoUpdate& AAutoUpdate, TProgramSettings& ASettings, TLog& ALog,
+                                         TFileManager& AFileManager)
   : FBackupProfileManager(ABackupProfileManager)
   , FActiveApplications(std::make_unique<TfrmActiveApplications>(AWindows))
   , FProgramPicker(std::make_unique<TDesktopProgramPicker>(AWindows))
   , FfrmAutoUpdate(std::make_unique<TfrmAutoUpdate>(AAutoUpdate, &ASettings))
+  , FSettings(ASettings)
+  , FLog(ALog)
+  , FFileManager(AFileManager)
 {
   // The update check's lines go to the application log while it is open.
   FfrmAutoUpdate->OnUpdateMessage = [&ALog](QObject*, const QString& AMessage) {
@@ -47,15 +58,47 @@ TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileMa
   };
 }
 
-TShellDialogWindows::~TShellDialogWindows() = default;
+TShellDialogWindows::~TShellDialogWindows()
+{
+  // The windows before what they were given.
+  FPassword.reset();
+  FOptions.reset();
+  FProfileEditing.reset();
+  FWizard.reset();
+  FBackupProfiles.reset();
+}
 
 TProfileEditing& TShellDialogWindows::ProfileEditing()
 {
   if (!FProfileEditing) {
     FBackupProfiles = std::make_unique<TfrmBackupProfiles>(FProgramPicker.get(), std::make_unique<TPluginsCatalog>());
-    FProfileEditing = std::make_unique<TProfileEditing>(FBackupProfileManager, *FBackupProfiles);
+    FCommandRunner = std::make_unique<TProcessCommandRunner>();
+    FSystemSources = std::make_unique<TSystemSources>(TSystemSources::Current(*FCommandRunner));
+    FWizardProgress = std::make_unique<TWizardProgressWindow>();
+    FWizard = std::make_unique<TfrmBackupProfileWizard>(*FSystemSources, *FWizardProgress);
+    FProfileEditing = std::make_unique<TProfileEditing>(FBackupProfileManager, *FBackupProfiles, FWizard.get());
   }
   return *FProfileEditing;
+}
+
+TfrmOptions& TShellDialogWindows::Options()
+{
+  if (!FOptions) {
+    QStringList actions;
+    for (const TMainAction& action : MainActions)
+      actions << QString::fromUtf8(action.Caption);
+    FOptions =
+        std::make_unique<TfrmOptions>(FSettings, FBackupProfileManager, FLog, ProfileEditing(), FFileManager, actions);
+  }
+  return *FOptions;
+}
+
+bool TShellDialogWindows::OfferFirstProfile()
+{
+  if (!TMessageBox::Confirmation(nullptr, QStringLiteral("There is no backup profile yet. Do you want the Profile "
+                                                         "Wizard to create one now?")))
+    return false;
+  return ProfileEditing().WizardProfile();
 }
 
 bool TShellDialogWindows::EditProfile(const QString& AProfileName)
@@ -91,19 +134,24 @@ void TShellDialogWindows::ShowAbout(const QString& AReleaseNotes, const QString&
 
 bool TShellDialogWindows::OptionsVisible() const
 {
-  return false;
+  return FOptions && FOptions->isVisible();
 }
 
 bool TShellDialogWindows::ShowOptions()
 {
-  Missing("options");
-  return false;
+  return Options().Execute() == QDialog::Accepted;
 }
 
-bool TShellDialogWindows::CheckPassword(const QString&, const QString&, int)
+bool TShellDialogWindows::CheckPassword(const QString& ACaption, const QString& APassword, int AAttempts)
 {
-  Missing("password");
-  return false;
+  if (!FPassword)
+    FPassword = std::make_unique<TfrmPassword>();
+  if (FPassword->isVisible()) {
+    FPassword->raise();
+    FPassword->activateWindow();
+    return false;
+  }
+  return FPassword->Execute(ACaption, APassword, AAttempts);
 }
 
 bool TShellDialogWindows::BackupAlerts()

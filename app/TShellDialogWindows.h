@@ -7,20 +7,27 @@
 
 #include <memory>
 
+class TAutoUpdate;
 class TBackupProfileManager;
 class TDesktopProgramPicker;
-class TProfileEditing;
-class TProgramWindows;
-class TfrmActiveApplications;
-class TfrmBackupProfiles;
-class TAutoUpdate;
+class TFileManager;
 class TLog;
+class TProcessCommandRunner;
+class TProfileEditing;
 class TProgramSettings;
+class TProgramWindows;
+class TSystemSources;
+class TWizardProgressWindow;
 class TdlgUpdateInformation;
-class TfrmAutoUpdate;
 class TfrmAbout;
+class TfrmActiveApplications;
+class TfrmAutoUpdate;
+class TfrmBackupProfileWizard;
+class TfrmBackupProfiles;
 class TfrmCustomBackup;
 class TfrmFailedBackup;
+class TfrmOptions;
+class TfrmPassword;
 
 class TShellDialogWindows : public TShellDialogs
 {
@@ -28,9 +35,10 @@ public:
   // The manager (the profiles the editor changes and the queue the backup alerts fill) and
   // AWindows (other programs' windows, for closing the programs a profile lists) outlive this object.
   // The update window runs AAutoUpdate's checks with the options of ASettings and writes its lines
-  // into ALog; all three outlive this object.
+  // into ALog; the options dialog edits ASettings, reads ALog and shows the log file through
+  // AFileManager. All of them outlive this object.
   TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows, TAutoUpdate& AAutoUpdate,
-                      TProgramSettings& ASettings, TLog& ALog);
+                      TProgramSettings& ASettings, TLog& ALog, TFileManager& AFileManager);
   ~TShellDialogWindows() override;
 
   void ShowFailedBackup(int AAutoCloseSeconds) override;
@@ -48,10 +56,12 @@ public:
                                                const QString& AClassName) override;
   [[nodiscard]] bool EditProfile(const QString& AProfileName) override;
   [[nodiscard]] bool NewProfile() override;
+  [[nodiscard]] bool OfferFirstProfile() override;
 
 private:
-  // The profile editor, built at its first use and kept.
+  // The profile editor and wizard, built at their first use and kept.
   TProfileEditing& ProfileEditing();
+  TfrmOptions& Options();
 
   TBackupProfileManager& FBackupProfileManager;
   std::unique_ptr<TfrmActiveApplications> FActiveApplications;
@@ -64,4 +74,13 @@ private:
   std::unique_ptr<TfrmFailedBackup> FFailedBackup;
   std::unique_ptr<TfrmCustomBackup> FCustomBackup;
   std::unique_ptr<TfrmAbout> FAbout;
+  TProgramSettings& FSettings;
+  TLog& FLog;
+  TFileManager& FFileManager;
+  std::unique_ptr<TProcessCommandRunner> FCommandRunner;
+  std::unique_ptr<TSystemSources> FSystemSources;
+  std::unique_ptr<TWizardProgressWindow> FWizardProgress;
+  std::unique_ptr<TfrmBackupProfileWizard> FWizard;
+  std::unique_ptr<TfrmOptions> FOptions;
+  std::unique_ptr<TfrmPassword> FPassword;
 };

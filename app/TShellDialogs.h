@@ -47,6 +47,9 @@ public:
   // Returns at once: the window stays on screen while the program goes on (and commands reach it).
   virtual void ShowUpdateInformation(const QString& AReleaseNotes, const QString& ALicense, const QString& ASupport,
                                      int ATimeout) = 0;
+  // The program started with no profile at all: offers the profile wizard; true when a profile was
+  // made and stored.
+  [[nodiscard]] virtual bool OfferFirstProfile() = 0;
   // An error that reached the application: the exception window, modal, for this error only.
   // AClassName names the error's type.
   [[nodiscard]] virtual TExceptionChoice ShowException(QWidget* ASender, const QString& AMessage,

@@ -357,6 +357,9 @@ void TfrmOrvel::FormActivate()
     FDialogs.SetAutoUpdateEnabled(true);
     TimerCheckAlerts.start();
     TimerCheckAlertsTimer();
+    // A first start, by the user rather than at logon or with a task: one step to a first profile.
+    if (FArguments.isEmpty() && FBackupRunner.ProfileNames().isEmpty())
+      (void)FDialogs.OfferFirstProfile();
     ProcessCommandLine(FArguments);
   });
   FStarted = true;
@@ -428,7 +431,14 @@ void TfrmOrvel::ExecuteCommand(TInstanceCommand ACommand)
     ExecuteAction(ActionExit);
     break;
   case TInstanceCommand::Options:
-    ExecuteAction(ActionOptions);
+    // The options are a modal dialog: the sender is answered first and the dialog follows from the
+    // event loop, so that a later start does not wait for the user to close it.
+    UpdateActions();
+    if (ActionOptions->isEnabled())
+      QTimer::singleShot(0, this, [this] {
+        if (!FClosed)
+          ActionOptions->trigger();
+      });
     break;
   case TInstanceCommand::Reload:
     // The sender is answered at once; the reading follows from the event loop, so that a message

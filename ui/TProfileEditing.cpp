@@ -4,11 +4,14 @@
 #include "platform/TRegistry.h"
 #include "profiles/TBackupProfileManager.h"
 #include "ui/TMessageBox.h"
+#include "ui/TfrmBackupProfileWizard.h"
 #include "ui/TfrmBackupProfiles.h"
 
-TProfileEditing::TProfileEditing(TBackupProfileManager& AManager, TfrmBackupProfiles& AEditor)
+TProfileEditing::TProfileEditing(TBackupProfileManager& AManager, TfrmBackupProfiles& AEditor,
+                                 TfrmBackupProfileWizard* AWizard)
   : FManager(AManager)
   , FEditor(AEditor)
+  , FWizard(AWizard)
 {}
 
 QString TProfileEditing::NewProfileName()
@@ -22,6 +25,17 @@ bool TProfileEditing::NewProfile()
   if (FEditor.Execute(*profile) == QDialog::Accepted && Store(*profile, QString()))
     return true;
   // Only the collection forgets it: the store may hold another profile under this name.
+  FManager.RemoveProfile(profile);
+  return false;
+}
+
+bool TProfileEditing::WizardProfile()
+{
+  if (!FWizard)
+    return NewProfile();
+  TBackupProfile* profile = FManager.NewProfile(NewProfileName());
+  if (FWizard->Execute(*profile) && Store(*profile, QString()))
+    return true;
   FManager.RemoveProfile(profile);
   return false;
 }

@@ -8,13 +8,15 @@
 class QWidget;
 class TBackupProfile;
 class TBackupProfileManager;
+class TfrmBackupProfileWizard;
 class TfrmBackupProfiles;
 
 class TProfileEditing
 {
 public:
-  // Both outlive this object.
-  TProfileEditing(TBackupProfileManager& AManager, TfrmBackupProfiles& AEditor);
+  // All outlive this object. Without a wizard, a wizard's profile is made in the editor.
+  TProfileEditing(TBackupProfileManager& AManager, TfrmBackupProfiles& AEditor,
+                  TfrmBackupProfileWizard* AWizard = nullptr);
 
   // The name a new profile starts with (made unique among the manager's profiles).
   static QString NewProfileName();
@@ -22,6 +24,8 @@ public:
   // A new profile with the defaults in the editor; it stays in the manager, stored, only when the
   // editor returns Ok and the store takes it. True when it was stored.
   [[nodiscard]] bool NewProfile();
+  // The same with the profile wizard: the profile stays, stored, only when the wizard finishes.
+  [[nodiscard]] bool WizardProfile();
   // The named profile in the editor; stored on Ok, under its new name only when it was renamed.
   // True when it was stored; an unknown name is reported.
   [[nodiscard]] bool EditProfile(const QString& AProfileName);
@@ -33,4 +37,5 @@ private:
 
   TBackupProfileManager& FManager;
   TfrmBackupProfiles& FEditor;
+  TfrmBackupProfileWizard* FWizard;
 };

@@ -3,6 +3,7 @@
 // and the Backup Alerts window behind the main window's dialogs.
 #include "app/TShellDialogWindows.h"
 #include "app/TfrmOrvel.h"
+#include "platform/TFileManager.h"
 #include "platform/TProgramWindows.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TLog.h"
@@ -131,7 +132,8 @@ void TestBackupAlerts::alertWindowQueuesTheTickedOverdueProfiles()
   TLog log;
   const auto programWindows = CreateProgramWindows();
   TAutoUpdate update;
-  TShellDialogWindows dialogs(manager, *programWindows, update, settings, log);
+  const auto fileManager = CreateFileManager();
+  TShellDialogWindows dialogs(manager, *programWindows, update, settings, log, *fileManager);
 
   int rows = 0;
   QTimer::singleShot(0, this, [&] {

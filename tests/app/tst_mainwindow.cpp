@@ -64,6 +64,7 @@ private slots:
   void okOnExitOnlyActions();
   void missingPrivilegeShowsMessageThenBalloon();
   void startupAndShutdownSequences();
+  void firstStartOffersTheWizard();
   void shutdownErrorStopsTheClose();
   void commandLineSwitchesRunInOrder();
   void commandsFromLaterStarts();
@@ -348,6 +349,23 @@ void TestMainWindow::startupAndShutdownSequences()
   blocker.remove();
 }
 
+void TestMainWindow::firstStartOffersTheWizard()
+{
+  // Offered only to a start by the user (no switches) that finds no profile at all.
+  const auto offers = [this](const QStringList& AArguments, const QStringList& AProfiles) {
+    MakeForms(false);
+    int offered = 0;
+    FRig->Fake.OnOfferFirstProfile = [&offered] { return ++offered, true; };
+    FRig->Fake.OnProfileNames = [AProfiles] { return AProfiles; };
+    frmOrvel->SetArguments(AArguments);
+    frmOrvel->FormActivate();
+    return offered;
+  };
+  QCOMPARE(offers({}, {}), 1);
+  QCOMPARE(offers({QStringLiteral("/HIDE")}, {}), 0);
+  QCOMPARE(offers({}, {QStringLiteral("Documents")}), 0);
+}
+
 void TestMainWindow::shutdownErrorStopsTheClose()
 {
   TFakeShell& hooks = FRig->Fake;
@@ -498,7 +516,7 @@ void TestMainWindow::commandsFromLaterStarts()
   frmOrvel->ExecuteCommand(TInstanceCommand(6));
   QVERIFY(!frmOrvel->isVisible());
   frmOrvel->ExecuteCommand(TInstanceCommand::Options);
-  QCOMPARE(FHooks, QStringList({"Options"}));
+  QTRY_COMPARE(FHooks, QStringList({"Options"}));
 
   // While a backup runs, Open shows the progress window and Exit asks to cancel instead of quitting.
   bool active = true;
@@ -580,7 +598,7 @@ void TestMainWindow::reloadWaitsForTheRunAndTheOptions()
     return false;
   };
   frmOrvel->ExecuteCommand(TInstanceCommand::Options);
-  QCOMPARE(FHooks, QStringList({"Options", "LoadSettings", "LoadProfiles"}));
+  QTRY_COMPARE(FHooks, QStringList({"Options", "LoadSettings", "LoadProfiles"}));
 
   // A request not yet carried out when the program closes comes before its saving.
   FHooks.clear();

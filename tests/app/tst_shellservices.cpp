@@ -16,12 +16,16 @@
 #include "tests/support/TFakeSession.h"
 #include "ui/TMessageBox.h"
 #include "ui/TfrmBackupAlert.h"
+#include "ui/TfrmOptions.h"
+#include "ui/TfrmPassword.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -113,6 +117,7 @@ private slots:
   void cancelDuringARun();
   void quickBackupFromTheTray();
   void overdueProfilesRaiseTheAlert();
+  void optionsBehindTheirPassword();
 
 private:
   QString Path(const QString& AName) const { return FDir->filePath(AName); }
@@ -591,6 +596,52 @@ void TestShellServices::overdueProfilesRaiseTheAlert()
   Start();
   QCOMPARE(frmOrvel->TrayIconIndex(), 0);
   QVERIFY(frmOrvel->Balloons().isEmpty());
+}
+
+void TestShellServices::optionsBehindTheirPassword()
+{
+  WriteSetting(QStringLiteral("Debug"), 1);
+  Start();
+  QVERIFY(Manager().DebugBackup());
+  // Without a password the options open at once; Ok stores them and the program applies them.
+  QTimer::singleShot(0, frmOrvel, [] {
+    auto* options = qobject_cast<TfrmOptions*>(QApplication::activeModalWidget());
+    QVERIFY(options);
+    options->cbDebug->setChecked(false);
+    options->editPassword->setText(QStringLiteral("Kestrel"));
+    options->btnOk->click();
+  });
+  frmOrvel->ActionOptions->trigger();
+  QVERIFY(!Manager().DebugBackup());
+  QVERIFY(!FComposition->Dialogs().OptionsVisible());
+
+  // Then the password comes first: in other letter case it opens the options, Cancel does not.
+  int optionsShown = 0;
+  const auto answerPassword = [&optionsShown](const QString& ATyped) {
+    QTimer::singleShot(0, frmOrvel, [&optionsShown, ATyped] {
+      auto* password = qobject_cast<TfrmPassword*>(QApplication::activeModalWidget());
+      QVERIFY(password);
+      QTimer::singleShot(0, frmOrvel, [&optionsShown] {
+        if (auto* options = qobject_cast<TfrmOptions*>(QApplication::activeModalWidget())) {
+          ++optionsShown;
+          options->reject();
+        }
+      });
+      if (ATyped.isNull()) {
+        password->btnCancel->click();
+        return;
+      }
+      password->editPassword->setText(ATyped);
+      password->btnOk->click();
+    });
+  };
+  answerPassword(QStringLiteral("KESTREL"));
+  frmOrvel->ActionOptions->trigger();
+  QCOMPARE(optionsShown, 1);
+  answerPassword(QString());
+  frmOrvel->ActionOptions->trigger();
+  QCOMPARE(optionsShown, 1);
+  frmOrvel->ActionExit->trigger();
 }
 
 QTEST_MAIN(TestShellServices)

@@ -87,7 +87,7 @@ void TestSingleInstance::secondStartWakesTheFirst()
                            10000);
   QCOMPARE(first.state(), QProcess::Running);
 
-  // Commands sent the same way: hide, options (nothing to show yet), then exit.
+  // Commands sent the same way: hide, options (answered before the dialog opens), then exit.
   TSingleInstance sender(InstanceFolder());
   QVERIFY(sender.Send(TInstanceCommand::Hide));
   QVERIFY(sender.Send(TInstanceCommand::Options));

@@ -3,6 +3,7 @@
 #include "app/TShellDialogWindows.h"
 #include "app/TShellServices.h"
 #include "app/TfrmOrvel.h"
+#include "platform/TFileManager.h"
 #include "platform/TProgramWindows.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TApplicationOptions.h"
@@ -111,8 +112,9 @@ void TestUpdateWiring::updateWindowFollowsTheOptions()
   {
     TBackupProfileManager manager;
     const auto programWindows = CreateProgramWindows();
+    const auto fileManager = CreateFileManager();
     TAutoUpdate update;
-    TShellDialogWindows windows(manager, *programWindows, update, settings, log);
+    TShellDialogWindows windows(manager, *programWindows, update, settings, log, *fileManager);
     // The first check starts at once and its lines reach the application log.
     windows.SetAutoUpdateEnabled(true);
     QTRY_VERIFY(log.LogCache().join(QLatin1Char('\n')).contains(QStringLiteral("ERROR: No update URL specified.")));

@@ -3,6 +3,7 @@
 // Usage: corvale-screenshots OUTPUT_FOLDER
 #include "EditorShots.h"
 #include "ShellWindowShots.h"
+#include "OptionsShots.h"
 #include "WizardShots.h"
 #include "app/Pictures.h"
 #include "app/TdlgProgress.h"
@@ -136,6 +137,7 @@ int main(int argc, char* argv[])
   ShootEditor(Grab);
   ShootWizard(Grab);
   ShootShellWindows(Grab);
+  ShootOptions(Grab);
 
   return AllSaved ? 0 : 1;
 }

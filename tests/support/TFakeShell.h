@@ -111,6 +111,7 @@ public:
   std::function<TExceptionChoice(QWidget*, const QString&, const QString&)> OnShowException;
   std::function<bool(const QString&)> OnEditProfile;
   std::function<bool()> OnNewProfile;
+  std::function<bool()> OnOfferFirstProfile;
 
   void ShowFailedBackup(int AAutoCloseSeconds) override
   {
@@ -158,6 +159,7 @@ public:
   {
     return OnEditProfile ? OnEditProfile(AProfileName) : false;
   }
+  [[nodiscard]] bool OfferFirstProfile() override { return OnOfferFirstProfile ? OnOfferFirstProfile() : false; }
   [[nodiscard]] bool NewProfile() override { return OnNewProfile ? OnNewProfile() : false; }
 };
 
