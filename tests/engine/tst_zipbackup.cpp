@@ -22,6 +22,7 @@ private slots:
   void failedRunKeepsThePreviousArchive();
   void unreadableFileFailsTheRun();
   void filesThatCannotBeStoredAreSkipped();
+  void dotStepsOfTheIncludeFolderAreResolved();
 };
 
 namespace {
@@ -372,6 +373,26 @@ void TestZipBackup::filesThatCannotBeStoredAreSkipped()
   QVERIFY(recorder.Lines.contains(
       QString(QStringLiteral("Log 29: Skipped, the archive itself: ") + tree.Name("src/inside.zip"))));
   QCOMPARE(List7z(tree.Name("src/inside.zip")).size() - 1, 2);
+}
+
+void TestZipBackup::dotStepsOfTheIncludeFolderAreResolved()
+{
+  // "other/../docs/." names docs: its files are stored under docs, as the 7z writer names them,
+  // not under a folder "other" that never held them.
+  TTempTree tree;
+  QVERIFY(MakeDir(tree("docs")));
+  QVERIFY(MakeDir(tree("other")));
+  QVERIFY(WriteBytes(tree("docs/letter.txt"), "letter"));
+  const QString archive = tree.Name("backup.zip");
+  TBackup backup;
+  backup.SetZipType(zZip);
+  backup.SetZipFileName(archive);
+  backup.Files()->Add(tree.Path() + QStringLiteral("/other/../docs/./"), QStringLiteral("*.*"), true);
+  QStringList result;
+  QCOMPARE(backup.Backup(&result), brComplete);
+  const auto entries = List7z(archive);
+  QCOMPARE(entries.size() - 1, 1);
+  QVERIFY2(entries.contains(EntryName(tree("docs/letter.txt"))), entries.lastKey().constData());
 }
 
 QTEST_GUILESS_MAIN(TestZipBackup)
