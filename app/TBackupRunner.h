@@ -22,6 +22,8 @@ public:
   // Runs the queue; true when no profile failed or was cancelled.
   [[nodiscard]] virtual bool Backup() = 0;
   virtual void CancelBackup() = 0;
+  // Ends the run without asking (the session ends): no further profile starts.
+  virtual void StopBackup() = 0;
   // The overdue check; its count arrives as the alert balloon.
   virtual void CheckBackupAlerts() = 0;
 };

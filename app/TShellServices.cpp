@@ -100,6 +100,11 @@ void TShellServices::CancelBackup()
   FBackupProfileManager.CancelBackup();
 }
 
+void TShellServices::StopBackup()
+{
+  FBackupProfileManager.StopBackup();
+}
+
 void TShellServices::CheckBackupAlerts()
 {
   FBackupProfileManager.CheckBackupAlerts();
@@ -165,12 +170,11 @@ void TShellServices::SaveBackupProfiles()
   // A changed storage type saves in the old storage first, so the profiles end up in both.
   ConfigureUserManager(FBackupProfileManager);
   // Each profile that failed is named in the application log. A damaged profile is never saved,
-  // on purpose (what is stored for it stays); the user was told about it when it was read.
-  if (FBackupProfileManager.SaveProfilesInStorage(StoredStorageType(FProgramSettings)))
+  // on purpose (what is stored for it stays; the user was told about it when it was read), but it
+  // does not hide the failure of another one.
+  QStringList unsaved;
+  if (FBackupProfileManager.SaveProfilesInStorage(StoredStorageType(FProgramSettings), &unsaved) || unsaved.isEmpty())
     return;
-  for (int index = 0; index < FBackupProfileManager.ProfileCount(); ++index)
-    if (FBackupProfileManager.GetProfileByIndex(index)->IsDamaged())
-      return;
   throw EBackupProfileManagerException(QStringLiteral("Failed to save the backup profiles."));
 }
 

@@ -50,6 +50,7 @@ public:
   void QueueProfile(const QString& AProfileName) override;
   [[nodiscard]] bool Backup() override;
   void CancelBackup() override;
+  void StopBackup() override;
   void CheckBackupAlerts() override;
 
 private:

@@ -481,12 +481,22 @@ void TfrmOrvel::ShowPendingUpdateInformation()
 bool TfrmOrvel::QueryEndSession()
 {
   FApplicationCanClose = true;
+  if (IsBackupActive()) {
+    FEndingSession = true;
+    FBackupRunner.StopBackup();
+  }
   return true;
 }
 
 void TfrmOrvel::EndSession()
 {
   FApplicationCanClose = true;
+  if (IsBackupActive()) {
+    // The run returns to RunBackup, which closes the window.
+    FEndingSession = FCloseAfterRun = true;
+    FBackupRunner.StopBackup();
+    return;
+  }
   if (!FClosed && !FTerminated)
     close();
 }
@@ -848,6 +858,7 @@ void TfrmOrvel::RunBackup()
 {
   // A run may take hours on a machine left alone: it must not fall asleep under it.
   const std::unique_ptr<TInhibitLock> awake = FExitWindows.KeepAwake(QStringLiteral("Backup in progress"));
+  FEndingSession = FCloseAfterRun = false;
   SetTrayIcon(tiProgressFirst, QString());
   ShowBalloon(QStringLiteral("Backup in progress..."), btInfo, 5000, {});
   hide();
@@ -877,6 +888,13 @@ void TfrmOrvel::RunBackup()
   }
   // Each profile was saved after its run; a change stored meanwhile by another program is read now.
   ReloadPendingStore();
+  if (FEndingSession) {
+    // Stopped because the session ends: no balloon, no dialog, no exit action; the program closes
+    // once the handler that started the run has returned.
+    if (FCloseAfterRun)
+      QTimer::singleShot(0, this, [this] { EndSession(); });
+    return;
+  }
   if (complete) {
     ShowBalloon(QStringLiteral("Backup Complete."), btInfo, 5000, {});
   } else {
@@ -887,6 +905,8 @@ void TfrmOrvel::RunBackup()
 
 void TfrmOrvel::PerformExitAction(TExitParameter AExitParameter)
 {
+  if (FEndingSession)
+    return;
   // Sleeping during the count-down would leave the machine half-way, neither on nor off.
   std::unique_ptr<TInhibitLock> awake;
   if (AExitParameter != xpNone && AExitParameter != xpLockWorkstation)

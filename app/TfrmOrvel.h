@@ -68,9 +68,12 @@ public:
   // while a backup runs or the options dialog is open the request waits for it to end.
   void ReloadPendingStore();
   bool ReloadPending() const { return FReloadPending; }
-  // The session is about to end: the window may close from now on. Always answers true.
+  // The session is about to end: the window may close from now on, and a running backup is
+  // stopped. Always answers true.
   bool QueryEndSession();
-  // The session ends (or the system asked the program to terminate): close through the shutdown sequence.
+  // The session ends (or the system asked the program to terminate): close through the shutdown
+  // sequence. A running backup is stopped first, without asking; the close follows once the run
+  // has ended and its writer has removed its temporary files, and no exit action is taken.
   void EndSession();
   bool ApplicationCanClose() const { return FApplicationCanClose; }
   bool ApplicationActive() const { return FApplicationActive; }
@@ -217,6 +220,8 @@ private:
   bool FApplicationCanClose = false;
   bool FApplicationActive = false;
   bool FTerminated = false;
+  bool FEndingSession = false; // the last run was stopped because the session ends
+  bool FCloseAfterRun = false; // and the window closes once it has ended
   TDateTime FLastAlertCheck = 0;
 
   bool FClosed = false;

@@ -2,6 +2,7 @@
 #include "cli/TBackupCommand.h"
 
 #include "cli/TTerminal.h"
+#include "platform/FileNames.h"
 #include "platform/TProgramWindows.h"
 #include "platform/TTerminationWatcher.h"
 #include "profiles/TBackupProfileManager.h"
@@ -16,14 +17,18 @@
 
 namespace {
 
-// Log lines may carry CR LF line breaks (the archive list); the terminal wants LF.
+// Log lines may carry CR LF line breaks (the archive list); the terminal wants LF. What else
+// they hold is shown escaped: a file name must not drive the terminal.
 QString PlainLines(const QString& AText)
 {
   QString text = AText;
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   while (text.endsWith(QLatin1Char('\n')))
     text.chop(1);
-  return text;
+  QStringList lines = text.split(QLatin1Char('\n'));
+  for (QString& line : lines)
+    line = PrintableText(line);
+  return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -162,11 +167,18 @@ void TBackupCommand::Interrupt(int ASignal)
     FWaiting->quit();
   if (!FManager.IsBackupActive())
     return;
-  // Ctrl-C on a terminal asks first; --yes, SIGTERM and SIGHUP cancel at once.
-  FAskOnCancel = ASignal == SIGINT && !Yes && TTerminal::InputIsTerminal();
+  // Ctrl-C on a terminal asks first. --yes, SIGTERM and SIGHUP (the end of the session or of
+  // the terminal) stop the run at once: the running profile is cancelled, its temporary files
+  // are removed by the writer, and no further profile starts.
+  if (ASignal != SIGINT || Yes || !TTerminal::InputIsTerminal()) {
+    FInterrupted = true;
+    FManager.StopBackup();
+    return;
+  }
+  FAskOnCancel = true;
   const bool wasInterrupted = FInterrupted;
   FManager.CancelBackup();
-  FAskAboutRest = FAskOnCancel && FInterrupted && !wasInterrupted;
+  FAskAboutRest = FInterrupted && !wasInterrupted;
   FAskOnCancel = false;
 }
 

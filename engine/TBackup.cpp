@@ -313,7 +313,8 @@ TBackupResult TBackup::Backup(QStringList* AZipFileList)
   // One run per archive at a time, across processes (the tray program and the terminal program
   // share the profiles); the lock is held until the run ends.
   TFileDescriptor lock;
-  if (!LockArchive(lock)) {
+  FArchiveWasBusy = !LockArchive(lock);
+  if (FArchiveWasBusy) {
     Log(QStringLiteral("Backup already active."), 1);
     Log(QStringLiteral("Backup Failed."), 1);
     FBusy = false;

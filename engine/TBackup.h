@@ -60,6 +60,8 @@ public:
   bool SystemState() const { return FSystemState; }
   void SetSystemState(bool AValue) { FSystemState = AValue; }
   bool Busy() const;
+  // Whether the last run was refused because another run, in any process, held the archive.
+  bool ArchiveWasBusy() const { return FArchiveWasBusy; }
 
   // Runs one backup. AZipFileList is cleared and receives the names of the files written.
   // Raises EBackupException when no list is given, before anything else happens.
@@ -126,6 +128,7 @@ private:
   qint64 FTotalProgressMax = 0;
   qint64 FItemProgressMax = 0;
   bool FBusy = false;
+  bool FArchiveWasBusy = false;
   bool FCancelled = false;
   bool FSearchFailed = false; // a folder or entry of the last search could not be read
 };

@@ -56,13 +56,17 @@ bool IsMissing(int AErrno)
   return AErrno == ENOENT || AErrno == ENOTDIR;
 }
 
-// The entry name of a file: its path without leading "/" and without "." or ".." steps, so that
-// extracting the archive cannot write outside the target folder.
+// The entry name of a file: its path without leading "/", with "." and ".." steps resolved as the
+// 7z writer does and none left above the top, so that extracting the archive cannot write
+// outside the target folder.
 QString EntryPath(const QString& APath)
 {
   QStringList parts;
   for (const QString& part : APath.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-    if (part != QLatin1String(".") && part != QLatin1String(".."))
+    if (part == QLatin1String("..")) {
+      if (!parts.isEmpty())
+        parts.removeLast();
+    } else if (part != QLatin1String("."))
       parts.append(part);
   }
   return parts.join(QLatin1Char('/'));

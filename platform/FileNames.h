@@ -15,3 +15,8 @@ QByteArray EncodeFileName(const QString& AName);
 
 // True when the name carries escaped bytes, i.e. it is not valid UTF-8 on disk.
 bool HasEscapedBytes(const QString& AName);
+
+// The text as a log or a terminal shows it, naming every file exactly: a byte that is not UTF-8
+// becomes "\xff", a control character (C0, DEL) "\x1b", a C1 control or a lone surrogate
+// "\u009b", and a backslash "\\". Everything else is kept.
+QString PrintableText(const QString& AText);

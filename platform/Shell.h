@@ -18,6 +18,11 @@ enum TShellResult : int {
 // rules) in ADirectory; anything else (a document, a link) is handed to xdg-open. Does not wait.
 int ShellOpen(const QString& AFile, const QString& AParameters, const QString& ADirectory);
 
+// Hands a web or mail address to xdg-open, and nothing else: only http:, https: and mailto:
+// addresses are opened (never a file, never a program). Does not wait; false when the address
+// was refused or xdg-open could not be started.
+[[nodiscard]] bool OpenAddress(const QString& AAddress);
+
 // Splits a command line into arguments by the Windows rules (quotes, backslashes before quotes).
 QStringList SplitCommandLine(const QString& ACommandLine);
 

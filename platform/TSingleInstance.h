@@ -47,7 +47,10 @@ public:
   [[nodiscard]] bool Send(TInstanceCommand ACommand, int ATimeOutMs = 10000);
 
   // Called on the user-interface thread for every command received; unknown numbers are dropped.
+  // A client that sends anything but numbered lines, or a line longer than a command, is cut
+  // off; so is one that sends no command for ClientTimeOutMs.
   std::function<void(TInstanceCommand ACommand)> OnCommand;
+  int ClientTimeOutMs = 10000;
 
   QString LockFileName() const;
   QString SocketName() const;

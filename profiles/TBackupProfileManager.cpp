@@ -187,7 +187,7 @@ void TBackupProfileManager::LoadProfilesRegistry(QStringList& ADamaged)
   }
 }
 
-bool TBackupProfileManager::SaveProfiles()
+bool TBackupProfileManager::SaveProfiles(QStringList* AUnsaved)
 {
   bool result = true;
   for (int i = 0; i < FBackupProfiles->Count(); ++i) {
@@ -205,18 +205,20 @@ bool TBackupProfileManager::SaveProfiles()
     if (!saved) {
       Log(QStringLiteral("Failed to save profile: ") + profile->ProfileName());
       result = false;
+      if (AUnsaved && !profile->IsDamaged() && !AUnsaved->contains(profile->ProfileName()))
+        AUnsaved->append(profile->ProfileName());
     }
   }
   return result;
 }
 
-bool TBackupProfileManager::SaveProfilesInStorage(TBackupProfileStorageType AStorageType)
+bool TBackupProfileManager::SaveProfilesInStorage(TBackupProfileStorageType AStorageType, QStringList* AUnsaved)
 {
   bool result = true;
   if (AStorageType != FStorageType)
-    result = SaveProfiles();
+    result = SaveProfiles(AUnsaved);
   FStorageType = AStorageType;
-  return SaveProfiles() && result;
+  return SaveProfiles(AUnsaved) && result;
 }
 
 void TBackupProfileManager::ClearQueue()
@@ -296,6 +298,7 @@ bool TBackupProfileManager::Backup()
 {
   bool result = true;
   FBackupActive = true;
+  FStopRequested = false;
   QStringList zipFileList;
   struct TRunEnd
   {
@@ -310,6 +313,8 @@ bool TBackupProfileManager::Backup()
   Log(QStringLiteral("Starting Backup..."));
   FProcessTimer->Start(std::uint32_t(FBackupProfileQueue->Count()) * 100);
   for (int i = 0; i < FBackupProfileQueue->Count(); ++i) {
+    if (FStopRequested)
+      break;
     TBackupProfileQueueItem* entry = FBackupProfileQueue->GetItem(i);
     const QString name = entry->ProfileName();
     zipFileList.clear();
@@ -317,9 +322,10 @@ bool TBackupProfileManager::Backup()
     bool doContinue = true;
     if (profile && OnCloseActiveApplications)
       OnCloseActiveApplications(this, profile->ActivePrograms(), profile->CloseGracefully(), doContinue);
-    if (!doContinue) {
+    if (!doContinue || FStopRequested) {
       Log(QStringLiteral("Backup Cancelled: ") + name);
       entry->SetQueueStatus(qsCancelled);
+      result = result && !FStopRequested;
       continue;
     }
     Log(QStringLiteral("Starting Backup: ") + name);
@@ -355,7 +361,7 @@ bool TBackupProfileManager::Backup()
       entry->SetQueueStatus(qsCancelled);
       result = false;
       bool cancelAll = true;
-      if (i < FBackupProfileQueue->Count() - 1 && OnCancelQueueRequest)
+      if (!FStopRequested && i < FBackupProfileQueue->Count() - 1 && OnCancelQueueRequest)
         OnCancelQueueRequest(this, cancelAll);
       if (cancelAll)
         break;
@@ -399,6 +405,9 @@ TBackupResult TBackupProfileManager::ExecuteBackup(const QString& AProfileName, 
         ConnectEngine();
         ConfigureEngine(*profile);
         result = FBackup->Backup(&AZipFileList);
+        // Said where the user sees it (the tray's log, the terminal), not only in the run log.
+        if (FBackup->ArchiveWasBusy())
+          Log(QStringLiteral("Backup already active."));
         Debug(QStringLiteral("ExecuteBackup"), QStringLiteral("ZipFileList: ") + ListText(AZipFileList));
 
         NotifyPluginsEnd(result, AZipFileList);
@@ -501,6 +510,10 @@ void TBackupProfileManager::ConfigureEngine(const TBackupProfile& AProfile)
 
 void TBackupProfileManager::EngineItemProgress(const QString& AMessage, int AProgress)
 {
+  // The engine clears its cancel flag when a profile starts: a stop that came between two
+  // profiles is passed on at the new one's first report.
+  if (FStopRequested)
+    FBackup->Cancel();
   if (OnBackupProgress)
     OnBackupProgress(this, AMessage, AProgress);
   if (OnRemainingTime)
@@ -510,6 +523,8 @@ void TBackupProfileManager::EngineItemProgress(const QString& AMessage, int APro
 
 void TBackupProfileManager::EngineProfileProgress(const QString& AMessage, int AProgress)
 {
+  if (FStopRequested)
+    FBackup->Cancel();
   if (OnProfileProgress)
     OnProfileProgress(this, AMessage, AProgress);
   const int finished = FBackupProfileQueue->FinishedCount();
@@ -557,6 +572,15 @@ void TBackupProfileManager::CancelBackup()
     OnCancelConfirm(this, cancel);
   if (!cancel)
     return;
+  Log(QStringLiteral("Backup Cancel Request..."));
+  FBackup->Cancel();
+}
+
+void TBackupProfileManager::StopBackup()
+{
+  if (!FBackupActive || FStopRequested)
+    return;
+  FStopRequested = true;
   Log(QStringLiteral("Backup Cancel Request..."));
   FBackup->Cancel();
 }

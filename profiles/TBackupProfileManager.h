@@ -115,11 +115,13 @@ public:
   // Rebuilds the collection from the storage. A profile whose stored values cannot be read is
   // reported (OnLog, OnProfileLoadErrors) and the others still load; false when there was one.
   bool LoadProfiles();
-  // Saves every profile in the manager's storage; true when every one was saved.
-  [[nodiscard]] bool SaveProfiles();
+  // Saves every profile in the manager's storage; true when every one was saved. AUnsaved, when
+  // given, receives the names of the profiles that failed, except the damaged ones, which are
+  // never saved on purpose (what is stored for them stays).
+  [[nodiscard]] bool SaveProfiles(QStringList* AUnsaved = nullptr);
   // Saves every profile in the current storage when AStorageType differs from it, then switches
   // to AStorageType and saves them there, so that a change of storage leaves them in both.
-  [[nodiscard]] bool SaveProfilesInStorage(TBackupProfileStorageType AStorageType);
+  [[nodiscard]] bool SaveProfilesInStorage(TBackupProfileStorageType AStorageType, QStringList* AUnsaved = nullptr);
 
   // Each empties the queue, then fills it: enabled profiles, overdue ones (whole days since the
   // last backup, whether enabled or not), or all, in collection order. They raise
@@ -136,6 +138,9 @@ public:
   bool Backup();
   // Asks (OnCancelConfirm) and then stops the running profile at the engine's next check.
   void CancelBackup();
+  // Ends the run without asking (the end of the session, a termination request): the running
+  // profile is cancelled at the engine's next check and no further profile starts.
+  void StopBackup();
   // Elapsed and estimated time of the run.
   TProcessTimer& ProcessTimer() { return *FProcessTimer; }
   // The engine and the run log, for callers that need to look at them (tests, the command line).
@@ -177,6 +182,7 @@ private:
   QString FPluginFolder;
   bool FDebugBackup = false;
   bool FBackupActive = false;
+  bool FStopRequested = false;
   std::unique_ptr<TBackup> FBackup;
   std::unique_ptr<TLog> FLog;
   std::unique_ptr<TBackupProfileQueue> FBackupProfileQueue;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/TLog.h"
 
+#include "platform/FileNames.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
 
@@ -113,8 +114,11 @@ void TLog::Add(const QString& AMessage)
   if (!FActive)
     throw ELogError(QStringLiteral("Log is not active."));
   QString message = AMessage;
+  // One message, one line; what else the message holds is shown escaped, so that a file name
+  // that holds control characters or bytes that are not UTF-8 is named exactly.
   message.remove(QLatin1Char('\r'));
   message.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  message = PrintableText(message);
   if (message.isEmpty())
     return;
   if (message == FLastMessage) {

@@ -115,8 +115,7 @@ int ExecuteFile(const QString& AOperation, const QString& AFileName, const QStri
 
 void OpenLink(const QString& ALink)
 {
-  if (ALink.contains(QStringLiteral("http")) || ALink.contains(QStringLiteral("mailto")))
-    ExecuteFile(QStringLiteral("open"), ALink, QString(), swShowNormal, GetApplicationFolder());
+  (void)OpenAddress(ALink);
 }
 
 QString TrimText(const QString& AText)

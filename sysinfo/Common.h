@@ -44,6 +44,7 @@ enum TShowMode : int { swHide = 0, swShowNormal = 1 };
 
 int ExecuteFile(const QString& AOperation, const QString& AFileName, const QString& AParameters, int AShowMode,
                 const QString& ADefaultDir);
+// Opens an http, https or mailto address with the desktop (xdg-open); anything else is ignored.
 void OpenLink(const QString& ALink);
 
 QString CollapseSpaces(const QString& AText, bool AReplaceTabs, bool AReplaceLineBreaks);

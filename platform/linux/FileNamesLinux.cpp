@@ -114,6 +114,33 @@ QByteArray EncodeFileName(const QString& AName)
   return result;
 }
 
+QString PrintableText(const QString& AText)
+{
+  QString result;
+  result.reserve(AText.size());
+  const auto hex = [](unsigned AValue, int AWidth) {
+    return QStringLiteral("%1").arg(AValue, AWidth, 16, QLatin1Char('0'));
+  };
+  for (qsizetype i = 0; i < AText.size(); ++i) {
+    const char16_t unit = AText.at(i).unicode();
+    if (QChar::isHighSurrogate(unit) && i + 1 < AText.size() && QChar::isLowSurrogate(AText.at(i + 1).unicode())) {
+      result.append(AText.at(i));
+      result.append(AText.at(++i));
+    } else if (unit >= EscapeBase + 0x80 && unit <= EscapeBase + 0xFF) {
+      result.append(QStringLiteral("\\x") + hex(unit - EscapeBase, 2));
+    } else if (unit < 0x20 || unit == 0x7F) {
+      result.append(QStringLiteral("\\x") + hex(unit, 2));
+    } else if ((unit >= 0x80 && unit <= 0x9F) || QChar::isSurrogate(unit)) {
+      result.append(QStringLiteral("\\u") + hex(unit, 4));
+    } else if (unit == u'\\') {
+      result.append(QStringLiteral("\\\\"));
+    } else {
+      result.append(AText.at(i));
+    }
+  }
+  return result;
+}
+
 bool HasEscapedBytes(const QString& AName)
 {
   for (qsizetype i = 0; i < AName.size(); ++i) {

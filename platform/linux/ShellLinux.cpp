@@ -94,6 +94,23 @@ int ShellOpen(const QString& AFile, const QString& AParameters, const QString& A
   return QProcess::startDetached(program, arguments, directory) ? srSuccess : srNoAssociation;
 }
 
+bool OpenAddress(const QString& AAddress)
+{
+  const QString& address = AAddress;
+  const qsizetype colon = address.indexOf(QLatin1Char(':'));
+  const QString scheme = address.left(colon);
+  if (colon <= 0 ||
+      (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("mailto")))
+    return false;
+  // A web address needs a host; control characters never belong in one.
+  if (scheme != QLatin1String("mailto") && !address.mid(colon).startsWith(QLatin1String("://")))
+    return false;
+  for (const QChar c : address)
+    if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+      return false;
+  return QProcess::startDetached(QStringLiteral("xdg-open"), {address});
+}
+
 namespace {
 
 // Starts AArguments (the program looked up through PATH) and waits for it. Standard input reads

@@ -74,7 +74,9 @@ bool TLogindSessionControl::MayExit(TExitKind AKind)
   if (!CallManager(method, {}, &replies))
     return false;
   const QString answer = replies.value(0).toString();
-  // "challenge": allowed after the system asks for authentication.
+  // "challenge": allowed after the system asks for authentication, so the exit call is made
+  // interactive and the desktop's authentication agent can ask for the password.
+  FChallenged[AKind == ekReboot] = answer == QLatin1String("challenge");
   if (answer == QLatin1String("yes") || answer == QLatin1String("challenge"))
     return true;
   Fail(method + QStringLiteral(" answered \"") + answer + QLatin1Char('"'));
@@ -113,9 +115,9 @@ bool TLogindSessionControl::Exit(TExitKind AKind)
 {
   switch (AKind) {
   case ekPowerOff:
-    return CallManager(QStringLiteral("PowerOff"), {false});
+    return CallManager(QStringLiteral("PowerOff"), {FChallenged[0]});
   case ekReboot:
-    return CallManager(QStringLiteral("Reboot"), {false});
+    return CallManager(QStringLiteral("Reboot"), {FChallenged[1]});
   case ekLogOff: {
     QString session;
     return CallerSession(session) && CallManager(QStringLiteral("TerminateSession"), {session});

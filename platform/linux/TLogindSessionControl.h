@@ -33,5 +33,7 @@ private:
   void Fail(const QString& AError);
 
   std::optional<QDBusConnection> FConnection;
+  // Whether the last CanPowerOff / CanReboot answered "challenge".
+  bool FChallenged[2] = {false, false};
   QString FLastError;
 };

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
@@ -19,6 +20,8 @@ Q_LOGGING_CATEGORY(lcInstance, "corvale.instance", QtWarningMsg)
 namespace {
 
 const QByteArray Acknowledge = QByteArrayLiteral("ok\n");
+// A command is a short decimal number and a line feed.
+constexpr qint64 MaxLine = 16;
 
 } // namespace
 
@@ -96,20 +99,37 @@ void TSingleInstance::Accept()
 {
   while (QLocalSocket* socket = FServer->nextPendingConnection()) {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+    const auto drop = [socket](const char* AWhy) {
+      qCWarning(lcInstance) << "Dropped a client of the instance socket:" << AWhy;
+      socket->abort();
+      socket->deleteLater();
+    };
+    // A client that keeps the connection without a command would hold it for ever.
+    auto* idle = new QTimer(socket);
+    idle->setSingleShot(true);
+    connect(idle, &QTimer::timeout, socket, [drop] { drop("no command in time"); });
+    idle->start(ClientTimeOutMs);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, idle, drop] {
       QPointer<QLocalSocket> guard(socket);
       while (guard && socket->canReadLine()) {
-        bool valid = false;
-        const int command = socket->readLine().trimmed().toInt(&valid);
+        const QByteArray line = socket->readLine(MaxLine + 1);
+        bool valid = line.endsWith('\n');
+        const int command = valid ? line.trimmed().toInt(&valid) : 0;
+        if (!valid) {
+          drop("not a command");
+          return;
+        }
         qCDebug(lcInstance) << "received command" << command;
-        valid = valid && command >= int(TInstanceCommand::Show) && command <= int(TInstanceCommand::Reload);
-        if (valid && OnCommand)
+        if (command >= int(TInstanceCommand::Show) && command <= int(TInstanceCommand::Reload) && OnCommand)
           OnCommand(TInstanceCommand(command));
         if (guard) {
+          idle->start(ClientTimeOutMs);
           socket->write(Acknowledge);
           socket->flush();
         }
       }
+      if (guard && socket->bytesAvailable() > MaxLine)
+        drop("line too long");
     });
   }
 }

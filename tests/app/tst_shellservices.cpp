@@ -8,6 +8,8 @@
 #include "app/TfrmOrvel.h"
 #include "platform/TRegistry.h"
 #include "platform/TTaskbarProgress.h"
+#include "platform/TTerminationWatcher.h"
+#include "profiles/EBackupProfileManagerException.h"
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TLog.h"
 #include "settings/TProgramSettings.h"
@@ -34,6 +36,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <csignal>
+
+#include <unistd.h>
 
 namespace {
 
@@ -115,6 +121,7 @@ private slots:
   void reloadReadsWhatAnotherProgramStored();
   void okRunsTheEnabledProfiles();
   void cancelDuringARun();
+  void endOfSessionStopsTheRun();
   void quickBackupFromTheTray();
   void overdueProfilesRaiseTheAlert();
   void optionsBehindTheirPassword();
@@ -335,6 +342,12 @@ void TestShellServices::damagedProfileIsReported()
   QCOMPARE(TMessageBox::Shown().size(), 1);
   QCOMPARE(LogText().count(QStringLiteral("Backup profiles that could not be read: Broken")), 2);
 
+  // Another profile that cannot be saved still fails the save, damaged profile or not.
+  TBackupProfile* unsaveable = Manager().NewProfile(QStringLiteral("Unsaveable"));
+  unsaveable->SetProfileName(QString());
+  QVERIFY_THROWS_EXCEPTION(EBackupProfileManagerException, FServices->SaveBackupProfiles());
+  Manager().RemoveProfile(unsaveable);
+
   // Exit does not write the partly read profile over what is stored.
   frmOrvel->ActionExit->trigger();
   TRegistry reg;
@@ -537,6 +550,71 @@ void TestShellServices::cancelDuringARun()
   // With the run over, Exit quits.
   frmOrvel->ActionExit->trigger();
   QCOMPARE(FClosed, 1);
+}
+
+void TestShellServices::endOfSessionStopsTheRun()
+{
+  // SIGTERM (as the composition binds it) and the session manager's commit request each stop a
+  // "Corvale" run (back up, then shut down) at once: nothing is asked, the running profile's
+  // previous archive is kept, no temporary file is left, no further profile starts, the session
+  // is not ended by the program, and the window closes after the run.
+  for (const bool signal : {true, false}) {
+    for (const char* name : {"First", "Second", "Third"})
+      StoreProfile(QString::fromLatin1(name));
+    QFile previous(Path(QStringLiteral("Second.zip")));
+    QVERIFY(previous.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    previous.write("the previous archive");
+    previous.close();
+    Start();
+    TTerminationWatcher watcher;
+    watcher.OnTerminate = [](int) { frmOrvel->EndSession(); };
+    TBackupProfileManager& manager = Manager();
+    QString running;
+    int reports = 0;
+    bool stopped = false;
+    const TOnStartBackup start = manager.OnStartBackup;
+    manager.OnStartBackup = [&, start](QObject* ASender, TBackupProfile* AProfile) {
+      start(ASender, AProfile);
+      running = AProfile->ProfileName();
+    };
+    const TOnProgress item = manager.OnBackupProgress;
+    manager.OnBackupProgress = [&, item](QObject* ASender, const QString& AMessage, int AProgress) {
+      item(ASender, AMessage, AProgress);
+      if (running != QLatin1String("Second") || stopped || ++reports < 3)
+        return;
+      stopped = true;
+      if (signal)
+        QVERIFY(::kill(::getpid(), SIGTERM) == 0);
+      else
+        QVERIFY(frmOrvel->QueryEndSession());
+    };
+
+    frmOrvel->SetSelectedIndex(0);
+    frmOrvel->ActionOk->trigger();
+    QVERIFY(stopped);
+    QCOMPARE(Statuses(manager), (QList<TBackupProfileQueueStatus>{qsComplete, qsCancelled, qsPending}));
+    QCOMPARE(ShownTexts(), QStringList());
+    QCOMPARE(FSession->Calls, QStringList());
+    QVERIFY(IsZip(Path(QStringLiteral("First.zip"))));
+    QVERIFY(!QFile::exists(Path(QStringLiteral("Third.zip"))));
+    QVERIFY(previous.open(QIODevice::ReadOnly));
+    QCOMPARE(previous.readAll(), QByteArray("the previous archive"));
+    previous.close();
+    QCOMPARE(QDir(FDir->path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden), QStringList());
+    QVERIFY(!BalloonTexts().contains(QStringLiteral("Backup Failed.")));
+    if (signal) {
+      QTRY_COMPARE(FClosed, 1);
+    } else {
+      // The commit request only stops the run; the session's end closes the window.
+      QTest::qWait(50);
+      QCOMPARE(FClosed, 0);
+      frmOrvel->EndSession();
+      QCOMPARE(FClosed, 1);
+    }
+    FreeForms();
+    QVERIFY(QFile::remove(Path(QStringLiteral("First.zip"))));
+    FClosed = 0;
+  }
 }
 
 void TestShellServices::quickBackupFromTheTray()

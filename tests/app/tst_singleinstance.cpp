@@ -4,6 +4,7 @@
 #include "platform/TSingleInstance.h"
 
 #include <QDir>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +20,7 @@ private slots:
   void secondStartWakesTheFirst();
   void crashedRunDoesNotBlock();
   void uncheckableLockEndsTheStart();
+  void badClientsAreDropped();
 
 private:
   void Start(QProcess& AProcess, const QStringList& AArguments);
@@ -152,6 +154,39 @@ void TestSingleInstance::uncheckableLockEndsTheStart()
   const QByteArray errors = process.readAllStandardError();
   QVERIFY2(errors.contains("Corvale cannot make sure that it runs only once: Cannot create the folder"),
            errors.constData());
+}
+
+void TestSingleInstance::badClientsAreDropped()
+{
+  // Garbage, a line that never ends and a client that says nothing are each cut off; the
+  // instance goes on answering well-behaved clients.
+  const QString folder = FFolder.filePath(QStringLiteral("run/bad-clients"));
+  TSingleInstance instance(folder);
+  QCOMPARE(instance.Start(), TInstanceStart::Started);
+  instance.ClientTimeOutMs = 300;
+  QList<int> received;
+  instance.OnCommand = [&received](TInstanceCommand ACommand) { received << int(ACommand); };
+
+  const QList<QByteArray> sent{"hello\n", QByteArray(100000, '1'), QByteArray()};
+  for (const QByteArray& data : sent) {
+    QLocalSocket client;
+    client.connectToServer(instance.SocketName());
+    QVERIFY(client.waitForConnected(5000));
+    client.write(data);
+    client.flush();
+    QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, 10000);
+    QVERIFY(!client.readAll().contains("ok"));
+  }
+  QVERIFY(received.isEmpty());
+
+  // A well-behaved client: a command that is not known is acknowledged and ignored.
+  QLocalSocket client;
+  client.connectToServer(instance.SocketName());
+  QVERIFY(client.waitForConnected(5000));
+  client.write("9\n2\n");
+  QTRY_COMPARE_WITH_TIMEOUT(client.bytesAvailable(), qint64(6), 10000);
+  QCOMPARE(client.readAll(), QByteArray("ok\nok\n"));
+  QCOMPARE(received, QList<int>{int(TInstanceCommand::Hide)});
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

@@ -14,6 +14,8 @@
 
 #include <QTest>
 
+#include <csignal>
+
 #include <sys/stat.h>
 
 namespace {
@@ -37,6 +39,7 @@ private slots:
   void refusedImportNamesTheLineAndChangesNothing();
   void terminalShowsProgressAndAsksBeforeCancelling();
   void yesCancelsAtOnce();
+  void terminationStopsTheRunAndOneRunPerProfile();
 
 private:
   // A ZIP profile of the source folder, saved in the store.
@@ -348,6 +351,49 @@ void TestCli::yesCancelsAtOnce()
   QVERIFY(!run.Output().contains(QStringLiteral("Starting Backup: Next")));
   QVERIFY(run.Output().contains(QStringLiteral("the session is left as it is")));
   QCOMPARE(StoredLastBackup(QStringLiteral("Large")), before);
+}
+
+void TestCli::terminationStopsTheRunAndOneRunPerProfile()
+{
+  // The previous archive, from a small source.
+  AddProfile(QStringLiteral("Large"), Path(QStringLiteral("large.zip")));
+  QCOMPARE(RunCli({QStringLiteral("backup"), QStringLiteral("Large")}).Status, 0);
+  QFile archive(Path(QStringLiteral("large.zip")));
+  QVERIFY(archive.open(QIODevice::ReadOnly));
+  const QByteArray previous = archive.readAll();
+  archive.close();
+  MakeLargeSource();
+  // What a run killed with SIGKILL left beside the archive.
+  const QString stale = Path(QStringLiteral(".large.zip.Ab12Cd.tmp"));
+  QVERIFY(WriteFile(stale, "half written"));
+  const auto temporaries = [this] {
+    return QDir(Path(QString())).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden);
+  };
+
+  QProcess first;
+  first.start(QStringLiteral(CORVALE_CLI), {QStringLiteral("backup"), QStringLiteral("Large")});
+  first.closeWriteChannel();
+  QVERIFY(first.waitForStarted());
+  // Writing has begun once the run's own temporary file is there; the stale one is gone by then.
+  QTRY_VERIFY_WITH_TIMEOUT(!temporaries().isEmpty() && !QFile::exists(stale), 60000);
+
+  // A second run of the profile, here from a second process, is refused while the first writes.
+  const TCliResult second = RunCli({QStringLiteral("backup"), QStringLiteral("Large")});
+  QCOMPARE(second.Status, 1);
+  QVERIFY2(second.Out.contains(QStringLiteral("Backup already active.")), qPrintable(second.Out));
+
+  // SIGTERM cancels the run: the writer removes its temporary file, the previous archive stays,
+  // and the program exits with the status of a cancelled run.
+  QVERIFY(first.state() == QProcess::Running);
+  QVERIFY(::kill(pid_t(first.processId()), SIGTERM) == 0);
+  QVERIFY(first.waitForFinished(60000));
+  const QString output = QString::fromUtf8(first.readAllStandardOutput());
+  QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+  QVERIFY2(first.exitCode() == 2, qPrintable(output));
+  QVERIFY2(output.contains(QStringLiteral("Backup Cancelled: Large")), qPrintable(output));
+  QCOMPARE(temporaries(), QStringList());
+  QVERIFY(archive.open(QIODevice::ReadOnly));
+  QVERIFY(archive.readAll() == previous);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -25,6 +25,7 @@ private slots:
   void unreadableFileFailsTheRun();
   void filesThatCannotBeStoredAreSkipped();
   void entriesCompressedAheadComeOutInOrder();
+  void dotStepsOfTheIncludeFolderAreResolved();
 };
 
 namespace {
@@ -479,6 +480,25 @@ void TestZipBackup::entriesCompressedAheadComeOutInOrder()
     }
     RemoveTree(tree("x"));
   }
+
+void TestZipBackup::dotStepsOfTheIncludeFolderAreResolved()
+{
+  // "other/../docs/." names docs: its files are stored under docs, as the 7z writer names them,
+  // not under a folder "other" that never held them.
+  TTempTree tree;
+  QVERIFY(MakeDir(tree("docs")));
+  QVERIFY(MakeDir(tree("other")));
+  QVERIFY(WriteBytes(tree("docs/letter.txt"), "letter"));
+  const QString archive = tree.Name("backup.zip");
+  TBackup backup;
+  backup.SetZipType(zZip);
+  backup.SetZipFileName(archive);
+  backup.Files()->Add(tree.Path() + QStringLiteral("/other/../docs/./"), QStringLiteral("*.*"), true);
+  QStringList result;
+  QCOMPARE(backup.Backup(&result), brComplete);
+  const auto entries = List7z(archive);
+  QCOMPARE(entries.size() - 1, 1);
+  QVERIFY2(entries.contains(EntryName(tree("docs/letter.txt"))), entries.lastKey().constData());
 }
 
 QTEST_GUILESS_MAIN(TestZipBackup)

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/FileNames.h"
 #include "settings/TLog.h"
 #include "sysinfo/TClock.h"
 #include "sysinfo/TFormatSettings.h"
@@ -34,6 +35,7 @@ private slots:
   void linesAndBanners();
   void repeatsAreFolded();
   void messagesAreNormalised();
+  void fileNamesAreShownExactly();
   void appendOrReplace();
   void cacheIsBounded();
   void fileNameIsValidatedAndClosesTheLog();
@@ -125,6 +127,26 @@ void TestLog::messagesAreNormalised()
                                 QStringLiteral("25/12/2015 14:30:05: two lines here"),
                             }));
   QCOMPARE(lines.size(), 6);
+}
+
+void TestLog::fileNamesAreShownExactly()
+{
+  // Bytes that are not UTF-8, control characters (a terminal's escape sequence among them) and
+  // the backslash itself come out escaped, so that two different names never look alike.
+  const QString name = FDir.filePath(QStringLiteral("escaped.log"));
+  TLog log;
+  log.SetFileName(name);
+  log.SetActive(true);
+  log.Add(QStringLiteral("Cannot read ") + DecodeFileName("/r\xe9sum\xe9\t\x1b[2J\x7f.txt"));
+  log.Add(QStringLiteral("Cannot read /a\\xe9 \u009b1m Grüße 📷"));
+  log.SetActive(false);
+  const QStringList lines = FileLines(name);
+  QCOMPARE(lines.mid(1, 2),
+           (QStringList{
+               QStringLiteral("25/12/2015 14:30:05: Cannot read /r\\xe9sum\\xe9\\x09\\x1b[2J\\x7f.txt"),
+               QStringLiteral("25/12/2015 14:30:05: Cannot read /a\\\\xe9 \\u009b1m Grüße 📷"),
+           }));
+  QCOMPARE(log.LogCache().mid(0, 2), (QStringList{lines.at(2), lines.at(1)}));
 }
 
 void TestLog::appendOrReplace()

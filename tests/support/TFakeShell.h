@@ -57,6 +57,7 @@ public:
   std::function<void(const QString&)> OnQueueProfile;
   std::function<bool()> OnBackup;
   std::function<void()> OnCancelBackup;
+  std::function<void()> OnStopBackup;
   std::function<void()> OnCheckBackupAlerts;
 
   void LoadBackupProfiles() override
@@ -86,6 +87,11 @@ public:
   {
     if (OnCancelBackup)
       OnCancelBackup();
+  }
+  void StopBackup() override
+  {
+    if (OnStopBackup)
+      OnStopBackup();
   }
   void CheckBackupAlerts() override
   {
