@@ -14,6 +14,8 @@
 #include <functional>
 #include <map>
 
+enum class TRunOutcome : int;
+
 class QAction;
 class QComboBox;
 class QLabel;
@@ -103,7 +105,10 @@ public:
   int SelectedIndex() const;
   // An index outside the ten actions selects the first.
   void SetSelectedIndex(int AIndex);
-  void RunBackup();
+  // Runs the queued profiles. AExitParameter is the exit action that is to follow, if any.
+  TRunOutcome RunBackup(TExitParameter AExitParameter = xpNone);
+  // Runs the queued profiles, then the exit action unless "ExitOnlyAfterSuccess" holds it back.
+  void RunBackupThenExit(TExitParameter AExitParameter);
   void PerformExitAction(TExitParameter AExitParameter);
   void PopupMenuTrayIconPopup();
   void QuickBackup(const QString& AProfileName);

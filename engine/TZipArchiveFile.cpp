@@ -7,9 +7,10 @@
 
 #include <unistd.h>
 
-TZipArchiveFile::TZipArchiveFile(const QByteArray& ATarget)
+TZipArchiveFile::TZipArchiveFile(const QByteArray& ATarget, std::function<int(const QByteArray&)> AVerify)
   : FTarget(ATarget)
   , FMode(Posix::ReplacementMode(ATarget, 0600))
+  , FVerify(std::move(AVerify))
 {
   zip_error_init(&FError);
 }
@@ -75,6 +76,10 @@ zip_int64_t TZipArchiveFile::Command(void* AData, zip_uint64_t ALength, zip_sour
     return position < 0 ? Failed(ZIP_ER_TELL, errno) : static_cast<zip_int64_t>(position);
   }
   case ZIP_SOURCE_COMMIT_WRITE: {
+    if (FVerify) {
+      if (const int code = FVerify(FTempPath); code != 0)
+        return Failed(code, 0);
+    }
     const int error = Posix::CommitReplacement(FFile, FTempPath, FTarget);
     FTempPath.clear();
     return error == 0 ? 0 : Failed(ZIP_ER_RENAME, error);

@@ -9,13 +9,17 @@
 
 #include <QByteArray>
 
+#include <functional>
+
 #include <sys/types.h>
 #include <zip.h>
 
 class TZipArchiveFile
 {
 public:
-  explicit TZipArchiveFile(const QByteArray& ATarget);
+  // AVerify, when given, checks the finished temporary file before it replaces the archive: 0,
+  // or the libzip error code that keeps the archive as it was.
+  explicit TZipArchiveFile(const QByteArray& ATarget, std::function<int(const QByteArray& ATempPath)> AVerify = {});
   ~TZipArchiveFile();
   TZipArchiveFile(const TZipArchiveFile&) = delete;
   TZipArchiveFile& operator=(const TZipArchiveFile&) = delete;
@@ -33,5 +37,6 @@ private:
   QByteArray FTempPath;
   TFileDescriptor FFile;
   mode_t FMode;
+  std::function<int(const QByteArray&)> FVerify;
   zip_error_t FError;
 };

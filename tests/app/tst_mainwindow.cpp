@@ -73,6 +73,7 @@ private slots:
   void profileEditorFromTrayAndCommandLine();
   void trayIconsAndBalloons();
   void runBackupRestoresTheWindows();
+  void exitOnlyAfterSuccessHoldsTheExitBack();
   void hidingWithoutTrayMinimises();
 
 private:
@@ -760,6 +761,40 @@ void TestMainWindow::runBackupRestoresTheWindows()
   QVERIFY(FSession->Calls.isEmpty());
   QVERIFY(frmOrvel->isVisible() && !frmBackupProgress->isVisible());
   QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+}
+
+void TestMainWindow::exitOnlyAfterSuccessHoldsTheExitBack()
+{
+  TFakeShell& hooks = FRig->Fake;
+  bool option = true;
+  bool result = false;
+  hooks.OnExitOnlyAfterSuccess = [&option] { return option; };
+  hooks.OnShowFailedBackup = [this](int ASeconds) { FHooks << QStringLiteral("Failed %1").arg(ASeconds); };
+  hooks.OnBackup = [&result] { return result; };
+  frmOrvel->SetSelectedIndex(0); // Backup and Shut Down
+  WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnCancel, Qt::LeftButton); });
+
+  // A failed run with the option: the dialog stays until closed, no exit action, the tray says why.
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FHooks, QStringList({"Failed 0", "Store 0"}));
+  QVERIFY(FSession->Calls.isEmpty());
+  QCOMPARE(frmOrvel->Balloons().last().Type, btWarning);
+  QVERIFY(frmOrvel->Balloons().last().Text.startsWith(QStringLiteral("The backup failed, so the session was left")));
+
+  // Without the option the exit action follows the failed run, and the dialog closes by itself.
+  FHooks.clear();
+  option = false;
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FHooks, QStringList({"Failed 60", "Store 0"}));
+  QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
+
+  // With the option, a run that succeeded ends the session.
+  FHooks.clear();
+  FSession->Calls.clear();
+  option = true;
+  result = true;
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
 }
 
 void TestMainWindow::hidingWithoutTrayMinimises()
