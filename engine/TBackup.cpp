@@ -695,16 +695,16 @@ void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
 
 bool TBackup::VerifyWritten(const QList<QByteArray>& AFiles, const QStringList& ANames)
 {
+  // The check's progress shows as the item's; the total stays where the writing left it.
   static const QString Verifying = QStringLiteral("Verifying archive...");
   Log(Verifying, 0);
   ItemProgress(Verifying, 0);
-  TotalProgress(Verifying, 0);
+  TotalProgress(Verifying, 100);
   if (FZipType == zSeven && !FVerifyLibrary)
     FVerifyLibrary = TSevenZipLibrary::Load(FSevenZipLibraryFiles);
   TArchiveVerifier verifier(FVerifyLibrary);
   verifier.OnProgress = [this, &verifier](const QString& AEntry, int APerCent) {
     ItemProgress(AEntry, APerCent);
-    TotalProgress(Verifying, APerCent);
     if (FCancelled)
       verifier.Cancel();
   };

@@ -772,7 +772,9 @@ void TestMainWindow::exitOnlyAfterSuccessHoldsTheExitBack()
   hooks.OnShowFailedBackup = [this](int ASeconds) { FHooks << QStringLiteral("Failed %1").arg(ASeconds); };
   hooks.OnBackup = [&result] { return result; };
   frmOrvel->SetSelectedIndex(0); // Backup and Shut Down
-  WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnCancel, Qt::LeftButton); });
+  const auto cancelCountDown = [] {
+    WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnCancel, Qt::LeftButton); });
+  };
 
   // A failed run with the option: the dialog stays until closed, no exit action, the tray says why.
   frmOrvel->ActionOk->trigger();
@@ -784,6 +786,7 @@ void TestMainWindow::exitOnlyAfterSuccessHoldsTheExitBack()
   // Without the option the exit action follows the failed run, and the dialog closes by itself.
   FHooks.clear();
   option = false;
+  cancelCountDown();
   frmOrvel->ActionOk->trigger();
   QCOMPARE(FHooks, QStringList({"Failed 60", "Store 0"}));
   QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
@@ -793,6 +796,7 @@ void TestMainWindow::exitOnlyAfterSuccessHoldsTheExitBack()
   FSession->Calls.clear();
   option = true;
   result = true;
+  cancelCountDown();
   frmOrvel->ActionOk->trigger();
   QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
 }
