@@ -821,9 +821,9 @@ TRunOutcome TfrmOrvel::RunBackup(TExitParameter AExitParameter)
   SetTrayIcon(tiProgressFirst, QString());
   ShowBalloon(QStringLiteral("Backup in progress..."), btInfo, 5000, {});
   hide();
-  bool cancelAsked = false;
-  FBackupProgress.SetOnCancel([this, &cancelAsked](QObject*) {
-    cancelAsked = true;
+  FCancelAsked = false;
+  FBackupProgress.SetOnCancel([this](QObject*) {
+    FCancelAsked = true;
     FBackupRunner.CancelBackup();
   });
   FBackupProgress.SetOnHide([this](QObject*) { FBackupProgress.hide(); });
@@ -859,7 +859,7 @@ TRunOutcome TfrmOrvel::RunBackup(TExitParameter AExitParameter)
   // When the failure holds back the exit action, the dialog waits for the user instead of closing.
   const bool exitHeldBack = AExitParameter != xpNone && FSettings.ExitOnlyAfterSuccess();
   FDialogs.ShowFailedBackup(exitHeldBack ? 0 : 60);
-  return cancelAsked ? TRunOutcome::roCancelled : TRunOutcome::roFailed;
+  return FCancelAsked ? TRunOutcome::roCancelled : TRunOutcome::roFailed;
 }
 
 void TfrmOrvel::PerformExitAction(TExitParameter AExitParameter)

@@ -218,6 +218,7 @@ private:
   TDateTime FLastAlertCheck = 0;
 
   bool FClosed = false;
+  bool FCancelAsked = false; // the user cancelled the current run from its progress window
   bool FReloadPending = false;
   QStringList FArguments;
   int FTrayIconIndex = -1;
