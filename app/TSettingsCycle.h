@@ -17,6 +17,8 @@ public:
   virtual void SaveSettings(bool ASaveDefaults) = 0;
   [[nodiscard]] virtual bool DebugEnabled() const = 0;
   [[nodiscard]] virtual QString OptionsPassword() const = 0;
+  // "ExitOnlyAfterSuccess": no exit action after a run that failed or was cancelled.
+  [[nodiscard]] virtual bool ExitOnlyAfterSuccess() const = 0;
   // Remembers AIndex as the action selected last and stores it at once.
   virtual void StoreLastSelection(int AIndex) = 0;
   // The running version's release notes have been shown: stores the version at once, so that the

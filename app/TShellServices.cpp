@@ -74,6 +74,11 @@ bool TShellServices::DebugEnabled() const
   return TApplicationOptions::Boolean(FProgramSettings, TOptionId::Debug);
 }
 
+bool TShellServices::ExitOnlyAfterSuccess() const
+{
+  return TApplicationOptions::Boolean(FProgramSettings, TOptionId::ExitOnlyAfterSuccess);
+}
+
 QString TShellServices::OptionsPassword() const
 {
   return TApplicationOptions::Text(FProgramSettings, TOptionId::Password);

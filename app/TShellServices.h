@@ -37,6 +37,7 @@ public:
   void LoadApplicationSettings() override;
   void SaveSettings(bool ASaveDefaults) override;
   [[nodiscard]] bool DebugEnabled() const override;
+  [[nodiscard]] bool ExitOnlyAfterSuccess() const override;
   [[nodiscard]] QString OptionsPassword() const override;
   void StoreLastSelection(int AIndex) override;
   void StoreVersion() override;

@@ -13,6 +13,7 @@
 #include "sysinfo/Common.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
+#include "sysinfo/TExitDecision.h"
 #include "sysinfo/TExitWindows.h"
 #include "sysinfo/TimeTexts.h"
 #include "ui/TMessageBox.h"
@@ -845,16 +846,27 @@ void TfrmOrvel::ActionOkExecute()
     } else {
       if (action.BacksUpFirst) {
         FBackupRunner.QueueAllEnabled();
-        RunBackup();
+        RunBackupThenExit(action.ExitParameter);
+      } else {
+        PerformExitAction(action.ExitParameter);
       }
-      PerformExitAction(action.ExitParameter);
     }
   }
   FSettings.StoreLastSelection(index);
   ActionHideExecute();
 }
 
-void TfrmOrvel::RunBackup()
+void TfrmOrvel::RunBackupThenExit(TExitParameter AExitParameter)
+{
+  const TRunOutcome outcome = RunBackup(AExitParameter);
+  if (AExitParameter != xpNone && !TExitDecision::PerformExitAction(outcome, FSettings.ExitOnlyAfterSuccess())) {
+    ShowBalloon(TExitDecision::SkippedText(outcome), btWarning, 10000, {});
+    return;
+  }
+  PerformExitAction(AExitParameter);
+}
+
+TRunOutcome TfrmOrvel::RunBackup(TExitParameter AExitParameter)
 {
   // A run may take hours on a machine left alone: it must not fall asleep under it.
   const std::unique_ptr<TInhibitLock> awake = FExitWindows.KeepAwake(QStringLiteral("Backup in progress"));
@@ -862,7 +874,11 @@ void TfrmOrvel::RunBackup()
   SetTrayIcon(tiProgressFirst, QString());
   ShowBalloon(QStringLiteral("Backup in progress..."), btInfo, 5000, {});
   hide();
-  FBackupProgress.SetOnCancel([this](QObject*) { FBackupRunner.CancelBackup(); });
+  FCancelAsked = false;
+  FBackupProgress.SetOnCancel([this](QObject*) {
+    FCancelAsked = true;
+    FBackupRunner.CancelBackup();
+  });
   FBackupProgress.SetOnHide([this](QObject*) { FBackupProgress.hide(); });
   FBackupProgress.show();
 
@@ -897,10 +913,13 @@ void TfrmOrvel::RunBackup()
   }
   if (complete) {
     ShowBalloon(QStringLiteral("Backup Complete."), btInfo, 5000, {});
-  } else {
-    ShowBalloon(QStringLiteral("Backup Failed."), btError, 5000, {});
-    FDialogs.ShowFailedBackup(60);
+    return TRunOutcome::roComplete;
   }
+  ShowBalloon(QStringLiteral("Backup Failed."), btError, 5000, {});
+  // When the failure holds back the exit action, the dialog waits for the user instead of closing.
+  const bool exitHeldBack = AExitParameter != xpNone && FSettings.ExitOnlyAfterSuccess();
+  FDialogs.ShowFailedBackup(exitHeldBack ? 0 : 60);
+  return FCancelAsked ? TRunOutcome::roCancelled : TRunOutcome::roFailed;
 }
 
 void TfrmOrvel::PerformExitAction(TExitParameter AExitParameter)
@@ -970,10 +989,8 @@ void TfrmOrvel::ActionAboutExecute()
 void TfrmOrvel::ActionCustomBackupExecute()
 {
   TExitParameter exitParameter = xpNone;
-  if (FDialogs.CustomBackup(exitParameter)) {
-    RunBackup();
-    PerformExitAction(exitParameter);
-  }
+  if (FDialogs.CustomBackup(exitParameter))
+    RunBackupThenExit(exitParameter);
 }
 
 void TfrmOrvel::ActionOptionsExecute()

@@ -14,6 +14,8 @@
 #include <functional>
 #include <map>
 
+enum class TRunOutcome : int;
+
 class QAction;
 class QComboBox;
 class QLabel;
@@ -112,7 +114,10 @@ public:
   int SelectedIndex() const;
   // An index outside the ten actions selects the first.
   void SetSelectedIndex(int AIndex);
-  void RunBackup();
+  // Runs the queued profiles. AExitParameter is the exit action that is to follow, if any.
+  TRunOutcome RunBackup(TExitParameter AExitParameter = xpNone);
+  // Runs the queued profiles, then the exit action unless "ExitOnlyAfterSuccess" holds it back.
+  void RunBackupThenExit(TExitParameter AExitParameter);
   void PerformExitAction(TExitParameter AExitParameter);
   void PopupMenuTrayIconPopup();
   void QuickBackup(const QString& AProfileName);
@@ -225,6 +230,7 @@ private:
   TDateTime FLastAlertCheck = 0;
 
   bool FClosed = false;
+  bool FCancelAsked = false; // the user cancelled the current run from its progress window
   bool FReloadPending = false;
   // The start-up sequence of the first activation has run.
   bool FStarted = false;

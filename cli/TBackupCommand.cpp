@@ -6,6 +6,7 @@
 #include "platform/TProgramWindows.h"
 #include "platform/TTerminationWatcher.h"
 #include "profiles/TBackupProfileManager.h"
+#include "sysinfo/TExitDecision.h"
 #include "sysinfo/TExitWindows.h"
 #include "sysinfo/TimeTexts.h"
 
@@ -245,6 +246,13 @@ int TBackupCommand::PerformExitAction(int AStatus)
     return AStatus;
   if (FInterrupted) {
     ShowLine(QStringLiteral("The backup was cancelled; the session is left as it is."));
+    return AStatus;
+  }
+  const TRunOutcome outcome = AStatus == 0   ? TRunOutcome::roComplete
+                              : AStatus == 2 ? TRunOutcome::roCancelled
+                                             : TRunOutcome::roFailed;
+  if (!TExitDecision::PerformExitAction(outcome, OnlyAfterSuccess)) {
+    ShowLine(TExitDecision::SkippedText(outcome));
     return AStatus;
   }
   TExitWindows exitWindows;

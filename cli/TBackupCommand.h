@@ -23,7 +23,9 @@ public:
 
   // The queue is filled by the caller.
   TExitParameter Then = xpNone;
-  bool Yes = false;   // cancel and end the session without asking
+  bool Yes = false; // cancel and end the session without asking
+  // The exit action only when every profile succeeded.
+  bool OnlyAfterSuccess = false;
   bool Debug = false; // show the manager's debug lines
   // Called once the manager's run has ended (whatever its result), before the exit action.
   std::function<void()> OnRunEnd;

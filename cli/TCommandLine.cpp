@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/TCommandLine.h"
 
+#include "cli/TArchiveCommand.h"
 #include "cli/TBackupCommand.h"
 #include "cli/TTerminal.h"
 #include "notify/EKeywordEmailError.h"
@@ -80,12 +81,19 @@ QString TCommandLine::Usage()
       "Commands:\n"
       "  list                       every profile: enabled, archive type, destination, last backup, overdue\n"
       "  overdue                    the overdue profiles, one per line; exit status 1 when there are any\n"
-      "  backup [--all-enabled | PROFILE...] [--then ACTION] [--yes]\n"
+      "  backup [--all-enabled | PROFILE...] [--then ACTION | --then-if-ok ACTION] [--yes]\n"
       "                             back up the named profiles, or every enabled one, then end the session\n"
       "                             with ACTION: none (default), shutdown, restart, logoff or lock.\n"
       "                             On a terminal the action waits 30 seconds for a key that cancels it;\n"
       "                             elsewhere it needs --yes. Ctrl-C asks whether to cancel the backup;\n"
-      "                             with --yes it cancels at once.\n"
+      "                             with --yes it cancels at once. --then-if-ok performs ACTION only when\n"
+      "                             every profile succeeded (as the option ExitOnlyAfterSuccess does).\n"
+      "  verify PROFILE             read the profile's archive back whole (every volume, every entry) and\n"
+      "                             check it; exit status 0 sound, 1 damaged or missing\n"
+      "  restore PROFILE --to FOLDER [PATTERN...] [--overwrite]\n"
+      "                             restore the profile's archive (or the entries whose path, name or\n"
+      "                             folder matches a PATTERN) into FOLDER, with their times and\n"
+      "                             permissions; existing files are kept unless --overwrite is given\n"
       "  export FILE.reg            write the program's key (options and profiles, with their passwords)\n"
       "                             as a registry file, readable by you only\n"
       "  import [--replace] FILE.reg\n"
@@ -132,6 +140,15 @@ int TCommandLine::Run(const QStringList& AArguments)
   }
   if (command == QLatin1String("backup"))
     return Backup(rest);
+  if (command == QLatin1String("verify")) {
+    if (rest.size() != 1 || rest.first().startsWith(QLatin1Char('-')))
+      return UsageError(QStringLiteral("\"verify\" takes one profile name."));
+    if (!LoadConfiguration())
+      return esUsage;
+    return Verify(rest.first());
+  }
+  if (command == QLatin1String("restore"))
+    return Restore(rest);
   if (command == QLatin1String("export")) {
     if (rest.size() != 1 || rest.first().startsWith(QLatin1Char('-')))
       return UsageError(QStringLiteral("\"export\" takes one file name."));
@@ -264,6 +281,7 @@ int TCommandLine::Backup(const QStringList& AArguments)
                                                       {QStringLiteral("lock"), xpLockWorkstation}};
   bool allEnabled = false;
   bool yes = false;
+  bool onlyIfOk = false;
   TExitParameter then = xpNone;
   QStringList names;
   bool onlyNames = false;
@@ -279,14 +297,18 @@ int TCommandLine::Backup(const QStringList& AArguments)
       allEnabled = true;
     } else if (argument == QLatin1String("--yes") || argument == QLatin1String("-y")) {
       yes = true;
-    } else if (argument == QLatin1String("--then") || argument.startsWith(QLatin1String("--then="))) {
+    } else if (argument == QLatin1String("--then") || argument.startsWith(QLatin1String("--then=")) ||
+               argument == QLatin1String("--then-if-ok") || argument.startsWith(QLatin1String("--then-if-ok="))) {
+      const qsizetype equals = argument.indexOf(QLatin1Char('='));
+      const QString option = equals < 0 ? argument : argument.left(equals);
+      onlyIfOk = onlyIfOk || option == QLatin1String("--then-if-ok");
       QString value;
-      if (argument == QLatin1String("--then")) {
+      if (equals < 0) {
         if (++i >= AArguments.size())
-          return UsageError(QStringLiteral("--then needs an action."));
+          return UsageError(QStringLiteral("%1 needs an action.").arg(option));
         value = AArguments.at(i);
       } else {
-        value = argument.mid(7);
+        value = argument.mid(equals + 1);
       }
       if (!actions.contains(value.toLower()))
         return UsageError(
@@ -334,8 +356,71 @@ int TCommandLine::Backup(const QStringList& AArguments)
   };
   command.Then = then;
   command.Yes = yes;
+  command.OnlyAfterSuccess = onlyIfOk || TApplicationOptions::Boolean(*FSettings, TOptionId::ExitOnlyAfterSuccess);
   command.Debug = TApplicationOptions::Boolean(*FSettings, TOptionId::Debug);
   return command.Run();
+}
+
+TBackupProfile* TCommandLine::ArchiveProfile(const QString& AName)
+{
+  TBackupProfile* profile = FManager->ProfileByName(AName);
+  if (!profile) {
+    ConfigurationError(QStringLiteral("there is no profile \"%1\".").arg(AName));
+    return nullptr;
+  }
+  if (profile->ZipType() != zZip && profile->ZipType() != zSeven) {
+    ConfigurationError(QStringLiteral("profile \"%1\" does not write a ZIP or 7z archive.").arg(AName));
+    return nullptr;
+  }
+  return profile;
+}
+
+int TCommandLine::Verify(const QString& AProfileName)
+{
+  const TBackupProfile* profile = ArchiveProfile(AProfileName);
+  if (!profile)
+    return esUsage;
+  return TArchiveCommand(*profile).Verify();
+}
+
+int TCommandLine::Restore(const QStringList& AArguments)
+{
+  QString name;
+  QString target;
+  QStringList patterns;
+  bool overwrite = false;
+  bool onlyNames = false;
+  for (qsizetype i = 0; i < AArguments.size(); ++i) {
+    const QString& argument = AArguments.at(i);
+    if (onlyNames || !argument.startsWith(QLatin1Char('-'))) {
+      if (name.isEmpty())
+        name = argument;
+      else
+        patterns << argument;
+    } else if (argument == QLatin1String("--")) {
+      onlyNames = true;
+    } else if (argument == QLatin1String("--overwrite")) {
+      overwrite = true;
+    } else if (argument == QLatin1String("--to")) {
+      if (++i >= AArguments.size() || AArguments.at(i).isEmpty())
+        return UsageError(QStringLiteral("--to needs a folder."));
+      target = AArguments.at(i);
+    } else if (argument.startsWith(QLatin1String("--to="))) {
+      target = argument.mid(5);
+    } else {
+      return UsageError(QStringLiteral("unknown option \"%1\".").arg(argument));
+    }
+  }
+  if (name.isEmpty())
+    return UsageError(QStringLiteral("\"restore\" takes a profile name."));
+  if (target.isEmpty())
+    return UsageError(QStringLiteral("\"restore\" needs --to FOLDER."));
+  if (!LoadConfiguration())
+    return esUsage;
+  const TBackupProfile* profile = ArchiveProfile(name);
+  if (!profile)
+    return esUsage;
+  return TArchiveCommand(*profile).Restore(target, patterns, overwrite);
 }
 
 int TCommandLine::Export(const QString& AFileName)

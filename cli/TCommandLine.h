@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class TBackupProfile;
 class TBackupProfileManager;
 class TProgramSettings;
 
@@ -32,6 +33,10 @@ private:
   int Import(const QString& AFileName, bool AReplace);
   // Sends the profile's log e-mail now and says what the server answered.
   int MailTest(const QString& AProfileName);
+  int Verify(const QString& AProfileName);
+  int Restore(const QStringList& AArguments);
+  // The named profile when it writes a ZIP or 7z archive; otherwise null, after saying why.
+  TBackupProfile* ArchiveProfile(const QString& AName);
   // Reads the options and the profiles as the tray program does at start-up.
   bool LoadConfiguration();
   // Tells a running tray program that the store changed, so that it reads it again instead of

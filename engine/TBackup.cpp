@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TBackup.h"
 
+#include "engine/TArchiveVerifier.h"
 #include "engine/TNTBackup.h"
 #include "engine/TSevenZip.h"
 #include "engine/TSevenZipLibrary.h"
@@ -210,6 +211,9 @@ TBackup::TBackup(const QStringList& ASevenZipLibraryFiles, QObject* AOwner)
     FZipMaster->SetCancel(FCancelled);
   };
   FZipMaster->OnMessage = [this](QObject*, int AErrorCode, const QString& AMessage) { Log(AMessage, AErrorCode); };
+  FZipMaster->OnVerify = [this](QObject*, const QByteArray& ATemporaryFile) {
+    return !FVerifyArchive || VerifyWritten({ATemporaryFile}, {FZipFileName});
+  };
   // A missing 7z library fails 7z backups only, so the engine is still built without it.
   (void)LoadSevenZip();
   WireCollections();
@@ -241,6 +245,8 @@ bool TBackup::Busy() const
 
 void TBackup::Cancel()
 {
+  if (FVerifier)
+    FVerifier->Cancel();
   if (FZipType == zZip && !FCancelled)
     FZipMaster->SetCancel(true);
   if (FZipType == zSeven && !FCancelled && FSevenZip)
@@ -569,6 +575,9 @@ void TBackup::WireSevenZip()
   FSevenZip->OnMessage = [this](QObject*, int AErrCode, const QString& AMessage, const QString&) {
     Log(AMessage, AErrCode);
   };
+  FSevenZip->OnVerify = [this](QObject*, const QList<QByteArray>& ATemporaryFiles, const QStringList& AFinalNames) {
+    return !FVerifyArchive || VerifyWritten(ATemporaryFiles, AFinalNames);
+  };
 }
 
 TCompressStrength TBackup::GetSevenZipCompression()
@@ -673,6 +682,42 @@ void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
     Debug(QStringLiteral("Backup"), QString(QStringLiteral("Zip Volumes: ") + name));
     AZipFileList.append(name);
   }
+}
+
+bool TBackup::VerifyWritten(const QList<QByteArray>& AFiles, const QStringList& ANames)
+{
+  // The check's progress shows as the item's; the total stays where the writing left it.
+  static const QString Verifying = QStringLiteral("Verifying archive...");
+  Log(Verifying, 0);
+  ItemProgress(Verifying, 0);
+  TotalProgress(Verifying, 100);
+  if (FZipType == zSeven && !FVerifyLibrary)
+    FVerifyLibrary = TSevenZipLibrary::Load(FSevenZipLibraryFiles);
+  TArchiveVerifier verifier(FVerifyLibrary);
+  verifier.OnProgress = [this, &verifier](const QString& AEntry, int APerCent) {
+    ItemProgress(AEntry, APerCent);
+    if (FCancelled)
+      verifier.Cancel();
+  };
+  verifier.OnError = [this](const QString& ALine) { Log(QStringLiteral("Verification failed: ") + ALine, 1); };
+  FVerifier = &verifier;
+  struct TReset
+  {
+    TArchiveVerifier*& Verifier;
+    ~TReset() { Verifier = nullptr; }
+  } reset{FVerifier};
+  if (FCancelled)
+    verifier.Cancel();
+  const bool sound = verifier.VerifyFiles(FZipType, AFiles, ANames, FZipPassword);
+  if (sound) {
+    Log(QStringLiteral("Archive verified: %1 entries read back intact.").arg(verifier.GoodEntries()), 0);
+    return true;
+  }
+  if (!verifier.Cancelled())
+    Log(QStringLiteral("The new archive failed verification and was not kept; the previous archive, if any, is "
+                       "unchanged."),
+        1);
+  return false;
 }
 
 void TBackup::BackupNTBackup(QStringList& AZipFileList, TBackupResult& AResult)

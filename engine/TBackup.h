@@ -14,7 +14,9 @@
 #include <memory>
 #include <stdexcept>
 
+class TArchiveVerifier;
 class TSevenZip;
+class TSevenZipLibrary;
 class TZipWriter;
 enum class TCompressStrength : int;
 
@@ -57,6 +59,9 @@ public:
   static constexpr qint64 MaxVolumeCount = 10000;
   qint32 VolumeSize() const { return FVolumeSize; }
   void SetVolumeSize(qint32 AValue) { FVolumeSize = AValue; }
+  // Whether a written ZIP or 7z archive is read back whole before it replaces the previous one.
+  bool VerifyArchive() const { return FVerifyArchive; }
+  void SetVerifyArchive(bool AValue) { FVerifyArchive = AValue; }
   bool SystemState() const { return FSystemState; }
   void SetSystemState(bool AValue) { FSystemState = AValue; }
   bool Busy() const;
@@ -103,6 +108,9 @@ private:
   void Backup7z(QStringList& AZipFileList, TBackupResult& AResult);
   void BackupNTBackup(QStringList& AZipFileList, TBackupResult& AResult);
   void AddSystemState(QStringList& AFileList);
+  // Reads the new archive's files back (under their temporary names AFiles) before they replace
+  // the previous archive; false when it is damaged or the check was cancelled.
+  [[nodiscard]] bool VerifyWritten(const QList<QByteArray>& AFiles, const QStringList& ANames);
 
   void Log(const QString& AMessage, int AErrorCode);
   void Debug(const QString& AProcedure, const QString& AMessage);
@@ -118,6 +126,10 @@ private:
   QString FZipPassword;
   qint32 FVolumeSize = 0;
   bool FSystemState = false;
+  bool FVerifyArchive = true;
+  // The check of the archive being written, while it runs.
+  TArchiveVerifier* FVerifier = nullptr;
+  std::shared_ptr<const TSevenZipLibrary> FVerifyLibrary;
 
   std::unique_ptr<TZipWriter> FZipMaster;
   // Null while the 7z library cannot be loaded; FSevenZipLoadError then tells why.

@@ -416,6 +416,14 @@ void TMyStreamWriter::Discard()
   RemoveTemporaryFiles();
 }
 
+QList<QByteArray> TMyStreamWriter::TemporaryPaths() const
+{
+  QList<QByteArray> paths;
+  for (const TVolume& volume : FVolumes)
+    paths.append(volume.TempPath);
+  return paths;
+}
+
 QStringList TMyStreamWriter::VolumeNames() const
 {
   QStringList names;

@@ -51,6 +51,8 @@ public:
 
   // The final names of the files, in order.
   QStringList VolumeNames() const;
+  // Where the files are until Commit, in order.
+  QList<QByteArray> TemporaryPaths() const;
   // The errno of the first failed system call, 0 when none failed.
   int MyLastError() const { return FMyLastError.load(); }
   std::uint64_t Size() const { return FArcSize; }

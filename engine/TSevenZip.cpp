@@ -147,6 +147,10 @@ struct TJobResult
   QStringList Volumes;
   int LastError = 0;
   QString AbortMessage; // set when the first archive file could not be created
+  // The finished archive's files under their temporary and final names, while the worker waits
+  // for the decision to keep them.
+  QList<QByteArray> TemporaryFiles;
+  QStringList FinalNames;
 };
 
 // The library's part of Add, on the worker thread.
@@ -335,15 +339,18 @@ int TSevenZip::Add()
         continue;
       }
       if (notice.Kind == TSevenZipNotice::nkCompressed) {
-        // Every file read is announced before the archive is kept.
+        // Every file read is announced, and the new archive checked, before it is kept.
+        bool verified = true;
         if (!handlerError && !FMainCancel.load()) {
           try {
             EnterFiles(std::numeric_limits<std::uint64_t>::max(), progress, true);
+            if (OnVerify)
+              verified = OnVerify(this, result.TemporaryFiles, result.FinalNames);
           } catch (...) {
             handlerError = std::current_exception();
           }
         }
-        run->Decide(!handlerError && !FMainCancel.load());
+        run->Decide(!handlerError && !FMainCancel.load() && verified);
         continue;
       }
       if (handlerError)
@@ -588,6 +595,10 @@ void RunJob(const TJob& AJob, const std::shared_ptr<TSevenZipRun>& ARun, TJobRes
     }
 
     result = Compress(AJob, writer.Object, callback.Object);
+    if (result == S_OK) {
+      AResult.TemporaryFiles = writer.Object->TemporaryPaths();
+      AResult.FinalNames = writer.Object->VolumeNames();
+    }
     // Only S_OK is success: S_FALSE leaves an unfinished archive.
     if (result == S_OK && !ARun->PostCompressedAndWait()) {
       result = ARun->CheckCancel();

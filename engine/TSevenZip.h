@@ -141,6 +141,10 @@ public:
   TOnSevenZipProgress OnProgress;
   TOnSevenZipPreProgress OnPreProgress;
   TOnSevenZipMessage OnMessage;
+  // Checks the finished archive's files (ATemporaryFiles, reported as AFinalNames) before they
+  // replace the previous archive; false keeps the previous archive and fails the Add.
+  std::function<bool(QObject* ASender, const QList<QByteArray>& ATemporaryFiles, const QStringList& AFinalNames)>
+      OnVerify;
 
 private:
   struct TProgressState;

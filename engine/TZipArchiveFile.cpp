@@ -9,9 +9,10 @@
 
 #include <unistd.h>
 
-TZipArchiveFile::TZipArchiveFile(const QByteArray& ATarget)
+TZipArchiveFile::TZipArchiveFile(const QByteArray& ATarget, std::function<int(const QByteArray&)> AVerify)
   : FTarget(ATarget)
   , FMode(Posix::ReplacementMode(ATarget, 0600))
+  , FVerify(std::move(AVerify))
 {
   zip_error_init(&FError);
 }
@@ -131,9 +132,16 @@ zip_int64_t TZipArchiveFile::Command(void* AData, zip_uint64_t ALength, zip_sour
   case ZIP_SOURCE_TELL_WRITE:
     return static_cast<zip_int64_t>(FPosition);
   case ZIP_SOURCE_COMMIT_WRITE: {
+    // The buffered bytes go out before the new archive is read back and takes the old one's place.
     if (const int error = Flush(); error != 0) {
       RemoveTemporary();
       return Failed(ZIP_ER_WRITE, error);
+    }
+    if (FVerify) {
+      if (const int code = FVerify(FTempPath); code != 0) {
+        RemoveTemporary();
+        return Failed(code, 0);
+      }
     }
     const int error = Posix::CommitReplacement(FFile, FTempPath, FTarget);
     FTempPath.clear();

@@ -13,6 +13,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include <sys/types.h>
@@ -21,7 +22,9 @@
 class TZipArchiveFile
 {
 public:
-  explicit TZipArchiveFile(const QByteArray& ATarget);
+  // AVerify, when given, checks the finished temporary file before it replaces the archive: 0,
+  // or the libzip error code that keeps the archive as it was.
+  explicit TZipArchiveFile(const QByteArray& ATarget, std::function<int(const QByteArray& ATempPath)> AVerify = {});
   ~TZipArchiveFile();
   TZipArchiveFile(const TZipArchiveFile&) = delete;
   TZipArchiveFile& operator=(const TZipArchiveFile&) = delete;
@@ -41,6 +44,7 @@ private:
   QByteArray FTempPath;
   TFileDescriptor FFile;
   mode_t FMode;
+  std::function<int(const QByteArray&)> FVerify;
   zip_error_t FError;
   std::unique_ptr<char[]> FBuffer; // the bytes from FBufferStart on, not yet written
   std::size_t FBufferSize = 0;

@@ -533,6 +533,19 @@ void TZipWriter::FailDeflated(TEntry& AEntry, const TZipDeflater::TOutcome& AOut
   }
 }
 
+int TZipWriter::VerifyWritten(const QByteArray& ATemporaryFile)
+{
+  if (!OnVerify)
+    return 0;
+  bool sound = false;
+  if (!Guard([&] { sound = OnVerify(this, ATemporaryFile); }))
+    return ZIP_ER_INTERNAL;
+  if (sound)
+    return 0;
+  FVerifyFailed = true;
+  return FCancel ? ZIP_ER_CANCELLED : ZIP_ER_INCONS;
+}
+
 int TZipWriter::PrepareEntries()
 {
   QSet<QString> excluded;
@@ -643,7 +656,8 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
 
   // libzip writes into a temporary file beside the archive that replaces the archive in
   // zip_close only when every entry was written; on failure it is removed.
-  TZipArchiveFile output(EncodeFileName(archive));
+  FVerifyFailed = false;
+  TZipArchiveFile output(EncodeFileName(archive), [this](const QByteArray& APath) { return VerifyWritten(APath); });
   zip_error_t openError;
   zip_error_init(&openError);
   zip_source_t* target = output.NewSource(&openError);
@@ -724,6 +738,11 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
 
   if (FHandlerError)
     return woFailed;
+  // The check has said what is wrong.
+  if (FVerifyFailed && !FCancel) {
+    AErrorCode = ZIP_ER_INCONS;
+    return woFailed;
+  }
   switch (FFailureKind) {
   case fkVanished:
   case fkNotRegular: {

@@ -90,6 +90,9 @@ public:
 
   TOnZipProgress OnProgress;
   TOnZipMessage OnMessage;
+  // Checks the finished archive (ATemporaryFile, still under its temporary name) before it
+  // replaces the previous one; false keeps the previous archive and fails the Add.
+  std::function<bool(QObject* ASender, const QByteArray& ATemporaryFile)> OnVerify;
 
   struct TEntry;
 
@@ -109,6 +112,7 @@ private:
   bool StatEntry(TEntry& AEntry);
   void Fail(TEntry& AEntry, int AKind, int ASystemError, int AZipError = 0);
   void ClearFailure();
+  int VerifyWritten(const QByteArray& ATemporaryFile);
 
   friend struct TZipCallbacks;
 
@@ -144,6 +148,7 @@ private:
   int FFailureKind = 0;
   int FFailureErrno = 0;
   TEntry* FFailureEntry = nullptr;
+  bool FVerifyFailed = false;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TZipWriter::TAddOptions)

@@ -23,6 +23,7 @@ void ConfigureUserManager(TBackupProfileManager& AManager)
 void ApplyOptionsToManager(TBackupProfileManager& AManager, const TProgramSettings& ASettings)
 {
   AManager.SetDebugBackup(TApplicationOptions::Boolean(ASettings, TOptionId::Debug));
+  AManager.SetVerifyArchives(TApplicationOptions::Boolean(ASettings, TOptionId::VerifyArchives));
   TBackupProfileSMTPSettings& smtp = AManager.SMTPSettings();
   smtp.SetSMTPHostname(TApplicationOptions::Text(ASettings, TOptionId::SMTPHost));
   smtp.SetSMTPPort(TApplicationOptions::Integer(ASettings, TOptionId::SMTPPort));

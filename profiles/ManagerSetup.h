@@ -13,5 +13,5 @@ class TProgramSettings;
 TBackupProfileStorageType StoredStorageType(const TProgramSettings& ASettings);
 // The user's key, the program's profile, log and library folders.
 void ConfigureUserManager(TBackupProfileManager& AManager);
-// The "Debug" option and the SMTP options.
+// The "Debug" and "VerifyArchives" options and the SMTP options.
 void ApplyOptionsToManager(TBackupProfileManager& AManager, const TProgramSettings& ASettings);

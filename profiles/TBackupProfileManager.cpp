@@ -496,6 +496,7 @@ void TBackupProfileManager::ConfigureEngine(const TBackupProfile& AProfile)
   FBackup->SetZipDescription(AProfile.Description());
   Debug(procedure, QStringLiteral("ZipDescription: ") + AProfile.Description());
   FBackup->SetZipPassword(AProfile.Password());
+  FBackup->SetVerifyArchive(FVerifyArchives);
   FBackup->Files()->Clear();
   for (int i = 0; i < AProfile.Files().Count(); ++i) {
     const TBackupProfileFile* entry = AProfile.Files().GetItem(i);

@@ -69,6 +69,9 @@ public:
   // Copies the engine's debug lines into the run log.
   bool DebugBackup() const { return FDebugBackup; }
   void SetDebugBackup(bool AValue) { FDebugBackup = AValue; }
+  // Whether each written archive is read back whole before it replaces the previous one.
+  bool VerifyArchives() const { return FVerifyArchives; }
+  void SetVerifyArchives(bool AValue) { FVerifyArchives = AValue; }
   // Folder of the plug-ins, with a trailing separator.
   const QString& PluginFolder() const { return FPluginFolder; }
   void SetPluginFolder(const QString& AValue) { FPluginFolder = AValue; }
@@ -181,6 +184,7 @@ private:
   QString FDLLFolder;
   QString FPluginFolder;
   bool FDebugBackup = false;
+  bool FVerifyArchives = true;
   bool FBackupActive = false;
   bool FStopRequested = false;
   std::unique_ptr<TBackup> FBackup;

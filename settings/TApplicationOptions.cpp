@@ -45,6 +45,10 @@ constexpr std::array<TOptionDefinition, OptionCount> OptionTable = {{
     {SMTPSecure, "SMTPSecure", vtBoolean, 0, nullptr},
     {SMTPUsername, "SMTPUsername", vtString, 0, ""},
     {SMTPPassword, "SMTPPassword", vtPassword, 0, ""},
+    // Each written archive is read back whole before it replaces the previous one.
+    {VerifyArchives, "VerifyArchives", vtBoolean, 1, nullptr},
+    // The exit action after a backup only when every profile succeeded.
+    {ExitOnlyAfterSuccess, "ExitOnlyAfterSuccess", vtBoolean, 0, nullptr},
 }};
 
 constexpr bool InOrder()

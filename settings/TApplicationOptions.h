@@ -49,9 +49,11 @@ enum class TOptionId : int {
   SMTPAuthentication,
   SMTPSecure,
   SMTPUsername,
-  SMTPPassword
+  SMTPPassword,
+  VerifyArchives,
+  ExitOnlyAfterSuccess
 };
-inline constexpr int OptionCount = int(TOptionId::SMTPPassword) + 1;
+inline constexpr int OptionCount = int(TOptionId::ExitOnlyAfterSuccess) + 1;
 
 struct TOptionDefinition
 {

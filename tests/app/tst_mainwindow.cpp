@@ -76,6 +76,7 @@ private slots:
   void runBackupRestoresTheWindows();
   void failedRunShowsItsDialogBeforeTheExitAction();
   void customBackupWithLockLocksAtOnce();
+  void exitOnlyAfterSuccessHoldsTheExitBack();
   void hidingWithoutTrayMinimises();
 
 private:
@@ -813,6 +814,44 @@ void TestMainWindow::customBackupWithLockLocksAtOnce()
   QCOMPARE(FHooks, QStringList({"Backup", "Store 9"}));
   QCOMPARE(FSession->Calls, QStringList({"Lock"}));
   QCOMPARE(confirmations.size(), 0);
+}
+
+void TestMainWindow::exitOnlyAfterSuccessHoldsTheExitBack()
+{
+  TFakeShell& hooks = FRig->Fake;
+  bool option = true;
+  bool result = false;
+  hooks.OnExitOnlyAfterSuccess = [&option] { return option; };
+  hooks.OnShowFailedBackup = [this](int ASeconds) { FHooks << QStringLiteral("Failed %1").arg(ASeconds); };
+  hooks.OnBackup = [&result] { return result; };
+  frmOrvel->SetSelectedIndex(0); // Backup and Shut Down
+  const auto cancelCountDown = [] {
+    WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnCancel, Qt::LeftButton); });
+  };
+
+  // A failed run with the option: the dialog stays until closed, no exit action, the tray says why.
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FHooks, QStringList({"Failed 0", "Store 0"}));
+  QVERIFY(FSession->Calls.isEmpty());
+  QCOMPARE(frmOrvel->Balloons().last().Type, btWarning);
+  QVERIFY(frmOrvel->Balloons().last().Text.startsWith(QStringLiteral("The backup failed, so the session was left")));
+
+  // Without the option the exit action follows the failed run, and the dialog closes by itself.
+  FHooks.clear();
+  option = false;
+  cancelCountDown();
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FHooks, QStringList({"Failed 60", "Store 0"}));
+  QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
+
+  // With the option, a run that succeeded ends the session.
+  FHooks.clear();
+  FSession->Calls.clear();
+  option = true;
+  result = true;
+  cancelCountDown();
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
 }
 
 void TestMainWindow::hidingWithoutTrayMinimises()

@@ -4,6 +4,8 @@
 // the program asked for.
 #include "cli/TTerminalRun.h"
 #include "profiles/TBackupProfileManager.h"
+#include "settings/TApplicationOptions.h"
+#include "settings/TProgramSettings.h"
 #include "settings/TestHome.h"
 #include "tests/support/TLogindMock.h"
 
@@ -22,6 +24,7 @@ private slots:
   void countDownThatRunsOutEndsTheSession();
   void yesEndsTheSessionWithoutATerminal();
   void missingPrivilegeFails();
+  void exitOnlyAfterSuccess();
 
 private:
   // The privilege questions and exit calls logged by the mock since the last look.
@@ -137,6 +140,59 @@ void TestCliExit::missingPrivilegeFails()
   QVERIFY(error.contains(QStringLiteral("You do not have sufficient privileges to exit windows.")));
   QVERIFY(error.contains(QStringLiteral("Unable to exit windows, you may not have permission.")));
   QCOMPARE(NewCalls(), QStringList{QStringLiteral("CanPowerOff")});
+}
+
+void TestCliExit::exitOnlyAfterSuccess()
+{
+  // Nothing to back up: the run fails.
+  QVERIFY(QFile::remove(FHome->Path(QStringLiteral("source/file.txt"))));
+  int status = -1;
+  const auto run = [&status](const QString& AThen) {
+    QProcess process;
+    process.start(QStringLiteral(CORVALE_CLI),
+                  {QStringLiteral("backup"), QStringLiteral("--yes"), AThen, QStringLiteral("shutdown")});
+    process.closeWriteChannel();
+    status = process.waitForFinished(60000) ? process.exitCode() : -1;
+    return QString::fromUtf8(process.readAllStandardOutput());
+  };
+  const QString held = QStringLiteral("The backup failed, so the session was left as it is");
+  {
+    const QString out = run(QStringLiteral("--then-if-ok"));
+    QCOMPARE(status, 1);
+    QVERIFY2(out.contains(held), qPrintable(out));
+    QCOMPARE(NewCalls(), QStringList());
+  }
+  {
+    // Without it the session ends after a failed run, as it always did.
+    run(QStringLiteral("--then"));
+    QCOMPARE(status, 1);
+    QCOMPARE(NewCalls(), (QStringList{QStringLiteral("CanPowerOff"), QStringLiteral("PowerOff False")}));
+  }
+  {
+    // The stored option holds it back for --then as well.
+    TProgramSettings settings;
+    TApplicationOptions::ConfigureStore(settings);
+    TApplicationOptions options(&settings);
+    options.RegisterOptions();
+    settings.LoadDefaults();
+    settings.LoadSettings();
+    TApplicationOptions::Set(settings, TOptionId::ExitOnlyAfterSuccess, true);
+    TApplicationOptions::Save(settings, TOptionId::ExitOnlyAfterSuccess);
+    const QString out = run(QStringLiteral("--then"));
+    QCOMPARE(status, 1);
+    QVERIFY2(out.contains(held), qPrintable(out));
+    QCOMPARE(NewCalls(), QStringList());
+  }
+  {
+    // A run that succeeds ends the session.
+    QFile file(FHome->Path(QStringLiteral("source/file.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("content");
+    file.close();
+    run(QStringLiteral("--then-if-ok"));
+    QCOMPARE(status, 0);
+    QCOMPARE(NewCalls(), (QStringList{QStringLiteral("CanPowerOff"), QStringLiteral("PowerOff False")}));
+  }
 }
 
 QTEST_GUILESS_MAIN(TestCliExit)

@@ -93,14 +93,14 @@ void TestApplicationOptions::optionsAreRegisteredInOrder()
   settings.Add(QStringLiteral("Leftover"), vtString, QString());
   TApplicationOptions options(&settings);
   options.RegisterOptions();
-  QCOMPARE(settings.Count(), 32);
+  QCOMPARE(settings.Count(), 34);
   QStringList names;
   for (int i = 0; i < settings.Count(); ++i)
     names << settings.GetItem(i)->KeyName();
   QCOMPARE(names, TApplicationOptions::OptionNames());
   QCOMPARE(names.mid(0, 7), (QStringList{"AutomaticUpdateEnabled", "AutomaticUpdateApplication", "AutomaticUpdateURL",
                                          "AutomaticUpdateAutomatic", "AutomaticUpdateInterval", "Password", "Debug"}));
-  QCOMPARE(names.last(), QStringLiteral("SMTPPassword"));
+  QCOMPARE(names.last(), QStringLiteral("ExitOnlyAfterSuccess"));
   const auto check = [&](const char* AName, TSettingValueType AType, const QVariant& ADefault) {
     const TSettingItem* item = settings.KeyByName(QString::fromLatin1(AName));
     QCOMPARE(item->ValueType(), AType);
@@ -118,6 +118,8 @@ void TestApplicationOptions::optionsAreRegisteredInOrder()
   check("SOCKSVersion", vtInteger, 0);
   check("SMTPPort", vtInteger, 25);
   check("SMTPSecure", vtBoolean, false);
+  check("VerifyArchives", vtBoolean, true);
+  check("ExitOnlyAfterSuccess", vtBoolean, false);
   check("HTTPPassword", vtPassword, QString());
   const QString url = settings.KeyByName(QStringLiteral("AutomaticUpdateURL"))->DefaultValue().toString();
   QVERIFY(url.startsWith(QStringLiteral("https://")) && url.endsWith(QStringLiteral("/autoupdate.ini")));

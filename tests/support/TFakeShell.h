@@ -18,6 +18,7 @@ public:
   std::function<void(bool)> OnSaveSettings;
   std::function<bool()> OnDebugEnabled;
   std::function<QString()> OnOptionsPassword;
+  std::function<bool()> OnExitOnlyAfterSuccess;
   std::function<void(int)> OnStoreLastSelection;
   std::function<void()> OnStoreVersion;
 
@@ -33,6 +34,10 @@ public:
   }
   [[nodiscard]] bool DebugEnabled() const override { return OnDebugEnabled ? OnDebugEnabled() : false; }
   [[nodiscard]] QString OptionsPassword() const override { return OnOptionsPassword ? OnOptionsPassword() : QString(); }
+  [[nodiscard]] bool ExitOnlyAfterSuccess() const override
+  {
+    return OnExitOnlyAfterSuccess ? OnExitOnlyAfterSuccess() : false;
+  }
   void StoreLastSelection(int AIndex) override
   {
     if (OnStoreLastSelection)

@@ -1,0 +1,288 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Backups that can be trusted and got back: corvale-cli backup (which reads every archive back
+// before it replaces the previous one), verify and restore, on a tree of awkward names, and
+// archives that are damaged or crafted to write outside the target folder.
+#include "platform/FileNames.h"
+#include "profiles/TBackupProfileManager.h"
+#include "settings/TestHome.h"
+#include "tests/cli/CliRun.h"
+
+#include <QDirIterator>
+#include <QTest>
+
+#include <cmath>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+namespace {
+
+bool WriteRaw(const QByteArray& APath, const QByteArray& AContent, mode_t AMode = 0644)
+{
+  const int fd = ::open(APath.constData(), O_WRONLY | O_CREAT | O_TRUNC, AMode);
+  if (fd < 0)
+    return false;
+  const bool written = ::write(fd, AContent.constData(), AContent.size()) == AContent.size();
+  return ::close(fd) == 0 && written && ::chmod(APath.constData(), AMode) == 0;
+}
+
+QByteArray ReadRaw(const QByteArray& APath)
+{
+  const int fd = ::open(APath.constData(), O_RDONLY);
+  QByteArray result;
+  char buffer[65536];
+  for (ssize_t n; fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+    result.append(buffer, n);
+  if (fd >= 0)
+    ::close(fd);
+  return result;
+}
+
+QByteArray Noise(qsizetype ASize)
+{
+  QByteArray result(ASize, Qt::Uninitialized);
+  quint32 state = 0x2545F491u;
+  for (char& byte : result) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    byte = static_cast<char>(state);
+  }
+  return result;
+}
+
+// "mode size mtime name" of every file below AFolder, sorted, through find(1) and stat.
+QStringList Stats(const QString& AFolder)
+{
+  QProcess find;
+  find.start(QStringLiteral("find"), {AFolder, QStringLiteral("-type"), QStringLiteral("f"), QStringLiteral("-printf"),
+                                      QStringLiteral("%m %s %T@ %P\\n")});
+  find.waitForFinished();
+  QStringList lines = QString::fromLatin1(find.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  lines.sort();
+  return lines;
+}
+
+// The same file lists, the times equal within ATolerance seconds.
+bool SameStats(const QStringList& AExpected, const QStringList& AActual, double ATolerance)
+{
+  if (AExpected.size() != AActual.size())
+    return false;
+  for (qsizetype i = 0; i < AExpected.size(); ++i) {
+    const QStringList expected = AExpected[i].split(QLatin1Char(' '));
+    const QStringList actual = AActual[i].split(QLatin1Char(' '));
+    if (expected.size() != actual.size() || expected[0] != actual[0] || expected[1] != actual[1] ||
+        expected.mid(3) != actual.mid(3) || std::fabs(expected[2].toDouble() - actual[2].toDouble()) > ATolerance)
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
+class TestCliRestore : public QObject
+{
+  Q_OBJECT
+
+private slots:
+  void init();
+  void cleanup();
+  void roundTrips();
+  void damagedArchivesFailVerify();
+  void restoreStaysInsideTheTarget();
+
+private:
+  void AddProfile(const QString& AName, TZipType AType, const QString& AArchive, int AVolumeSize,
+                  const QString& APassword);
+  QString Path(const QString& AName) const { return FHome->Path(AName); }
+  QByteArray Raw(const QString& AName) const { return EncodeFileName(Path(AName)); }
+
+  std::unique_ptr<TTestHome> FHome;
+};
+
+void TestCliRestore::init()
+{
+  FHome = std::make_unique<TTestHome>();
+  QVERIFY(FHome->IsValid());
+  qputenv("LC_ALL", "C.UTF-8");
+  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(Path(QStringLiteral("run"))));
+  QVERIFY(QDir().mkpath(Path(QStringLiteral("source/sub dir"))));
+  QVERIFY(WriteRaw(Raw(QStringLiteral("source/with space.txt")), "spaces\n"));
+  QVERIFY(WriteRaw(Raw(QStringLiteral("source/nön-ascii €.txt")), "non-ASCII\n"));
+  QVERIFY(WriteRaw(Raw(QStringLiteral("source")) + "/raw\xff\xfe.bin", "not UTF-8\n"));
+  QVERIFY(WriteRaw(Raw(QStringLiteral("source/empty")), QByteArray()));
+  QVERIFY(WriteRaw(Raw(QStringLiteral("source/secret.txt")), "private\n", 0600));
+  QVERIFY(WriteRaw(Raw(QStringLiteral("source/sub dir/noise.bin")), Noise(200 * 1024)));
+}
+
+void TestCliRestore::cleanup()
+{
+  // QTemporaryDir cannot remove names that are not UTF-8.
+  const QString folder = QFileInfo(Path(QStringLiteral("source"))).path();
+  QProcess::execute(QStringLiteral("chmod"), {QStringLiteral("-R"), QStringLiteral("u+rwX"), folder});
+  QProcess::execute(QStringLiteral("find"),
+                    {folder, QStringLiteral("-mindepth"), QStringLiteral("1"), QStringLiteral("-delete")});
+}
+
+void TestCliRestore::AddProfile(const QString& AName, TZipType AType, const QString& AArchive, int AVolumeSize,
+                                const QString& APassword)
+{
+  TBackupProfileManager manager;
+  manager.SetRegistryKey(QStringLiteral("\\Software\\Quenfield\\Orvel"));
+  TBackupProfile* profile = manager.NewProfile(AName);
+  profile->SetZipType(AType);
+  profile->SetZipFile(AArchive);
+  profile->SetSpanningSize(AVolumeSize);
+  profile->SetPassword(APassword);
+  profile->Files().Add(Path(QStringLiteral("source/")), QStringLiteral("*"), true);
+  QVERIFY(profile->SaveProfile());
+}
+
+void TestCliRestore::roundTrips()
+{
+  struct TCase
+  {
+    QString Name;
+    TZipType Type;
+    QString Archive;
+    int VolumeSize;
+    double TimeTolerance; // ZIP keeps DOS times: two seconds
+  };
+  const QList<TCase> cases{{QStringLiteral("Zip"), zZip, Path(QStringLiteral("backup.zip")), 0, 2.0},
+                           {QStringLiteral("Seven"), zSeven, Path(QStringLiteral("backup.7z")), 64 * 1024, 1e-6}};
+  const QStringList source = Stats(Path(QStringLiteral("source")));
+  QCOMPARE(source.size(), 6);
+  for (const TCase& test : cases) {
+    AddProfile(test.Name, test.Type, test.Archive, test.VolumeSize, QStringLiteral("pass wörd"));
+    const TCliResult backup = RunCli({QStringLiteral("backup"), test.Name});
+    QVERIFY2(backup.Status == 0, qPrintable(backup.Out + backup.Error));
+    const QString log = QString::fromUtf8(
+        ReadRaw(EncodeFileName(Path(QStringLiteral("home/data/Corvale/Logs/%1.log").arg(test.Name)))));
+    QVERIFY2(log.contains(QStringLiteral("Verifying archive...")) &&
+                 log.contains(QStringLiteral("Archive verified: 6 entries read back intact.")),
+             qPrintable(log));
+    if (test.VolumeSize != 0)
+      QVERIFY(QFile::exists(test.Archive + QStringLiteral(".004")));
+
+    const TCliResult verify = RunCli({QStringLiteral("verify"), test.Name});
+    QVERIFY2(verify.Status == 0, qPrintable(verify.Out + verify.Error));
+
+    // The stored paths are the full ones, below the target folder.
+    const QString target = Path(test.Name + QStringLiteral("-out"));
+    const QString restoredSource = target + Path(QStringLiteral("source"));
+    const TCliResult restore = RunCli({QStringLiteral("restore"), test.Name, QStringLiteral("--to"), target});
+    QVERIFY2(restore.Status == 0, qPrintable(restore.Out + restore.Error));
+    QProcess diff;
+    diff.start(QStringLiteral("diff"), {QStringLiteral("-r"), Path(QStringLiteral("source")), restoredSource});
+    QVERIFY(diff.waitForFinished());
+    QVERIFY2(diff.exitCode() == 0, diff.readAllStandardOutput().constData());
+    const QStringList restored = Stats(restoredSource);
+    QVERIFY2(SameStats(source, restored, test.TimeTolerance),
+             qPrintable(source.join(QLatin1Char('\n')) + QStringLiteral("\n--\n") + restored.join(QLatin1Char('\n'))));
+
+    // An existing file is kept unless --overwrite, and nothing half-written is left beside it.
+    const QByteArray changed = EncodeFileName(restoredSource + QStringLiteral("/with space.txt"));
+    QVERIFY(WriteRaw(changed, "changed\n"));
+    const TCliResult again = RunCli({QStringLiteral("restore"), test.Name, QStringLiteral("--to"), target});
+    QCOMPARE(again.Status, 1);
+    QVERIFY2(again.Out.contains(QStringLiteral("with space.txt: not restored: a file of that name exists")),
+             qPrintable(again.Out));
+    QCOMPARE(ReadRaw(changed), QByteArray("changed\n"));
+    QVERIFY(QDir(restoredSource).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".tmp")).isEmpty());
+    const TCliResult overwrite =
+        RunCli({QStringLiteral("restore"), test.Name, QStringLiteral("--to"), target, QStringLiteral("--overwrite")});
+    QCOMPARE(overwrite.Status, 0);
+    QCOMPARE(ReadRaw(changed), QByteArray("spaces\n"));
+
+    // A pattern selects by name.
+    const QString some = Path(test.Name + QStringLiteral("-some"));
+    QCOMPARE(
+        RunCli({QStringLiteral("restore"), test.Name, QStringLiteral("--to"), some, QStringLiteral("nois*")}).Status,
+        0);
+    QCOMPARE(Stats(some).size(), 1);
+  }
+}
+
+void TestCliRestore::damagedArchivesFailVerify()
+{
+  const QString zip = Path(QStringLiteral("backup.zip"));
+  const QString seven = Path(QStringLiteral("backup.7z"));
+  AddProfile(QStringLiteral("Zip"), zZip, zip, 0, QStringLiteral("secret"));
+  AddProfile(QStringLiteral("Seven"), zSeven, seven, 64 * 1024, QStringLiteral("secret"));
+  QCOMPARE(RunCli({QStringLiteral("backup"), QStringLiteral("Zip"), QStringLiteral("Seven")}).Status, 0);
+  {
+    // One byte of an encrypted entry's data: its authentication code no longer matches.
+    QByteArray bytes = ReadRaw(EncodeFileName(zip));
+    const qsizetype at = bytes.indexOf("noise.bin");
+    QVERIFY(at > 0);
+    bytes[at + 5000] = static_cast<char>(bytes[at + 5000] ^ 0x55);
+    QVERIFY(WriteRaw(EncodeFileName(zip), bytes));
+    const TCliResult verify = RunCli({QStringLiteral("verify"), QStringLiteral("Zip")});
+    QCOMPARE(verify.Status, 1);
+    QVERIFY2(verify.Out.contains(QStringLiteral("Damaged: ")) && verify.Out.contains(QStringLiteral("noise.bin: ")),
+             qPrintable(verify.Out));
+  }
+  {
+    const QByteArray second = EncodeFileName(seven + QStringLiteral(".002"));
+    const QByteArray kept = ReadRaw(second);
+    QVERIFY(::unlink(second.constData()) == 0);
+    const TCliResult missing = RunCli({QStringLiteral("verify"), QStringLiteral("Seven")});
+    QCOMPARE(missing.Status, 1);
+    QVERIFY2(missing.Out.contains(seven + QStringLiteral(".002: the volume is missing")), qPrintable(missing.Out));
+
+    // A flipped byte in the middle of the packed data names the entry it belongs to.
+    QByteArray damaged = kept;
+    damaged[damaged.size() / 2] = static_cast<char>(damaged[damaged.size() / 2] ^ 0x55);
+    QVERIFY(WriteRaw(second, damaged));
+    const TCliResult flipped = RunCli({QStringLiteral("verify"), QStringLiteral("Seven")});
+    QCOMPARE(flipped.Status, 1);
+    QVERIFY2(flipped.Out.contains(QStringLiteral("noise.bin: ")), qPrintable(flipped.Out));
+  }
+  {
+    // A restore of a damaged archive keeps no damaged file.
+    const QString target = Path(QStringLiteral("out"));
+    QCOMPARE(RunCli({QStringLiteral("restore"), QStringLiteral("Seven"), QStringLiteral("--to"), target}).Status, 1);
+    QVERIFY(!QFile::exists(target + Path(QStringLiteral("source/sub dir/noise.bin"))));
+  }
+}
+
+void TestCliRestore::restoreStaysInsideTheTarget()
+{
+  // An archive made by some other program, with names that point outside the target.
+  const QByteArray crafted = Raw(QStringLiteral("crafted.zip"));
+  {
+    int error = 0;
+    zip_t* zip = zip_open(crafted.constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    QVERIFY(zip);
+    for (const char* name : {"../escape.txt", "/tmp/corvale-absolute-entry.txt", "link/inside.txt", "ok.txt"}) {
+      static const char data[] = "payload\n";
+      zip_source_t* source = zip_source_buffer(zip, data, sizeof data - 1, 0);
+      QVERIFY(zip_file_add(zip, name, source, ZIP_FL_ENC_UTF_8) >= 0);
+    }
+    QCOMPARE(zip_close(zip), 0);
+  }
+  AddProfile(QStringLiteral("Crafted"), zZip, Path(QStringLiteral("crafted.zip")), 0, QString());
+  const QString target = Path(QStringLiteral("target"));
+  QVERIFY(QDir().mkpath(target) && QDir().mkpath(Path(QStringLiteral("outside"))));
+  QVERIFY(QFile::link(Path(QStringLiteral("outside")), target + QStringLiteral("/link")));
+
+  const TCliResult restore =
+      RunCli({QStringLiteral("restore"), QStringLiteral("Crafted"), QStringLiteral("--to"), target});
+  QCOMPARE(restore.Status, 1);
+  for (const char* refused :
+       {"../escape.txt: refused", "/tmp/corvale-absolute-entry.txt: refused", "link/inside.txt: refused"})
+    QVERIFY2(restore.Out.contains(QLatin1String(refused)), qPrintable(restore.Out));
+  QVERIFY(!QFile::exists(Path(QStringLiteral("escape.txt"))));
+  QVERIFY(!QFile::exists(QStringLiteral("/tmp/corvale-absolute-entry.txt")));
+  QVERIFY(!QFile::exists(Path(QStringLiteral("outside/inside.txt"))));
+  QCOMPARE(ReadRaw(EncodeFileName(target + QStringLiteral("/ok.txt"))), QByteArray("payload\n"));
+
+  // Usage: the folder is required.
+  QCOMPARE(RunCli({QStringLiteral("restore"), QStringLiteral("Crafted")}).Status, 3);
+  QCOMPARE(RunCli({QStringLiteral("verify"), QStringLiteral("Missing")}).Status, 3);
+}
+
+QTEST_GUILESS_MAIN(TestCliRestore)
+#include "tst_clirestore.moc"

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The check of a new archive runs on the finished files before they replace the previous archive:
+// both writers hand it the whole new archive, and a failed check leaves the previous one in place.
+#include "EngineTestSupport.h"
+#include "engine/TArchiveVerifier.h"
+#include "engine/TSevenZip.h"
+#include "engine/TSevenZipLibrary.h"
+#include "engine/TZipWriter.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace EngineTest;
+
+class TestArchiveVerify : public QObject
+{
+  Q_OBJECT
+
+private slots:
+  void failedCheckKeepsThePreviousArchive();
+};
+
+void TestArchiveVerify::failedCheckKeepsThePreviousArchive()
+{
+  QTemporaryDir folder;
+  QVERIFY(folder.isValid());
+  const QString source = folder.filePath(QStringLiteral("data.bin"));
+  QVERIFY(WriteBytes(EncodeFileName(source), NoiseBytes(150 * 1024, 7)));
+  const auto library = TSevenZipLibrary::Load(TSevenZipLibrary::DefaultCandidates());
+  QVERIFY(library);
+  // Names in the folder besides the archive's own, such as temporary files left behind.
+  const auto otherFiles = [&](const QStringList& AArchive) {
+    QStringList names = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+    names.removeOne(QStringLiteral("data.bin"));
+    for (const QString& name : AArchive)
+      names.removeOne(name);
+    return names;
+  };
+
+  {
+    const QString archive = folder.filePath(QStringLiteral("backup.zip"));
+    TZipWriter writer;
+    writer.SpecArgs() = QStringList{source};
+    writer.SetZipFileName(archive);
+    writer.SetPassword(QStringLiteral("pw"));
+    writer.SetAddOptions(TZipWriter::AddDirNames | TZipWriter::AddEncrypt);
+    QCOMPARE(writer.Add(), 0);
+    const QByteArray previous = ReadBytes(EncodeFileName(archive));
+
+    QVERIFY(WriteBytes(EncodeFileName(source), NoiseBytes(150 * 1024, 8)));
+    int checks = 0;
+    writer.OnVerify = [&](QObject*, const QByteArray& ATemporaryFile) {
+      ++checks;
+      // The whole new archive is there to be read, under a name of its own.
+      TArchiveVerifier verifier(library);
+      const bool sound = verifier.VerifyFiles(zZip, {ATemporaryFile}, {archive}, QStringLiteral("pw"));
+      return !sound;
+    };
+    QVERIFY(writer.Add() != 0);
+    QCOMPARE(checks, 1);
+    QCOMPARE(ReadBytes(EncodeFileName(archive)), previous);
+    QCOMPARE(otherFiles({QStringLiteral("backup.zip")}), QStringList());
+  }
+  {
+    const QString archive = folder.filePath(QStringLiteral("backup.7z"));
+    TSevenZip zip;
+    zip.Files() << source;
+    zip.SetSZFileName(archive);
+    zip.SetVolumeSize(64 * 1024);
+    zip.SetPassword(QStringLiteral("pw"));
+    zip.SetAddOptions(AddOptsEnum::AddEncryptFilename);
+    QCOMPARE(zip.Add(), 0);
+    const QStringList volumes = zip.NamesOfVolumesWritten();
+    QCOMPARE(volumes.size(), 3);
+    QList<QByteArray> previous;
+    for (const QString& volume : volumes)
+      previous << ReadBytes(EncodeFileName(volume));
+
+    QVERIFY(WriteBytes(EncodeFileName(source), NoiseBytes(150 * 1024, 9)));
+    QStringList reported;
+    zip.OnVerify = [&](QObject*, const QList<QByteArray>& ATemporaryFiles, const QStringList& AFinalNames) {
+      reported = AFinalNames;
+      TArchiveVerifier verifier(library);
+      const bool sound = verifier.VerifyFiles(zSeven, ATemporaryFiles, AFinalNames, QStringLiteral("pw"));
+      return !sound;
+    };
+    QVERIFY(zip.Add() != 0);
+    QCOMPARE(reported, volumes);
+    for (qsizetype i = 0; i < volumes.size(); ++i)
+      QCOMPARE(ReadBytes(EncodeFileName(volumes[i])), previous[i]);
+    QStringList names;
+    for (const QString& volume : volumes)
+      names << QFileInfo(volume).fileName();
+    QCOMPARE(otherFiles(names), QStringList({QStringLiteral("backup.zip")}));
+  }
+}
+
+QTEST_GUILESS_MAIN(TestArchiveVerify)
+#include "tst_archiveverify.moc"
