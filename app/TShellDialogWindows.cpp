@@ -27,19 +27,6 @@
 #include "ui/TfrmOptions.h"
 #include "ui/TfrmPassword.h"
 
-#include <QLoggingCategory>
-
-Q_LOGGING_CATEGORY(lcDialogs, "corvale.dialogs", QtWarningMsg)
-
-namespace {
-
-void Missing(const char* AWindow)
-{
-  qCWarning(lcDialogs) << "The" << AWindow << "window is not available in this build";
-}
-
-} // namespace
-
 TShellDialogWindows::TShellDialogWindows(TBackupProfileManager& ABackupProfileManager, TProgramWindows& AWindows,
                                          TAutoUpdate& AAutoUpdate, TProgramSettings& ASettings, TLog& ALog,
                                          TFileManager& AFileManager)

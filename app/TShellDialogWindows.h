@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The production windows behind TShellDialogs. Windows not built yet answer as a cancelled
-// dialog would and say so in the program's warnings.
+// The production windows behind TShellDialogs, each built at its first use.
 #pragma once
 
 #include "app/TShellDialogs.h"

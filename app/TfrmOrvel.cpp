@@ -859,6 +859,8 @@ void TfrmOrvel::ActionOkExecute()
 void TfrmOrvel::RunBackupThenExit(TExitParameter AExitParameter)
 {
   const TRunOutcome outcome = RunBackup(AExitParameter);
+  if (FEndingSession)
+    return;
   if (AExitParameter != xpNone && !TExitDecision::PerformExitAction(outcome, FSettings.ExitOnlyAfterSuccess())) {
     ShowBalloon(TExitDecision::SkippedText(outcome), btWarning, 10000, {});
     return;
@@ -909,7 +911,7 @@ TRunOutcome TfrmOrvel::RunBackup(TExitParameter AExitParameter)
     // once the handler that started the run has returned.
     if (FCloseAfterRun)
       QTimer::singleShot(0, this, [this] { EndSession(); });
-    return;
+    return TRunOutcome::roCancelled;
   }
   if (complete) {
     ShowBalloon(QStringLiteral("Backup Complete."), btInfo, 5000, {});

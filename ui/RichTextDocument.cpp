@@ -29,8 +29,7 @@ bool LoadDocument(QTextEdit& AView, const QString& AFileName)
   if (data.startsWith("{\\rtf")) {
     if (!TRtfReader::Read(data, *AView.document()))
       AView.setPlainText(QString::fromUtf8(data));
-  }
-  else if (Qt::mightBeRichText(QString::fromUtf8(data)))
+  } else if (Qt::mightBeRichText(QString::fromUtf8(data)))
     AView.setHtml(QString::fromUtf8(data));
   else
     AView.setPlainText(QString::fromUtf8(data));

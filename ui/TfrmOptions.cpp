@@ -6,6 +6,7 @@
 #include "settings/TLog.h"
 #include "settings/TProgramSettings.h"
 #include "sysinfo/DateTime.h"
+#include "ui/TArchiveTasks.h"
 #include "ui/TMessageBox.h"
 #include "ui/TProfileEditing.h"
 
@@ -49,6 +50,8 @@ struct TGeneralCheck
 // (after the frame's fixed controls). A new Boolean option shown on this page is one more row.
 constexpr TGeneralCheck GeneralChecks[] = {
     {"Check for Updates", AutomaticUpdateEnabled, gfGeneral},
+    {"Verify archives after writing them.", VerifyArchives, gfGeneral},
+    {"Only shut down, restart or log off when the backup succeeded", ExitOnlyAfterSuccess, gfGeneral},
     {"Last successful backup.", CheckLastBackup, gfWarnings},
     {"Check active programs.", CheckActivePrograms, gfWarnings},
 };
@@ -266,6 +269,13 @@ QWidget* TfrmOptions::CreateProfilesPage()
   ActionRemoveAllProfiles =
       addAction(QStringLiteral("Remove all backup profiles"),
                 ToolIcon(this, "edit-delete", QStyle::SP_DialogDiscardButton), false, &TfrmOptions::RemoveAllProfiles);
+  ToolBarProfiles->addSeparator();
+  ActionVerifyArchive =
+      addAction(QStringLiteral("Verify archive"), ToolIcon(this, "document-preview", QStyle::SP_DialogApplyButton),
+                false, &TfrmOptions::VerifyArchive);
+  ActionRestoreArchive =
+      addAction(QStringLiteral("Restore..."), ToolIcon(this, "document-revert", QStyle::SP_DialogOpenButton), false,
+                &TfrmOptions::RestoreArchive);
 
   ListViewProfiles = new QTreeWidget(frame);
   ListViewProfiles->setObjectName(QStringLiteral("ListViewProfiles"));
@@ -595,6 +605,20 @@ void TfrmOptions::RemoveAllProfiles()
     TMessageBox::Error(this, QStringLiteral("Failed to remove the stored backup profile \"%1\".")
                                  .arg(failed.join(QStringLiteral("\", \""))));
   FillProfileList();
+}
+
+void TfrmOptions::VerifyArchive()
+{
+  const TBackupProfile* profile = FManager.ProfileByName(SelectedProfile());
+  if (profile)
+    (void)TArchiveTasks(this).Verify(*profile);
+}
+
+void TfrmOptions::RestoreArchive()
+{
+  const TBackupProfile* profile = FManager.ProfileByName(SelectedProfile());
+  if (profile)
+    (void)TArchiveTasks(this).Restore(*profile);
 }
 
 // ---- Log ----------------------------------------------------------------------------------------

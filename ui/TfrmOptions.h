@@ -66,6 +66,9 @@ public:
   void EditProfile();
   void RemoveProfile();
   void RemoveAllProfiles();
+  // The selected profile's archive read back whole, or restored into a folder the user chooses.
+  void VerifyArchive();
+  void RestoreArchive();
   void RefreshLog();
   void BrowseToLog();
 
@@ -81,6 +84,8 @@ public:
   QAction* ActionEditProfile = nullptr;
   QAction* ActionRemoveProfile = nullptr;
   QAction* ActionRemoveAllProfiles = nullptr;
+  QAction* ActionVerifyArchive = nullptr;
+  QAction* ActionRestoreArchive = nullptr;
   QTreeWidget* ListViewProfiles = nullptr;
 
   QTabWidget* PageControlConnectivity = nullptr;

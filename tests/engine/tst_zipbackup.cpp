@@ -480,6 +480,7 @@ void TestZipBackup::entriesCompressedAheadComeOutInOrder()
     }
     RemoveTree(tree("x"));
   }
+}
 
 void TestZipBackup::dotStepsOfTheIncludeFolderAreResolved()
 {

@@ -2,8 +2,8 @@
 // Renders the program's windows to PNG files, so that they can be looked at without a desktop.
 // Usage: corvale-screenshots OUTPUT_FOLDER
 #include "EditorShots.h"
-#include "ShellWindowShots.h"
 #include "OptionsShots.h"
+#include "ShellWindowShots.h"
 #include "WizardShots.h"
 #include "app/Pictures.h"
 #include "app/TdlgProgress.h"

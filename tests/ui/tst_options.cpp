@@ -11,6 +11,7 @@
 #include "sysinfo/Common.h"
 #include "sysinfo/TSystemSources.h"
 #include "tests/support/OffscreenNoise.h"
+#include "ui/TFileDialog.h"
 #include "ui/TMessageBox.h"
 #include "ui/TProfileEditing.h"
 #include "ui/TWizardProgress.h"
@@ -22,8 +23,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -159,6 +162,7 @@ private slots:
   void cleanup();
   void everyControlRoundTripsThroughTheStore();
   void profileOperationsTakeEffectAtOnce();
+  void archiveOfTheSelectedProfileIsVerifiedAndRestored();
   void logPageShowsTheApplicationLog();
   void passwordIgnoresCaseAndStopsAtCancel();
 
@@ -201,6 +205,7 @@ void TestOptions::init()
 void TestOptions::cleanup()
 {
   TMessageBox::Reset();
+  TFileDialog::Reset();
   FDir.reset();
 }
 
@@ -362,6 +367,67 @@ void TestOptions::profileOperationsTakeEffectAtOnce()
     QVERIFY(!stored(QStringLiteral("Mail")));
     QVERIFY(!stored(QStringLiteral("Backup Profile")));
   }
+}
+
+void TestOptions::archiveOfTheSelectedProfileIsVerifiedAndRestored()
+{
+  TRig rig;
+  TfrmOptions& dialog = rig.Dialog;
+  const QDir folder(FDir->path());
+  QVERIFY(folder.mkpath(QStringLiteral("source/sub")));
+  const QByteArray first = "first file\n";
+  const QByteArray second = QByteArray("second file\n").repeated(100);
+  const auto write = [&folder](const QString& AName, const QByteArray& AData) {
+    QFile file(folder.filePath(AName));
+    return file.open(QIODevice::WriteOnly) && file.write(AData) == AData.size();
+  };
+  QVERIFY(write(QStringLiteral("source/a.txt"), first) && write(QStringLiteral("source/sub/b.txt"), second));
+  // Stored, not compressed, so a byte of a file's data sits at a known place.
+  const QString archive = folder.filePath(QStringLiteral("Papers.zip"));
+  QProcess zip;
+  zip.setWorkingDirectory(folder.filePath(QStringLiteral("source")));
+  zip.start(QStringLiteral("7z"), {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-mx0"), archive,
+                                   QStringLiteral("a.txt"), QStringLiteral("sub")});
+  QVERIFY(zip.waitForFinished(60000) && zip.exitCode() == 0);
+  TBackupProfile* profile = rig.Manager.NewProfile(QStringLiteral("Papers"));
+  QVERIFY(profile);
+  profile->SetZipType(zZip);
+  profile->SetZipFile(archive);
+  profile->SetSpanningSize(0);
+  const QString target = folder.filePath(QStringLiteral("restored"));
+
+  WhenShown(dialog, [&] {
+    // Nothing selected: the user is asked to select a profile.
+    dialog.ActionVerifyArchive->trigger();
+    QCOMPARE(TMessageBox::Shown().constLast().Text, QStringLiteral("Please select a profile."));
+    dialog.ListViewProfiles->setCurrentItem(dialog.ListViewProfiles->topLevelItem(0));
+    dialog.ActionVerifyArchive->trigger();
+    QVERIFY2(TMessageBox::Shown().constLast().Text.contains(QStringLiteral("is sound")),
+             qPrintable(TMessageBox::Shown().constLast().Text));
+
+    TFileDialog::QueueFileName(target);
+    dialog.ActionRestoreArchive->trigger();
+    QVERIFY2(TMessageBox::Shown().constLast().Text.startsWith(QStringLiteral("Restored ")),
+             qPrintable(TMessageBox::Shown().constLast().Text));
+
+    // A flipped byte in the first file's data: named as damaged.
+    QFile file(archive);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(30 + 5 + 2));
+    QVERIFY(file.putChar('X'));
+    file.close();
+    dialog.ActionVerifyArchive->trigger();
+    const TMessageBox::TShown damaged = TMessageBox::Shown().constLast();
+    QCOMPARE(damaged.Kind, TMessageBox::mkError);
+    QVERIFY2(damaged.Text.contains(QStringLiteral("damaged")) && damaged.Text.contains(QStringLiteral("a.txt")),
+             qPrintable(damaged.Text));
+  });
+  QCOMPARE(dialog.Execute(), int(QDialog::Rejected));
+  const auto read = [&target](const QString& AName) {
+    QFile file(QDir(target).filePath(AName));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
+  };
+  QCOMPARE(read(QStringLiteral("a.txt")), first);
+  QCOMPARE(read(QStringLiteral("sub/b.txt")), second);
 }
 
 void TestOptions::logPageShowsTheApplicationLog()
