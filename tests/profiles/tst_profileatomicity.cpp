@@ -5,6 +5,7 @@
 #include "profiles/TBackupProfile.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,8 +89,10 @@ void TestProfileAtomicity::loadsSeeOneWholeVersionWhileAnotherProcessSaves()
     saver.start(QCoreApplication::applicationFilePath(), {SaverSwitch});
     QVERIFY(saver.waitForStarted());
     int seen[2] = {0, 0};
-    // Until both versions were seen several times, so that loads really met saves.
-    for (int load = 0; load < 5000 && (seen[0] < 3 || seen[1] < 3); ++load) {
+    // Until both versions were seen several times, so that loads really met saves. The bound is
+    // generous: a loaded machine may take seconds to start the saver and let its first save in.
+    const QDeadlineTimer deadline(60000);
+    while ((seen[0] < 3 || seen[1] < 3) && !deadline.hasExpired()) {
       TBackupProfile profile;
       profile.SetRegistryKey(ProgramKey);
       QVERIFY(profile.LoadProfile(ProfileName));
