@@ -27,7 +27,8 @@ namespace {
 
 void WhileOpen(QDialog& ADialog, const std::function<void()>& AAction)
 {
-  QTimer::singleShot(0, &ADialog, [&] {
+  // AAction is copied: the caller's function object is gone by the time the timer fires.
+  QTimer::singleShot(0, &ADialog, [&ADialog, AAction] {
     AAction();
     if (ADialog.isVisible())
       ADialog.reject();
