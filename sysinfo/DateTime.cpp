@@ -54,6 +54,11 @@ QString TimeToStr(TDateTime AValue)
   return settings.Locale().toString(QDateTimeFromDateTime(AValue).time(), settings.LongTimeFormat());
 }
 
+QString DateTimeToStrOrBlank(TDateTime AValue)
+{
+  return AValue == 0 ? QString() : DateTimeToStr(AValue);
+}
+
 QString DateTimeToStr(TDateTime AValue)
 {
   const QDateTime value = QDateTimeFromDateTime(AValue);

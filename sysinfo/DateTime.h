@@ -31,3 +31,5 @@ TDateTime TimeOf(TDateTime AValue);
 QString DateToStr(TDateTime AValue);
 QString TimeToStr(TDateTime AValue);
 QString DateTimeToStr(TDateTime AValue);
+// DateTimeToStr, or nothing for 0, which stored dates use for "never" (it would read 30/12/1899).
+QString DateTimeToStrOrBlank(TDateTime AValue);

@@ -135,8 +135,8 @@ void TfrmBackupAlert::FillProfileList()
     TBackupProfile* profile = FBackupProfileManager.GetProfileByIndex(i);
     if (!profile->IsBackupOverdue())
       continue;
-    auto* row =
-        new QTreeWidgetItem(ListViewBackupProfiles, {profile->ProfileName(), DateTimeToStr(profile->LastBackup())});
+    auto* row = new QTreeWidgetItem(ListViewBackupProfiles,
+                                    {profile->ProfileName(), DateTimeToStrOrBlank(profile->LastBackup())});
     row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     row->setCheckState(0, profile->Enabled() ? Qt::Checked : Qt::Unchecked);
   }

@@ -516,10 +516,9 @@ void TfrmOptions::FillProfileList()
   ListViewProfiles->clear();
   for (int i = 0; i < FManager.ProfileCount(); ++i) {
     const TBackupProfile* profile = FManager.GetProfileByIndex(i);
-    auto* item = new QTreeWidgetItem(ListViewProfiles,
-                                     {profile->ProfileName(),
-                                      profile->LastBackup() == 0 ? QString() : DateTimeToStr(profile->LastBackup()),
-                                      QFileInfo(profile->ZipFile()).fileName()});
+    auto* item =
+        new QTreeWidgetItem(ListViewProfiles, {profile->ProfileName(), DateTimeToStrOrBlank(profile->LastBackup()),
+                                               QFileInfo(profile->ZipFile()).fileName()});
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(0, profile->Enabled() ? Qt::Checked : Qt::Unchecked);
   }
