@@ -15,4 +15,7 @@ clang++ -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitiz
 # A seed the reader accepts, so that the round trip is exercised from the start.
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Quenfield\\Orvel\\P]\r\n"a"="text"\r\n"b"=dword:0000002a\r\n"c"=hex:01,02\r\n@="x"\r\n[-HKEY_CURRENT_USER\\Software\\Quenfield\\Orvel\\Q]\r\n' \
   > "$out/corpus/seed.reg"
-exec "$out/fuzz_regfile" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=512 -max_len=65536 "$out/corpus"
+# The 512 MiB are per input (-malloc_limit_mb); the whole process may grow larger, because the
+# sanitizer's allocator keeps freed memory in quarantine and its RSS climbs with the run's length.
+exec "$out/fuzz_regfile" -max_total_time="$seconds" -timeout=10 -malloc_limit_mb=512 -rss_limit_mb=2048 \
+  -max_len=65536 "$out/corpus"
