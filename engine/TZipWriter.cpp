@@ -286,6 +286,51 @@ bool TZipWriter::StatEntry(TEntry& AEntry)
   return true;
 }
 
+bool TZipWriter::ReportAndCheck(TEntry& AEntry)
+{
+  if (!Guard([this] { ReportProgress(); })) {
+    Fail(AEntry, fkHandler, 0);
+    return false;
+  }
+  if (FCancel) {
+    Fail(AEntry, fkCancelled, 0);
+    return false;
+  }
+  return true;
+}
+
+qint64 TZipWriter::CloseEntry(TEntry& AEntry)
+{
+  if (!AEntry.Open)
+    return 0;
+  AEntry.Open = false;
+  AEntry.Closed = true;
+  FDoneBytes += std::max(AEntry.Read, AEntry.Size);
+  if (!Guard([this] { ReportProgress(); })) {
+    Fail(AEntry, fkHandler, 0);
+    return -1;
+  }
+  return 0;
+}
+
+qint64 TZipWriter::OtherCommand(TEntry& AEntry, void* AData, quint64 ALength, int ACommand)
+{
+  switch (static_cast<zip_source_cmd_t>(ACommand)) {
+  case ZIP_SOURCE_ERROR:
+    return zip_error_to_data(&AEntry.Error, AData, ALength);
+  case ZIP_SOURCE_FREE:
+    // The writer owns its entries.
+    return 0;
+  case ZIP_SOURCE_SUPPORTS:
+    return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                          ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SUPPORTS,
+                                          ZIP_SOURCE_GET_FILE_ATTRIBUTES, -1);
+  default:
+    zip_error_set(&AEntry.Error, ZIP_ER_OPNOTSUPP, 0);
+    return -1;
+  }
+}
+
 qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACommand)
 {
   switch (static_cast<zip_source_cmd_t>(ACommand)) {
@@ -335,14 +380,8 @@ qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACom
     AEntry.Closed = false;
     AEntry.Read = 0;
     FCurrent = &AEntry;
-    if (!Guard([this] { ReportProgress(); })) {
-      Fail(AEntry, fkHandler, 0);
+    if (!ReportAndCheck(AEntry))
       return -1;
-    }
-    if (FCancel) {
-      Fail(AEntry, fkCancelled, 0);
-      return -1;
-    }
     return 0;
   }
   case ZIP_SOURCE_READ: {
@@ -371,42 +410,17 @@ qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACom
     std::memcpy(AData, FReadBuffer.get() + FReadBufferPos, static_cast<std::size_t>(count));
     FReadBufferPos += count;
     AEntry.Read += count;
-    if (!Guard([this] { ReportProgress(); })) {
-      Fail(AEntry, fkHandler, 0);
+    if (!ReportAndCheck(AEntry))
       return -1;
-    }
-    if (FCancel) {
-      Fail(AEntry, fkCancelled, 0);
-      return -1;
-    }
     return count;
   }
   case ZIP_SOURCE_CLOSE:
     if (AEntry.Fd >= 0)
       ::close(AEntry.Fd);
     AEntry.Fd = -1;
-    if (AEntry.Open) {
-      AEntry.Open = false;
-      AEntry.Closed = true;
-      FDoneBytes += std::max(AEntry.Read, AEntry.Size);
-      if (!Guard([this] { ReportProgress(); })) {
-        Fail(AEntry, fkHandler, 0);
-        return -1;
-      }
-    }
-    return 0;
-  case ZIP_SOURCE_ERROR:
-    return zip_error_to_data(&AEntry.Error, AData, ALength);
-  case ZIP_SOURCE_FREE:
-    // The writer owns its entries.
-    return 0;
-  case ZIP_SOURCE_SUPPORTS:
-    return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                          ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SUPPORTS,
-                                          ZIP_SOURCE_GET_FILE_ATTRIBUTES, -1);
+    return CloseEntry(AEntry);
   default:
-    zip_error_set(&AEntry.Error, ZIP_ER_OPNOTSUPP, 0);
-    return -1;
+    return OtherCommand(AEntry, AData, ALength, ACommand);
   }
 }
 
@@ -457,14 +471,8 @@ qint64 TZipWriter::DeflatedSource(TEntry& AEntry, void* AData, quint64 ALength, 
     AEntry.Read = 0;
     AEntry.HaveCrc = false;
     FCurrent = &AEntry;
-    if (!Guard([this] { ReportProgress(); })) {
-      Fail(AEntry, fkHandler, 0);
+    if (!ReportAndCheck(AEntry))
       return -1;
-    }
-    if (FCancel) {
-      Fail(AEntry, fkCancelled, 0);
-      return -1;
-    }
     return 0;
   }
   case ZIP_SOURCE_READ: {
@@ -482,39 +490,15 @@ qint64 TZipWriter::DeflatedSource(TEntry& AEntry, void* AData, quint64 ALength, 
       return 0;
     }
     AEntry.Read += raw;
-    if (!Guard([this] { ReportProgress(); })) {
-      Fail(AEntry, fkHandler, 0);
+    if (!ReportAndCheck(AEntry))
       return -1;
-    }
-    if (FCancel) {
-      Fail(AEntry, fkCancelled, 0);
-      return -1;
-    }
     return count;
   }
   case ZIP_SOURCE_CLOSE:
     FDeflater->Close(AEntry.Job);
-    if (AEntry.Open) {
-      AEntry.Open = false;
-      AEntry.Closed = true;
-      FDoneBytes += std::max(AEntry.Read, AEntry.Size);
-      if (!Guard([this] { ReportProgress(); })) {
-        Fail(AEntry, fkHandler, 0);
-        return -1;
-      }
-    }
-    return 0;
-  case ZIP_SOURCE_ERROR:
-    return zip_error_to_data(&AEntry.Error, AData, ALength);
-  case ZIP_SOURCE_FREE:
-    return 0;
-  case ZIP_SOURCE_SUPPORTS:
-    return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                          ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SUPPORTS,
-                                          ZIP_SOURCE_GET_FILE_ATTRIBUTES, -1);
+    return CloseEntry(AEntry);
   default:
-    zip_error_set(&AEntry.Error, ZIP_ER_OPNOTSUPP, 0);
-    return -1;
+    return OtherCommand(AEntry, AData, ALength, ACommand);
   }
 }
 

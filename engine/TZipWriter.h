@@ -108,6 +108,11 @@ private:
 
   qint64 Source(TEntry& AEntry, void* AData, quint64 ALength, int ACommand);
   qint64 DeflatedSource(TEntry& AEntry, void* AData, quint64 ALength, int ACommand);
+  // What both entry sources share: the progress report and cancel check after each step (false
+  // when the entry failed), the end of an entry, and the commands answered alike.
+  bool ReportAndCheck(TEntry& AEntry);
+  qint64 CloseEntry(TEntry& AEntry);
+  qint64 OtherCommand(TEntry& AEntry, void* AData, quint64 ALength, int ACommand);
   void FailDeflated(TEntry& AEntry, const TZipDeflater::TOutcome& AOutcome, int AZipError);
   bool StatEntry(TEntry& AEntry);
   void Fail(TEntry& AEntry, int AKind, int ASystemError, int AZipError = 0);
