@@ -6,6 +6,7 @@
 #include "sysinfo/TClock.h"
 #include "ui/TMessageBox.h"
 #include "ui/TQueueRunner.h"
+#include "ui/TickedProfiles.h"
 
 #include <QAction>
 #include <QCalendarWidget>
@@ -171,12 +172,7 @@ void TfrmBackupAlert::ShowProfileDetails(int AAlertDays, TDateTime ALastBackup)
 
 int TfrmBackupAlert::CheckedCount() const
 {
-  int count = 0;
-  for (int i = 0; i < ListViewBackupProfiles->topLevelItemCount(); ++i) {
-    if (ListViewBackupProfiles->topLevelItem(i)->checkState(0) == Qt::Checked)
-      ++count;
-  }
-  return count;
+  return int(TickedProfiles(ListViewBackupProfiles).size());
 }
 
 void TfrmBackupAlert::ActionBackupUpdate()
@@ -190,13 +186,7 @@ void TfrmBackupAlert::ActionBackupExecute()
 {
   if (CheckedCount() == 0)
     return;
-  FBackupProfileManager.ClearQueue();
-  for (int i = 0; i < ListViewBackupProfiles->topLevelItemCount(); ++i) {
-    const QTreeWidgetItem* row = ListViewBackupProfiles->topLevelItem(i);
-    // Two profiles may share a name after a rename; the queue holds a name once.
-    if (row->checkState(0) == Qt::Checked && FBackupProfileManager.Queue().FindProfileIndex(row->text(0)) < 0)
-      FBackupProfileManager.QueueAdd(row->text(0));
-  }
+  QueueTickedProfiles(ListViewBackupProfiles, FBackupProfileManager);
   FCanClose = true;
   accept();
 }

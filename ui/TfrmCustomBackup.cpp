@@ -4,6 +4,7 @@
 #include "platform/ECorvaleError.h"
 #include "profiles/TBackupProfileManager.h"
 #include "sysinfo/DateTime.h"
+#include "ui/TickedProfiles.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -145,32 +146,17 @@ void TfrmCustomBackup::FillProfileList()
   ActionBackupUpdate();
 }
 
-int TfrmCustomBackup::CheckedCount() const
-{
-  int count = 0;
-  for (int i = 0; i < ListViewBackupProfiles->topLevelItemCount(); ++i) {
-    if (ListViewBackupProfiles->topLevelItem(i)->checkState(0) == Qt::Checked)
-      ++count;
-  }
-  return count;
-}
-
 void TfrmCustomBackup::ActionBackupUpdate()
 {
-  const bool enabled = CheckedCount() > 0;
+  const bool enabled = !TickedProfiles(ListViewBackupProfiles).isEmpty();
   ActionBackup->setEnabled(enabled);
   btnBackup->setEnabled(enabled);
 }
 
 void TfrmCustomBackup::ActionBackupExecute()
 {
-  if (CheckedCount() == 0)
+  if (TickedProfiles(ListViewBackupProfiles).isEmpty())
     return;
-  FBackupProfileManager.ClearQueue();
-  for (int i = 0; i < ListViewBackupProfiles->topLevelItemCount(); ++i) {
-    const QTreeWidgetItem* row = ListViewBackupProfiles->topLevelItem(i);
-    if (row->checkState(0) == Qt::Checked && FBackupProfileManager.Queue().FindProfileIndex(row->text(0)) < 0)
-      FBackupProfileManager.QueueAdd(row->text(0));
-  }
+  QueueTickedProfiles(ListViewBackupProfiles, FBackupProfileManager);
   accept();
 }

@@ -26,7 +26,6 @@ public:
 
   // The exit action of each entry of the "when backup has completed" list, in its order.
   static TExitParameter OptionExitParameter(int AIndex);
-  int CheckedCount() const;
 
   // The controls, for tests and screenshots.
   QTreeWidget* ListViewBackupProfiles = nullptr;
