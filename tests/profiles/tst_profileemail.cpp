@@ -173,8 +173,9 @@ void TestProfileEmail::failedLogEmailIsLoggedAndLeavesTheRunAlone()
   QCOMPARE(FManager->Queue().GetItem(0)->QueueStatus(), qsComplete);
   QCOMPARE(FManager->Queue().GetItem(1)->QueueStatus(), qsComplete);
   QCOMPARE(FDebug.count(QStringLiteral("SendBackupLogEmail: Failed")), 2);
-  // Each reason is one line of the application log.
-  const QStringList refusals = FLog.filter(QStringLiteral("550"));
+  // Each reason is one line of the application log. The refusal is matched with its command:
+  // the dead port's number may contain "550" too.
+  const QStringList refusals = FLog.filter(QStringLiteral("RCPT failed: 550"));
   QCOMPARE(refusals.size(), 1);
   QVERIFY(!refusals.first().contains(QLatin1Char('\n')));
   QVERIFY2(FLog.filter(QStringLiteral("Cannot connect to the SMTP server 127.0.0.1:")).size() == 1,
