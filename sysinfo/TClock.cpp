@@ -3,6 +3,8 @@
 
 #include "sysinfo/DateTime.h"
 
+#include <chrono>
+
 std::function<QDateTime()>& TClock::Source()
 {
   static std::function<QDateTime()> source;
@@ -28,4 +30,13 @@ TDateTime TClock::Now()
 TDateTime TClock::Date()
 {
   return DateFromQDate(CurrentDateTime().date());
+}
+
+qint64 TClock::Ticks()
+{
+  const auto& source = Source();
+  if (source)
+    return source().toMSecsSinceEpoch();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }

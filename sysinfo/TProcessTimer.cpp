@@ -3,15 +3,21 @@
 
 #include "sysinfo/TClock.h"
 
+namespace {
+
+constexpr double MSecsPerDay = 86400000.0;
+
+} // namespace
+
 TProcessTimer::TProcessTimer()
-  : FStartTime(TClock::Now())
+  : FStartTicks(TClock::Ticks())
 {}
 
 void TProcessTimer::Start(std::uint32_t ATotalAmount)
 {
   FTotal = ATotalAmount;
   FCurrent = 0;
-  FStartTime = TClock::Now();
+  FStartTicks = TClock::Ticks();
   FEstTime = 0;
   FElapsedTime = 0;
   FRunning = true;
@@ -21,7 +27,7 @@ void TProcessTimer::Stop()
 {
   FTotal = 0;
   FCurrent = 0;
-  FStartTime = TClock::Now();
+  FStartTicks = TClock::Ticks();
   FEstTime = 0;
   FElapsedTime = 0;
   FRunning = false;
@@ -29,15 +35,15 @@ void TProcessTimer::Stop()
 
 TDateTime TProcessTimer::ElapsedTime()
 {
-  FElapsedTime = FRunning ? TClock::Now() - FStartTime : 0;
+  FElapsedTime = FRunning ? static_cast<double>(TClock::Ticks() - FStartTicks) / MSecsPerDay : 0;
   return FElapsedTime;
 }
 
 TDateTime TProcessTimer::EstimatedTime()
 {
   if (FRunning && FCurrent != 0) {
-    const double perUnit = ElapsedTime() / static_cast<double>(FCurrent);
-    FEstTime = perUnit * static_cast<double>(FTotal) - ElapsedTime();
+    const TDateTime elapsed = ElapsedTime();
+    FEstTime = elapsed / static_cast<double>(FCurrent) * static_cast<double>(FTotal) - elapsed;
   } else {
     FEstTime = 0;
   }

@@ -4,6 +4,8 @@
 
 #include "sysinfo/SharedTypes.h"
 
+#include <QtGlobal>
+
 #include <cstdint>
 
 class TProcessTimer
@@ -24,7 +26,7 @@ public:
   TDateTime EstimatedTime();
 
 private:
-  TDateTime FStartTime;
+  qint64 FStartTicks = 0; // TClock::Ticks at the start
   std::uint32_t FTotal = 0;
   std::uint32_t FCurrent = 0;
   bool FRunning = false;
