@@ -18,6 +18,11 @@ namespace {
 constexpr std::size_t BlockSize = 128 * 1024;
 // Compressed data an entry may hold before its worker waits for the writer.
 constexpr std::int64_t QueueLimit = 1024 * 1024;
+// Past the first few entries, workers start a new one only while the entries ahead of the writer
+// hold less than this in all, and stay at most MaxAhead entries ahead: small files are compressed
+// in a run of their own without a hand-over for each, and memory stays bounded all the same.
+constexpr std::int64_t AheadBudget = 4 * 1024 * 1024;
+constexpr int MaxAhead = 256;
 
 bool IsMissing(int AErrno)
 {
@@ -155,6 +160,14 @@ void TZipDeflater::Start()
   FWindow = static_cast<int>(FWorkers.size()) + 1;
 }
 
+bool TZipDeflater::MayStartNext() const
+{
+  if (FNextJob >= static_cast<int>(FJobs.size()))
+    return false;
+  const int ahead = FNextJob - FConsumer;
+  return ahead < FWindow || (ahead < MaxAhead && FQueuedTotal < AheadBudget);
+}
+
 std::uint16_t TZipDeflater::GeneralPurposeFlags(int ALevel)
 {
   if (ALevel < 3)
@@ -169,8 +182,10 @@ void TZipDeflater::Work()
   TCompressor compressor(FLevel);
   std::unique_lock lock(FMutex);
   while (!FStop) {
-    if (FNextJob >= static_cast<int>(FJobs.size()) || FNextJob >= FConsumer + FWindow) {
+    if (!MayStartNext()) {
+      ++FIdleWorkers;
       FWorkChanged.wait(lock);
+      --FIdleWorkers;
       continue;
     }
     const int entry = FNextJob++;
@@ -315,6 +330,7 @@ void TZipDeflater::Step(TJob& AJob, TCompressor& ACompressor)
     AJob.PendingRaw += count;
     if (used > 0) {
       AJob.Queued += static_cast<std::int64_t>(used);
+      FQueuedTotal += static_cast<std::int64_t>(used);
       AJob.Chunks.push_back(TJob::TChunk{std::move(output), used, AJob.PendingRaw});
       AJob.PendingRaw = 0;
     }
@@ -333,6 +349,7 @@ TZipDeflater::TOutcome TZipDeflater::Open(int AEntry)
     const int error = errno;
     return TOutcome{IsMissing(error) ? dfVanished : dfUnreadable, error};
   }
+  bool wake = false;
   {
     std::lock_guard lock(FMutex);
     FConsumer = AEntry;
@@ -341,8 +358,12 @@ TZipDeflater::TOutcome TZipDeflater::Open(int AEntry)
       NewJob(AEntry).Owner = TJob::joWriter;
       FNextJob = std::max(FNextJob, AEntry + 1);
     }
+    // Idle workers are woken once there is room for a run of entries, not for each one.
+    wake =
+        FIdleWorkers > 0 && MayStartNext() && (FNextJob - FConsumer < FWindow || FNextJob - FConsumer <= MaxAhead / 2);
   }
-  FWorkChanged.notify_all();
+  if (wake)
+    FWorkChanged.notify_all();
   return TOutcome();
 }
 
@@ -364,6 +385,7 @@ std::int64_t TZipDeflater::Read(int AEntry, void* AData, std::int64_t ALength, s
       // The worker waits only while the entry holds too much.
       const bool wake = job.Queued >= QueueLimit && job.Queued - count < QueueLimit;
       job.Queued -= count;
+      FQueuedTotal -= count;
       if (job.FrontOffset == chunk.Size) {
         chunk.Data.reset();
         job.FrontOffset = 0;
@@ -383,6 +405,7 @@ std::int64_t TZipDeflater::Read(int AEntry, void* AData, std::int64_t ALength, s
       // A worker that failed before the writer took anything may have met the file in a
       // passing state (just replaced, say): the writer tries once more itself.
       if (job.Owner == TJob::joWorker && job.Handed == 0) {
+        FQueuedTotal -= job.Queued;
         job.Reset();
         job.Owner = TJob::joWriter;
         continue;
@@ -416,20 +439,24 @@ std::uint32_t TZipDeflater::Crc(int AEntry) const
 
 void TZipDeflater::Close(int AEntry)
 {
+  bool wake = false;
   {
     std::lock_guard lock(FMutex);
     TJob& job = *FJobs[static_cast<std::size_t>(AEntry)];
     job.Dropped = true;
     job.Chunks = std::vector<TJob::TChunk>();
     job.Front = 0;
+    FQueuedTotal -= job.Queued;
     job.Queued = 0;
     if (job.Owner == TJob::joWriter && job.Fd >= 0) {
       ::close(job.Fd);
       job.Fd = -1;
     }
-    // A worker still holding it lets it go itself.
-    if (!job.WorkerClaimed || job.WorkerGone)
+    // A worker still holding it lets it go itself, once woken.
+    wake = job.WorkerClaimed && !job.WorkerGone;
+    if (!wake)
       FJobs[static_cast<std::size_t>(AEntry)].reset();
   }
-  FWorkChanged.notify_all();
+  if (wake)
+    FWorkChanged.notify_all();
 }

@@ -2,9 +2,9 @@
 // Compresses the files of a ZIP archive ahead of the writer, on worker threads, into raw deflate
 // data (zlib, the parameters libzip uses itself) with each file's CRC-32, so that libzip copies
 // finished data instead of compressing on its own thread. The entries are consumed in order;
-// the workers stay a few entries ahead, and each entry holds a bounded amount of compressed data,
-// so memory does not grow with the tree or with a file. An entry no worker has begun when the
-// writer reaches it is compressed on the writer's thread.
+// the workers stay a few entries ahead (more of them when they are small), and the entries in
+// flight hold a bounded amount of compressed data, so memory does not grow with the tree or a file. An entry no worker
+// has begun when the writer reaches it is compressed on the writer's thread.
 //
 // Files are opened without blocking (a FIFO or device never stalls a worker) and read in large
 // blocks up to the size they had when listed; bytes appended since are left out.
@@ -70,6 +70,8 @@ private:
 
   // Sets up AEntry's working state; under the lock.
   TJob& NewJob(int AEntry);
+  // Whether a worker may begin FNextJob now; under the lock.
+  bool MayStartNext() const;
   void Work();
   // Step, failing the entry when memory runs out.
   void Run(TJob& AJob, TCompressor& ACompressor);
@@ -89,7 +91,9 @@ private:
   std::condition_variable FDataReady;   // the writer waits here
   int FNextJob = 0;                     // the next entry a worker may take
   int FConsumer = 0;                    // the entry the writer is at
-  int FWindow = 1;                      // workers stay this many entries ahead at most
+  int FWindow = 1;                      // workers may always be this many entries ahead
+  std::int64_t FQueuedTotal = 0;        // compressed data held by all entries in flight
+  int FIdleWorkers = 0;                 // workers waiting for an entry to begin
   bool FStop = false;
   bool FWriterWaiting = false;
 };
