@@ -3,6 +3,7 @@
 
 #include "engine/SevenZipReadInterfaces.h"
 #include "engine/TSevenZipLibrary.h"
+#include "engine/TZipInputFile.h"
 #include "platform/FileNames.h"
 #include "platform/Posix.h"
 #include "platform/TFileDescriptor.h"
@@ -569,15 +570,23 @@ SEVENZIP_CALLS_LIBRARY_OBJECTS void ReadSevenZip(const TSevenZipLibrary& ALibrar
 void ReadZip(const QByteArray& AFile, const QString& AName, const QString& APassword, TArchiveSink* ASink,
              TArchiveReader::TState& AState)
 {
-  int openError = 0;
-  zip_t* zip = zip_open(AFile.constData(), ZIP_RDONLY | ZIP_CHECKCONS, &openError);
+  TZipInputFile input;
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_t* zip = nullptr;
+  if (const int openError = input.Open(AFile); openError != 0) {
+    zip_error_set(&error, ZIP_ER_OPEN, openError);
+  } else if (zip_source_t* source = input.NewSource(&error)) {
+    zip = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    if (!zip)
+      zip_source_free(source);
+  }
   if (!zip) {
-    zip_error_t error;
-    zip_error_init_with_code(&error, openError);
     AState.Error(AName, QString::fromUtf8(zip_error_strerror(&error)));
     zip_error_fini(&error);
     return;
   }
+  zip_error_fini(&error);
   struct TCloser
   {
     zip_t* Zip;
@@ -768,18 +777,17 @@ bool TArchiveReader::Read(TZipType AType, const QList<QByteArray>& AFiles, const
     state.Changed.notify_all();
   });
 
-  // Reports from this thread until the worker is done; a handler that raises cancels the read,
-  // and what it raised is passed on once the worker has stopped.
+  // Reports from this thread until the worker is done, every 20 ms, so that a handler keeping a
+  // window alive is called often enough; a handler that raises cancels the read, and what it
+  // raised is passed on once the worker has stopped.
   std::exception_ptr handlerError;
-  QString shownEntry;
-  int shownPerCent = -1;
   for (;;) {
     QString entry;
     QStringList errors;
     bool finished = false;
     {
       std::unique_lock lock(state.Lock);
-      state.Changed.wait_for(lock, std::chrono::milliseconds(100),
+      state.Changed.wait_for(lock, std::chrono::milliseconds(20),
                              [&] { return state.Finished || !state.NewErrors.isEmpty(); });
       finished = state.Finished;
       entry = state.Entry;
@@ -793,11 +801,8 @@ bool TArchiveReader::Read(TZipType AType, const QList<QByteArray>& AFiles, const
             OnError(line);
         const quint64 total = state.Total.load();
         const int perCent = total == 0 ? 0 : static_cast<int>(std::min<quint64>(100, state.Done.load() * 100 / total));
-        if (OnProgress && !entry.isEmpty() && (entry != shownEntry || perCent != shownPerCent)) {
-          shownEntry = entry;
-          shownPerCent = perCent;
+        if (OnProgress)
           OnProgress(entry, perCent);
-        }
       } catch (...) {
         handlerError = std::current_exception();
         Cancel();

@@ -5,8 +5,8 @@
 // the archive is only checked.
 //
 // Read is one synchronous call. The libraries work on a thread of their own; the calling thread
-// waits, raising OnProgress and OnError from there a few times a second, so a window stays
-// responsive when a handler processes events. Cancel may be called from those handlers.
+// waits, raising OnProgress every 20 ms (with the same values when nothing moved) and OnError
+// from there, so a window stays responsive when a handler processes events. Cancel may be called from those handlers.
 #pragma once
 
 #include "sysinfo/SharedTypes.h"
@@ -82,7 +82,8 @@ public:
   // Entries of the last Read found sound (and taken by the sink).
   int GoodEntries() const { return FGoodEntries; }
 
-  // The entry being read and the share of the bytes done.
+  // The entry being read (empty while the archive's directory is read) and the share of the
+  // bytes done.
   std::function<void(const QString& AEntry, int APerCent)> OnProgress;
   // A failure, as it is found.
   std::function<void(const QString& ALine)> OnError;

@@ -9,10 +9,9 @@
 
 #include <unistd.h>
 
-TZipArchiveFile::TZipArchiveFile(const QByteArray& ATarget, std::function<int(const QByteArray&)> AVerify)
+TZipArchiveFile::TZipArchiveFile(const QByteArray& ATarget)
   : FTarget(ATarget)
   , FMode(Posix::ReplacementMode(ATarget, 0600))
-  , FVerify(std::move(AVerify))
 {
   zip_error_init(&FError);
 }
@@ -58,8 +57,27 @@ int TZipArchiveFile::Flush()
   return error;
 }
 
+int TZipArchiveFile::Replace(const std::function<int(const QByteArray&)>& AVerify, int& ASystemError)
+{
+  ASystemError = 0;
+  if (!FWritten || FTempPath.isEmpty())
+    return ZIP_ER_INTERNAL;
+  if (AVerify) {
+    if (const int code = AVerify(FTempPath); code != 0) {
+      RemoveTemporary();
+      return code;
+    }
+  }
+  // On failure CommitReplacement has removed the file itself.
+  ASystemError = Posix::CommitReplacement(FFile, FTempPath, FTarget);
+  FTempPath.clear();
+  FWritten = false;
+  return ASystemError == 0 ? 0 : ZIP_ER_RENAME;
+}
+
 void TZipArchiveFile::RemoveTemporary()
 {
+  FWritten = false;
   FBufferSize = 0;
   FBufferStart = FPosition = FEnd = 0;
   FFile = TFileDescriptor();
@@ -131,22 +149,15 @@ zip_int64_t TZipArchiveFile::Command(void* AData, zip_uint64_t ALength, zip_sour
   }
   case ZIP_SOURCE_TELL_WRITE:
     return static_cast<zip_int64_t>(FPosition);
-  case ZIP_SOURCE_COMMIT_WRITE: {
-    // The buffered bytes go out before the new archive is read back and takes the old one's place.
+  case ZIP_SOURCE_COMMIT_WRITE:
+    // The file takes the archive's place in Replace, after libzip has freed its entries: reading
+    // it back then needs no room beside them.
     if (const int error = Flush(); error != 0) {
       RemoveTemporary();
       return Failed(ZIP_ER_WRITE, error);
     }
-    if (FVerify) {
-      if (const int code = FVerify(FTempPath); code != 0) {
-        RemoveTemporary();
-        return Failed(code, 0);
-      }
-    }
-    const int error = Posix::CommitReplacement(FFile, FTempPath, FTarget);
-    FTempPath.clear();
-    return error == 0 ? 0 : Failed(ZIP_ER_RENAME, error);
-  }
+    FWritten = true;
+    return 0;
   case ZIP_SOURCE_ROLLBACK_WRITE:
     RemoveTemporary();
     return 0;

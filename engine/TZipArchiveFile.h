@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file a ZIP archive is written to, as a libzip source: libzip writes into a temporary file
 // beside the archive, created with the permissions of the archive it replaces (private for a new
-// one); committing flushes it, renames it over the archive and flushes the folder, so the archive
-// is on disk before the run reports success. A rollback, or an unfinished write, removes it.
+// one). libzip's commit writes out what is buffered; Replace, called once zip_close has succeeded
+// and libzip has let go of the entries, may read the file back, then flushes it, renames it over
+// the archive and flushes the folder, so the archive is on disk before the run reports success.
+// A rollback, a failed Replace, or a file never replaced is removed.
 // libzip writes in small pieces and goes back to complete each entry's header; the pieces are
 // gathered in a buffer, headers still in it are completed there, and the file is written in
 // large blocks.
@@ -22,15 +24,18 @@
 class TZipArchiveFile
 {
 public:
-  // AVerify, when given, checks the finished temporary file before it replaces the archive: 0,
-  // or the libzip error code that keeps the archive as it was.
-  explicit TZipArchiveFile(const QByteArray& ATarget, std::function<int(const QByteArray& ATempPath)> AVerify = {});
+  explicit TZipArchiveFile(const QByteArray& ATarget);
   ~TZipArchiveFile();
   TZipArchiveFile(const TZipArchiveFile&) = delete;
   TZipArchiveFile& operator=(const TZipArchiveFile&) = delete;
 
   // A libzip source that writes through this object, which must outlive it; null on failure.
   zip_source_t* NewSource(zip_error_t* AError);
+
+  // After a successful zip_close: AVerify, when given, checks the written file (0, or the libzip
+  // error code that keeps the archive as it was), then the file replaces the archive. 0, or the
+  // libzip error code with ASystemError set to the errno behind it, if any.
+  [[nodiscard]] int Replace(const std::function<int(const QByteArray& ATempPath)>& AVerify, int& ASystemError);
 
 private:
   static zip_int64_t Callback(void* AState, void* AData, zip_uint64_t ALength, zip_source_cmd_t ACommand);
@@ -44,7 +49,7 @@ private:
   QByteArray FTempPath;
   TFileDescriptor FFile;
   mode_t FMode;
-  std::function<int(const QByteArray&)> FVerify;
+  bool FWritten = false; // libzip committed the file
   zip_error_t FError;
   std::unique_ptr<char[]> FBuffer; // the bytes from FBufferStart on, not yet written
   std::size_t FBufferSize = 0;

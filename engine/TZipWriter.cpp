@@ -230,6 +230,17 @@ void TZipWriter::ReportProgress()
     OnProgress(this, TProgressDetails{FCurrent->Path, item, total});
 }
 
+bool TZipWriter::ReportPreparing(const QString& APath)
+{
+  const auto now = std::chrono::steady_clock::now();
+  if (now - FLastReport >= ProgressInterval) {
+    FLastReport = now;
+    if (OnProgress)
+      OnProgress(this, TProgressDetails{APath, 0, 0});
+  }
+  return FCancel;
+}
+
 void TZipWriter::Fail(TEntry& AEntry, int AKind, int ASystemError, int AZipError)
 {
   if (FFailureKind == fkNone) {
@@ -542,7 +553,13 @@ int TZipWriter::PrepareEntries()
 
   QSet<QByteArray> names;
   int result = 0;
+  FLastReport = {};
   for (const QString& path : std::as_const(FSpecArgs)) {
+    if (ReportPreparing(path)) {
+      Message(ZIP_ER_CANCELLED, QString(QStringLiteral("Cannot write ") + FZipFileName + QStringLiteral(": ") +
+                                        ZipErrorText(ZIP_ER_CANCELLED)));
+      return ZIP_ER_CANCELLED;
+    }
     if (excluded.contains(path.toCaseFolded()))
       continue;
     const QString fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
@@ -638,10 +655,10 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
     return woFailed;
   };
 
-  // libzip writes into a temporary file beside the archive that replaces the archive in
-  // zip_close only when every entry was written; on failure it is removed.
+  // libzip writes into a temporary file beside the archive that replaces the archive only when
+  // every entry was written and the file was read back; on failure it is removed.
   FVerifyFailed = false;
-  TZipArchiveFile output(EncodeFileName(archive), [this](const QByteArray& APath) { return VerifyWritten(APath); });
+  TZipArchiveFile output(EncodeFileName(archive));
   zip_error_t openError;
   zip_error_init(&openError);
   zip_source_t* target = output.NewSource(&openError);
@@ -684,6 +701,15 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
   }
   std::vector<TZipCallbacks::TSourceState> states(FEntries.size());
   for (std::size_t i = 0; i < FEntries.size(); ++i) {
+    bool cancelled = false;
+    if (!Guard([&] { cancelled = ReportPreparing(FEntries[i]->Path); })) {
+      zip_discard(zip);
+      return woFailed;
+    }
+    if (cancelled) {
+      zip_discard(zip);
+      return fail(ZIP_ER_CANCELLED, ZipErrorText(ZIP_ER_CANCELLED));
+    }
     states[i] = TZipCallbacks::TSourceState{this, FEntries[i].get()};
     zip_source_t* source =
         zip_source_function(zip, FDeflater ? &TZipCallbacks::DeflatedSource : &TZipCallbacks::Source, &states[i]);
@@ -707,8 +733,30 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
   if (FDeflater)
     FDeflater->Start();
 
-  if (zip_close(zip) == 0)
-    return woWritten;
+  if (zip_close(zip) == 0) {
+    // libzip freed its entries in small pieces the allocator keeps for this thread; the archive
+    // is read back on another thread, which would take fresh memory beside them.
+    ::malloc_trim(0);
+    int systemError = 0;
+    const int code = output.Replace([this](const QByteArray& APath) { return VerifyWritten(APath); }, systemError);
+    if (code == 0)
+      return woWritten;
+    if (FHandlerError)
+      return woFailed;
+    // The check has said what is wrong.
+    if (FVerifyFailed && !FCancel) {
+      AErrorCode = ZIP_ER_INCONS;
+      return woFailed;
+    }
+    if (FCancel || code == ZIP_ER_CANCELLED)
+      return fail(ZIP_ER_CANCELLED, ZipErrorText(ZIP_ER_CANCELLED));
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_error_set(&error, code, systemError);
+    const QString text = QString::fromUtf8(zip_error_strerror(&error));
+    zip_error_fini(&error);
+    return fail(code, text);
+  }
 
   const int code = zip_error_code_zip(zip_get_error(zip));
   const QString text = QString::fromUtf8(zip_error_strerror(zip_get_error(zip)));
@@ -722,11 +770,6 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
 
   if (FHandlerError)
     return woFailed;
-  // The check has said what is wrong.
-  if (FVerifyFailed && !FCancel) {
-    AErrorCode = ZIP_ER_INCONS;
-    return woFailed;
-  }
   switch (FFailureKind) {
   case fkVanished:
   case fkNotRegular: {

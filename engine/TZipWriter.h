@@ -104,6 +104,9 @@ private:
   void DropVanishedEntries();
   void Message(int AErrorCode, const QString& AMessage);
   void ReportProgress();
+  // While the files are listed and handed to libzip, which reports nothing: APath at 0% every
+  // ProgressInterval, so that a window stays alive and a cancel is seen. True when cancelled.
+  bool ReportPreparing(const QString& APath);
   bool Guard(const std::function<void()>& AAction);
 
   qint64 Source(TEntry& AEntry, void* AData, quint64 ALength, int ACommand);
