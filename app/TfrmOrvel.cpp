@@ -37,6 +37,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <typeinfo>
 #include <utility>
@@ -166,6 +167,8 @@ TfrmOrvel::TfrmOrvel(TSettingsCycle& ASettings, TBackupRunner& ABackupRunner, TS
   // progress reports process events without ever letting the loop wait, on a short timer.
   if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
     connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TfrmOrvel::UpdateActions);
+  FProgressFlush.setSingleShot(true);
+  connect(&FProgressFlush, &QTimer::timeout, this, &TfrmOrvel::ShowPendingProgress);
   FActionUpdate.setInterval(250);
   connect(&FActionUpdate, &QTimer::timeout, this, &TfrmOrvel::UpdateActions);
   FActionUpdate.start();
@@ -1058,7 +1061,37 @@ void TfrmOrvel::TimerCheckAlertsTimer()
 
 void TfrmOrvel::BackupProgress(QObject*, const QString& AMessage, int AProgress)
 {
-  FBackupProgress.SetBackupProgress(AProgress, AMessage);
+  FPendingProgress.Item = true;
+  FPendingProgress.Progress = AProgress;
+  if (!AMessage.isEmpty())
+    FPendingProgress.Message = AMessage;
+  ShowProgressSoon();
+}
+
+void TfrmOrvel::ShowProgressSoon()
+{
+  if (!FProgressShown.isValid() || FProgressShown.hasExpired(ProgressPeriod)) {
+    ShowPendingProgress();
+    return;
+  }
+  // What is held back is shown when the period ends, also if no report follows.
+  if (!FProgressFlush.isActive())
+    FProgressFlush.start(std::max<int>(1, ProgressPeriod - static_cast<int>(FProgressShown.elapsed())));
+  FEvents.Pump();
+}
+
+void TfrmOrvel::ShowPendingProgress()
+{
+  FProgressFlush.stop();
+  FProgressShown.start();
+  const TPendingProgress pending = std::exchange(FPendingProgress, TPendingProgress());
+  if (pending.Times) {
+    FBackupProgress.SetTimeRemaining(RemainingTimeText(pending.Estimated));
+    FBackupProgress.SetTimeElapsed(ElapsedTimeText(pending.Elapsed));
+  }
+  // The window's setters turn the event loop themselves.
+  if (pending.Item)
+    FBackupProgress.SetBackupProgress(pending.Progress, pending.Message);
 }
 
 void TfrmOrvel::ProfileProgress(QObject*, const QString& AMessage, int AProgress)
@@ -1075,8 +1108,10 @@ void TfrmOrvel::TotalProgress(QObject*, const QString& AMessage, int AProgress)
 
 void TfrmOrvel::RemainingTime(QObject*, qint64, qint64, TDateTime AElapsedTime, TDateTime AEstimatedTime)
 {
-  FBackupProgress.SetTimeRemaining(RemainingTimeText(AEstimatedTime));
-  FBackupProgress.SetTimeElapsed(ElapsedTimeText(AElapsedTime));
+  FPendingProgress.Times = true;
+  FPendingProgress.Elapsed = AElapsedTime;
+  FPendingProgress.Estimated = AEstimatedTime;
+  ShowProgressSoon();
 }
 
 void TfrmOrvel::CancelConfirm(QObject*, bool& ACancel)

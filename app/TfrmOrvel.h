@@ -5,7 +5,9 @@
 
 #include "platform/TSingleInstance.h"
 #include "sysinfo/SharedTypes.h"
+#include "sysinfo/TEventPump.h"
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QTimer>
 #include <QWidget>
@@ -247,4 +249,24 @@ private:
   QList<QIcon> FTrayIcons;
   QTimer FTrayRetry;
   QTimer FActionUpdate;
+
+  // A run reports every file it adds. The progress window shows the latest report at most every
+  // ProgressPeriod (laying out its labels for each of many small files cost more than backing
+  // them up), and the event loop turns at most every TEventPump period in between.
+  static constexpr int ProgressPeriod = 50; // milliseconds
+  struct TPendingProgress
+  {
+    bool Item = false;
+    int Progress = 0;
+    QString Message;
+    bool Times = false;
+    TDateTime Elapsed = 0;
+    TDateTime Estimated = 0;
+  };
+  void ShowProgressSoon();
+  void ShowPendingProgress();
+  TPendingProgress FPendingProgress;
+  QElapsedTimer FProgressShown;
+  QTimer FProgressFlush;
+  TEventPump FEvents;
 };

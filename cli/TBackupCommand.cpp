@@ -82,9 +82,9 @@ void TBackupCommand::Bind()
     FProfilePercent = AProgress;
     ShowProgress();
     // Ctrl-C reaches the run here, between two steps of the engine.
-    QCoreApplication::processEvents();
+    FEvents.Pump();
   };
-  FManager.OnBackupProgress = [](QObject*, const QString&, int) { QCoreApplication::processEvents(); };
+  FManager.OnBackupProgress = [this](QObject*, const QString&, int) { FEvents.Pump(); };
   FManager.OnRemainingTime = [this](QObject*, qint64, qint64, TDateTime AElapsed, TDateTime AEstimated) {
     FElapsed = AElapsed;
     FEstimated = AEstimated;

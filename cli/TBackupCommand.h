@@ -5,6 +5,7 @@
 #pragma once
 
 #include "sysinfo/SharedTypes.h"
+#include "sysinfo/TEventPump.h"
 
 #include <QString>
 #include <QStringList>
@@ -66,4 +67,5 @@ private:
   TDateTime FElapsed = 0;
   TDateTime FEstimated = 0;
   QString FShownProgress;
+  TEventPump FEvents; // Ctrl-C reaches the run through it
 };
