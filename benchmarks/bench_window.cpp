@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Benchmark, not a test: one run of the tray program as a user starts it ("Backup" in the main
+// window, which backs up the enabled profiles with the progress window shown), with a timer
+// firing every 10 ms on the event loop. Prints the run's wall time and the delays the timer saw:
+// the longest the program kept the user waiting for a click or a repaint.
+//
+//   QT_QPA_PLATFORM=offscreen HOME=<a throw-away home with profiles> bench_window
+//
+// benchmarks/bench_backup.py runs it on its trees (--only window).
+#include "app/TComposition.h"
+#include "app/TfrmOrvel.h"
+#include "platform/TSessionControl.h"
+#include "ui/TMessageBox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// "Backup" ends nothing; the session is never asked.
+class TIdleSession : public TSessionControl
+{
+public:
+  bool MayExit(TExitKind) override { return false; }
+  bool Exit(TExitKind) override { return false; }
+  bool Lock() override { return false; }
+  QString LastError() const override { return QStringLiteral("not in a benchmark"); }
+};
+
+constexpr int BackupAction = 4; // "Backup": the enabled profiles, no exit action
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+  QApplication application(argc, argv);
+  TMessageBox::SetHeadless(true);
+  TComposition composition(std::make_unique<TIdleSession>());
+  TfrmOrvel& window = composition.MainWindow();
+  window.TrayAvailable = [] { return true; };
+  window.FormActivate();
+
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<double> gaps;                       // milliseconds between two firings
+  std::vector<std::pair<double, double>> longest; // the longest gaps: length and end, seconds in
+  qint64 last = -1;
+  qint64 start = 0;
+  QTimer probe;
+  probe.setTimerType(Qt::PreciseTimer);
+  probe.setInterval(10);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    const qint64 now = clock.nsecsElapsed();
+    if (last >= 0) {
+      gaps.push_back(static_cast<double>(now - last) / 1e6);
+      if (gaps.back() > 50)
+        longest.emplace_back(gaps.back(), static_cast<double>(now - start) / 1e9);
+    }
+    last = now;
+  });
+  probe.start();
+
+  window.SetSelectedIndex(BackupAction);
+  start = clock.nsecsElapsed();
+  window.ActionOk->trigger();
+  const double wall = static_cast<double>(clock.nsecsElapsed() - start) / 1e9;
+  probe.stop();
+
+  std::sort(gaps.begin(), gaps.end());
+  const auto at = [&](double AShare) {
+    return gaps.empty() ? 0.0 : gaps[static_cast<std::size_t>(AShare * static_cast<double>(gaps.size() - 1))];
+  };
+  std::printf("wall %.3f s; timer every 10 ms fired %zu times; delay between firings: median %.1f ms, "
+              "99th percentile %.1f ms, largest %.1f ms\n",
+              wall, gaps.size(), at(0.5), at(0.99), gaps.empty() ? 0.0 : gaps.back());
+  std::sort(longest.rbegin(), longest.rend());
+  for (std::size_t i = 0; i < std::min<std::size_t>(longest.size(), 5); ++i)
+    std::printf("  a delay of %.1f ms ending %.2f s into the run\n", longest[i].first, longest[i].second);
+  return 0;
+}
