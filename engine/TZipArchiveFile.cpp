@@ -52,6 +52,9 @@ int TZipArchiveFile::Flush()
     return 0;
   }
   const int error = Posix::WriteAllAt(FFile.Fd(), FBuffer.get(), FBufferSize, FBufferStart);
+  // The disk takes the data while libzip goes on; the commit then waits for little.
+  if (error == 0)
+    Posix::StartWriteback(FFile.Fd(), FBufferStart, FBufferSize);
   FBufferSize = 0;
   FBufferStart = FPosition;
   return error;
@@ -112,6 +115,7 @@ zip_int64_t TZipArchiveFile::Command(void* AData, zip_uint64_t ALength, zip_sour
       if (ALength > BufferCapacity) {
         if (const int error = Posix::WriteAllAt(FFile.Fd(), AData, ALength, FPosition); error != 0)
           return Failed(ZIP_ER_WRITE, error);
+        Posix::StartWriteback(FFile.Fd(), FPosition, ALength);
         FPosition += ALength;
         FEnd = std::max(FEnd, FPosition);
         FBufferStart = FPosition;

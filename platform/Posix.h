@@ -27,6 +27,9 @@ QString ErrorText(int AErrno);
 // As WriteAll, at AOffset, leaving the file position alone.
 [[nodiscard]] int WriteAllAt(int AFd, const void* AData, std::size_t ASize, std::uint64_t AOffset);
 [[nodiscard]] int Sync(int AFd);
+// Starts writing ALength bytes from AOffset to the disk without waiting for them, so that the
+// Sync that makes a large file durable has little left to do. A hint: failures are ignored.
+void StartWriteback(int AFd, std::uint64_t AOffset, std::uint64_t ALength);
 [[nodiscard]] int Rename(const QByteArray& AFrom, const QByteArray& ATo);
 
 // The folder part of APath ("." for a bare name, "/" for the root's entries).

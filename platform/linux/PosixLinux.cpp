@@ -85,6 +85,11 @@ int Sync(int AFd)
   return ::fsync(AFd) == 0 ? 0 : errno;
 }
 
+void StartWriteback(int AFd, std::uint64_t AOffset, std::uint64_t ALength)
+{
+  ::sync_file_range(AFd, static_cast<off_t>(AOffset), static_cast<off_t>(ALength), SYNC_FILE_RANGE_WRITE);
+}
+
 int Rename(const QByteArray& AFrom, const QByteArray& ATo)
 {
   std::size_t none = 0;
