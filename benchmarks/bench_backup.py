@@ -4,7 +4,7 @@
 would reach for, on generated trees, side by side and alternating, medians of N runs.
 
   benchmarks/bench_backup.py [--runs N] [--work FOLDER] [--build FOLDER]
-                             [--only zip,7z,small,scan] [--no-build]
+                             [--only zip,7z,small,scan,window] [--no-build]
 
 Trees (made once per work folder, deterministically, reused while their marker file exists):
   mixed   2,098 text-like files of 80 MiB in total and 10 random files of 40 MiB in total
@@ -15,6 +15,12 @@ Pairs:
   7z      corvale-cli backup (7z, "Normal")    vs  7z a -mx=5 -ms=off     (mixed tree)
   small   corvale-cli backup (ZIP, "Normal")   vs  zip -q -r -5           (small tree)
   scan    bench_scan (the backup's search)     vs  find -type f           (small tree, warm cache)
+  window  the tray program's "Backup" with the progress window shown (offscreen), as bench_window
+          runs it, vs corvale-cli backup, on each of the three profiles: the cost of being watched,
+          and the longest the event loop waited (a timer due every 10 ms)
+
+Peak memory is the kernel's peak RSS; private memory is the peak of the anonymous memory (sampled
+every 10 ms), which leaves out the shared library pages a Qt program maps (some 16 MiB).
 
 To see a single compression thread, run it under `taskset -c 0`: the ZIP writer starts one
 worker per processor it may use.
@@ -25,11 +31,13 @@ child's rusage (wait4). The profile lives in a throw-away HOME, imported with `c
 
 import argparse
 import os
+import re
 import random
 import shutil
 import statistics
 import subprocess
 import sys
+import threading
 import time
 
 MIB = 1 << 20
@@ -129,18 +137,47 @@ def make_small(tree):
 
 
 class Result:
-    def __init__(self, wall, cpu, sys_cpu, rss_kib, status):
-        self.wall, self.cpu, self.sys, self.rss, self.status = wall, cpu, sys_cpu, rss_kib, status
+    def __init__(self, wall, cpu, sys_cpu, rss_kib, private_kib, status, output=""):
+        self.wall, self.cpu, self.sys, self.rss, self.private = wall, cpu, sys_cpu, rss_kib, private_kib
+        self.status, self.output = status, output
 
 
-def run(argv, env=None, cwd=None, quiet=True):
+def private_kib(pid):
+    """The process's anonymous memory now: what it allocated, without the shared library pages
+    that peak RSS also counts (a Qt program maps some 16 MiB of them)."""
+    try:
+        with open("/proc/%d/smaps_rollup" % pid) as f:
+            for line in f:
+                if line.startswith("Anonymous:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def run(argv, env=None, cwd=None, quiet=True, capture=False):
     start = time.monotonic()
-    out = subprocess.DEVNULL if quiet else None
-    process = subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out, stderr=out)
-    _, status, usage = os.wait4(process.pid, 0)
+    out = subprocess.PIPE if capture else subprocess.DEVNULL if quiet else None
+    process = subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
+                               stderr=subprocess.DEVNULL if quiet or capture else None)
+    output = []
+    if capture:
+        reader = threading.Thread(target=lambda: output.append(process.stdout.read().decode(errors="replace")))
+        reader.start()
+    # Private memory is sampled every 10 ms; the peak RSS comes from the kernel.
+    peak_private = 0
+    while True:
+        pid, status, usage = os.wait4(process.pid, os.WNOHANG)
+        if pid:
+            break
+        peak_private = max(peak_private, private_kib(process.pid))
+        time.sleep(0.01)
     wall = time.monotonic() - start
+    if capture:
+        reader.join()
     process.returncode = os.waitstatus_to_exitcode(status)
-    return Result(wall, usage.ru_utime + usage.ru_stime, usage.ru_stime, usage.ru_maxrss, process.returncode)
+    return Result(wall, usage.ru_utime + usage.ru_stime, usage.ru_stime, usage.ru_maxrss, peak_private,
+                  process.returncode, "".join(output))
 
 
 def median(results, attribute):
@@ -178,16 +215,46 @@ def compare(title, ours, theirs, runs, ours_output=None, theirs_output=None):
             if result.status != 0:
                 log("   %s exited with %d: %s" % (label, result.status, " ".join(argv)))
             results[label].append(result)
-    log("   %-34s %8s %8s %8s %10s %12s" % ("", "wall s", "CPU s", "sys s", "peak MiB", "output MiB"))
+    log("   %-34s %8s %8s %8s %10s %12s %12s" % ("", "wall s", "CPU s", "sys s", "peak MiB", "private MiB",
+                                                 "output MiB"))
     for (label, _, _, _, _), output in ((ours, ours_output), (theirs, theirs_output)):
         rs = results[label]
-        log("   %-34s %8.2f %8.2f %8.2f %10.1f %12s" % (
+        log("   %-34s %8.2f %8.2f %8.2f %10.1f %12.1f %12s" % (
             label, median(rs, "wall"), median(rs, "cpu"), median(rs, "sys"), median(rs, "rss") / 1024,
-            "%.2f" % (size_of(output) / MIB) if output else "-"))
+            median(rs, "private") / 1024, "%.2f" % (size_of(output) / MIB) if output else "-"))
     a, b = results[ours[0]], results[theirs[0]]
-    log("   ratio ours/theirs: wall %.2f, CPU %.2f, peak memory %.2f" % (
-        median(a, "wall") / median(b, "wall"), median(a, "cpu") / median(b, "cpu"), median(a, "rss") / median(b, "rss")))
+    log("   ratio ours/theirs: wall %.2f, CPU %.2f, peak memory %.2f, private memory %.2f" % (
+        median(a, "wall") / median(b, "wall"), median(a, "cpu") / median(b, "cpu"), median(a, "rss") / median(b, "rss"),
+        median(a, "private") / max(1, median(b, "private"))))
     log("   walls: ours %s; theirs %s" % (" ".join("%.2f" % r.wall for r in a), " ".join("%.2f" % r.wall for r in b)))
+
+
+def watched(cli, window, env, work, profile, archive, runs):
+    """The tray program's run of one profile against the terminal program's, alternating."""
+    log("\n== Watched: %s in the tray program vs corvale-cli (median of %d, alternating)" % (profile, runs))
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for name in ("MixedZip", "Mixed7z", "SmallZip"):
+        lines += ["[%s\\%s]" % (PROGRAM_KEY, name), '"Enabled"=dword:%08x' % (name == profile), ""]
+    reg = os.path.join(work, "enabled.reg")
+    write(reg, "\n".join(lines).encode())
+    subprocess.run([cli, "import", reg], env=env, check=True, stdout=subprocess.DEVNULL)
+    shown, plain, delays = [], [], []
+    for _ in range(runs):
+        remove(archive)
+        result = run([window], env, capture=True)
+        match = re.search(r"wall ([0-9.]+) s.*largest ([0-9.]+) ms", result.output)
+        if result.status != 0 or not match:
+            log("   bench_window failed (%d): %s" % (result.status, result.output.strip()))
+            return
+        # The run alone, from the click to its end: the program's start-up is not the run's cost.
+        result.wall = float(match.group(1))
+        shown.append(result)
+        delays.append(float(match.group(2)))
+        remove(archive)
+        plain.append(run([cli, "backup", profile], env))
+    a, b = median(shown, "wall"), median(plain, "wall")
+    log("   tray program's run %.2f s, corvale-cli %.2f s (whole process): %+.1f%%; longest wait of the "
+        "event loop %.0f ms (largest of %d runs)" % (a, b, (a / b - 1) * 100, max(delays), runs))
 
 
 def reg_string(value):
@@ -221,17 +288,18 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--work", default=os.path.join(os.environ.get("TMPDIR", "/tmp"), "corvale-bench"))
     parser.add_argument("--build", default=os.environ.get("CORVALE_BUILD_DIR", os.path.join(ROOT, "build")))
-    parser.add_argument("--only", default="zip,7z,small,scan")
+    parser.add_argument("--only", default="zip,7z,small,scan,window")
     parser.add_argument("--no-build", action="store_true", help="use the binaries as they are")
     args = parser.parse_args()
     wanted = set(args.only.split(","))
 
     build = os.path.abspath(args.build)
     if not args.no_build:
-        subprocess.run(["cmake", "--build", build, "-j2", "--target", "corvale-cli", "bench_scan"], check=True,
+        subprocess.run(["cmake", "--build", build, "-j2", "--target", "corvale-cli", "bench_scan", "bench_window"], check=True,
                        stdout=subprocess.DEVNULL)
     cli = os.path.join(build, "app", "corvale-cli")
     scan = os.path.join(build, "benchmarks", "bench_scan")
+    window = os.path.join(build, "benchmarks", "bench_window")
     work = os.path.abspath(args.work)
     os.makedirs(work, exist_ok=True)
     out = os.path.join(work, "out")
@@ -239,9 +307,9 @@ def main():
 
     mixed, small = os.path.join(work, "mixed"), os.path.join(work, "small")
     log("Generating trees in %s (once)..." % work)
-    if wanted & {"zip", "7z"}:
+    if wanted & {"zip", "7z", "window"}:
         make_mixed(mixed)
-    if wanted & {"small", "scan"}:
+    if wanted & {"small", "scan", "window"}:
         make_small(small)
 
     ours_zip, ours_7z, ours_small = (os.path.join(out, n) for n in ("ours.zip", "ours.7z", "ours-small.zip"))
@@ -272,6 +340,9 @@ def main():
         compare("Scan of 100,000 files (warm cache)",
                 ("bench_scan (the backup's search)", [scan, small], None, None, None),
                 ("find -type f", ["find", small, "-type", "f"], None, None, None), args.runs)
+    if "window" in wanted:
+        for name, archive in (("MixedZip", ours_zip), ("Mixed7z", ours_7z), ("SmallZip", ours_small)):
+            watched(cli, window, env, work, name, archive, args.runs)
 
 
 if __name__ == "__main__":
