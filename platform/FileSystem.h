@@ -24,7 +24,8 @@ enum TFileAttribute : unsigned {
 struct TDirectoryEntry
 {
   QString Name;        // the entry's name, decoded losslessly (FileNames.h)
-  unsigned Attributes; // TFileAttribute flags; faDirectory also for a link to a folder
+  unsigned Attributes; // TFileAttribute flags; faDirectory also for a link to a folder; never
+                       // faReadOnly (FileAttributes tells that), which would cost a look at each
 };
 
 // Calls AVisit for every entry of AFolder except "." and "..", in the order the file system

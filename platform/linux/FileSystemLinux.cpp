@@ -65,6 +65,9 @@ void EnumerateDirectory(const QString& AFolder, const std::function<bool(const T
       AOnError(ExcludeTrailingPathDelimiter(AFolder), errno);
     return;
   }
+  // In a folder that may be listed but not searched, no entry can be examined or opened: each
+  // is looked at, so that each is named with its error.
+  const bool searchable = ::faccessat(::dirfd(dir), ".", X_OK, AT_EACCESS) == 0;
   for (;;) {
     errno = 0;
     const dirent* entry = ::readdir(dir);
@@ -78,12 +81,23 @@ void EnumerateDirectory(const QString& AFolder, const std::function<bool(const T
       continue;
     TDirectoryEntry item;
     item.Name = DecodeFileName(name);
-    item.Attributes = AttributesFromStat(::dirfd(dir), name, item.Name);
-    if (item.Attributes == 0) {
-      // Vanished while we looked, or cannot be examined.
-      if (errno != ENOENT && AOnError)
-        AOnError(folderName + item.Name, errno);
-      continue;
+    if (searchable && (entry->d_type == DT_REG || entry->d_type == DT_DIR)) {
+      // The listing says what it is: no look at the entry itself, which was most of a search's time.
+      item.Attributes = entry->d_type == DT_DIR ? faDirectory : faNormal;
+      if (item.Name.startsWith(QLatin1Char('.')))
+        item.Attributes = (item.Attributes & ~faNormal) | faHidden;
+    } else {
+      // Links (their target's kind) and file systems that do not fill in the type.
+      item.Attributes = AttributesFromStat(::dirfd(dir), name, item.Name);
+      if (item.Attributes == 0) {
+        // Vanished while we looked, or cannot be examined.
+        if (errno != ENOENT && AOnError)
+          AOnError(folderName + item.Name, errno);
+        continue;
+      }
+      item.Attributes &= ~faReadOnly;
+      if (item.Attributes == 0)
+        item.Attributes = faNormal;
     }
     if (!AVisit(item))
       break;
