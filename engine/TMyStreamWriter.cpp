@@ -203,6 +203,10 @@ bool TMyStreamWriter::WriteAt(std::size_t AVolume, const char* AData, std::size_
   if (handle < 0)
     return false;
   AError = Posix::WriteAllAt(handle, AData, ASize, AOffset);
+  // Large writes go to the disk at once, so the flush at the end of the run has little left;
+  // small ones (headers, mostly) are left to the page cache.
+  if (AError == 0 && ASize >= 64 * 1024)
+    Posix::StartWriteback(handle, AOffset, ASize);
   return AError == 0;
 }
 
