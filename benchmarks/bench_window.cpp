@@ -2,12 +2,15 @@
 // Benchmark, not a test: one run of the tray program as a user starts it ("Backup" in the main
 // window, which backs up the enabled profiles with the progress window shown), with a timer
 // firing every 10 ms on the event loop. Prints the run's wall time and the delays the timer saw:
-// the longest the program kept the user waiting for a click or a repaint.
+// the longest the program kept the user waiting for a click or a repaint. With --cancel-after S,
+// Cancel is clicked (and confirmed) S seconds into the run, and the time until the run has
+// stopped is printed.
 //
-//   QT_QPA_PLATFORM=offscreen HOME=<a throw-away home with profiles> bench_window
+//   QT_QPA_PLATFORM=offscreen HOME=<a throw-away home with profiles> bench_window [--cancel-after S]
 //
 // benchmarks/bench_backup.py runs it on its trees (--only window).
 #include "app/TComposition.h"
+#include "app/TfrmBackupProgress.h"
 #include "app/TfrmOrvel.h"
 #include "platform/TSessionControl.h"
 #include "ui/TMessageBox.h"
@@ -40,6 +43,9 @@ constexpr int BackupAction = 4; // "Backup": the enabled profiles, no exit actio
 int main(int argc, char** argv)
 {
   QApplication application(argc, argv);
+  const QStringList arguments = QApplication::arguments();
+  const auto cancelIndex = arguments.indexOf(QStringLiteral("--cancel-after"));
+  const double cancelAfter = cancelIndex > 0 ? arguments.value(cancelIndex + 1).toDouble() : -1;
   TMessageBox::SetHeadless(true);
   TComposition composition(std::make_unique<TIdleSession>());
   TfrmOrvel& window = composition.MainWindow();
@@ -52,6 +58,9 @@ int main(int argc, char** argv)
   std::vector<std::pair<double, double>> longest; // the longest gaps: length and end, seconds in
   qint64 last = -1;
   qint64 start = 0;
+  qint64 cancelledAt = -1; // when Cancel was clicked
+  qint64 stoppedAt = -1;   // when the progress window went away after it
+  TfrmBackupProgress& progress = composition.BackupProgress();
   QTimer probe;
   probe.setTimerType(Qt::PreciseTimer);
   probe.setInterval(10);
@@ -63,6 +72,20 @@ int main(int argc, char** argv)
         longest.emplace_back(gaps.back(), static_cast<double>(now - start) / 1e9);
     }
     last = now;
+    if (cancelAfter >= 0 && cancelledAt < 0 && start > 0 && progress.isVisible() &&
+        static_cast<double>(now - start) / 1e9 >= cancelAfter) {
+      // "Are you sure...?" Yes; "...continue with remaining profiles?" No.
+      TMessageBox::QueueAnswer(TMessageBox::maYes);
+      TMessageBox::QueueAnswer(TMessageBox::maNo);
+      cancelledAt = clock.nsecsElapsed();
+      progress.ActionCancel()->trigger();
+    }
+    if (cancelledAt >= 0 && stoppedAt < 0 && !progress.isVisible())
+      stoppedAt = now;
+    // The failed-backup window that follows a cancelled run is not part of the figure.
+    if (stoppedAt >= 0)
+      if (QWidget* modal = QApplication::activeModalWidget())
+        modal->close();
   });
   probe.start();
 
@@ -82,5 +105,9 @@ int main(int argc, char** argv)
   std::sort(longest.rbegin(), longest.rend());
   for (std::size_t i = 0; i < std::min<std::size_t>(longest.size(), 5); ++i)
     std::printf("  a delay of %.1f ms ending %.2f s into the run\n", longest[i].first, longest[i].second);
+  if (cancelledAt >= 0)
+    std::printf("cancel clicked %.2f s into the run; the run stopped %.0f ms later\n",
+                static_cast<double>(cancelledAt - start) / 1e9,
+                stoppedAt >= 0 ? static_cast<double>(stoppedAt - cancelledAt) / 1e6 : -1.0);
   return 0;
 }
