@@ -14,8 +14,10 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -74,6 +76,7 @@ private slots:
   void profileEditorFromTrayAndCommandLine();
   void trayIconsAndBalloons();
   void runBackupRestoresTheWindows();
+  void progressReportsAreThinnedNotLost();
   void failedRunShowsItsDialogBeforeTheExitAction();
   void customBackupWithLockLocksAtOnce();
   void exitOnlyAfterSuccessHoldsTheExitBack();
@@ -781,6 +784,35 @@ void TestMainWindow::runBackupRestoresTheWindows()
   QVERIFY(FSession->Calls.isEmpty());
   QVERIFY(frmOrvel->isVisible() && !frmBackupProgress->isVisible());
   QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+}
+
+void TestMainWindow::progressReportsAreThinnedNotLost()
+{
+  // The first report is shown at once.
+  QElapsedTimer since;
+  since.start();
+  frmOrvel->BackupProgress(nullptr, QStringLiteral("/data/a.txt"), 10);
+  QCOMPARE(frmBackupProgress->lblBackupProgress->text(), QStringLiteral("/data/a.txt"));
+
+  // Reports close behind it wait; a click posted meanwhile is handled while they keep coming.
+  frmOrvel->BackupProgress(nullptr, QStringLiteral("/data/b.txt"), 20);
+  frmOrvel->RemainingTime(nullptr, 3, 2, 7.0 / 86400, 0);
+  frmOrvel->BackupProgress(nullptr, QString(), 30);
+  if (since.elapsed() < 40)
+    QCOMPARE(frmBackupProgress->lblBackupProgress->text(), QStringLiteral("/data/a.txt"));
+  bool clicked = false;
+  QTimer::singleShot(0, frmBackupProgress, [&] { clicked = true; });
+  QElapsedTimer reporting;
+  reporting.start();
+  while (!clicked && !reporting.hasExpired(5000))
+    frmOrvel->BackupProgress(nullptr, QString(), 30);
+  QVERIFY(clicked);
+
+  // The latest of each is shown when the period ends, with no report after it; an empty message
+  // keeps the last file's name.
+  QTRY_COMPARE(frmBackupProgress->ProgressBarBackup->value(), 30);
+  QCOMPARE(frmBackupProgress->lblBackupProgress->text(), QStringLiteral("/data/b.txt"));
+  QCOMPARE(frmBackupProgress->lblTimeElapsed->text(), QStringLiteral("Elapsed: 7 seconds "));
 }
 
 void TestMainWindow::failedRunShowsItsDialogBeforeTheExitAction()

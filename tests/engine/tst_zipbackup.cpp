@@ -229,12 +229,38 @@ void TestZipBackup::progressAndCancelWhileWriting()
     QCOMPARE(result, QStringList{archive}); // the name is reported whatever the writer says
     const auto& items = recorder.ItemPerCents;
     QVERIFY(items.last().second < 60);
-    QVERIFY(!items.contains(qMakePair(tree.Name("src/c-after.txt"), 0)));
+    QCOMPARE(items.last().first, tree.Name("src/b-large.bin"));
     QVERIFY(recorder.Lines.contains(
         QString(QStringLiteral("Log 32: Cannot write ") + archive + QStringLiteral(": Operation cancelled"))));
     QCOMPARE(recorder.Logs.last(), QStringLiteral("Backup Cancelled."));
     QVERIFY(!QFile::exists(archive));
     QCOMPARE(Leftovers(tree.Path(), QString()), QStringList());
+  }
+
+  // The files are reported while they are listed for the writer, before anything is written,
+  // and a cancel there stops the run.
+  {
+    QVERIFY(MakeDir(tree("out")));
+    const QString target = tree.Name("out/early.zip");
+    TBackup backup;
+    TRecorder recorder(backup);
+    backup.OnBackupFileList = sorted;
+    QStringList seenBeforeWriting;
+    backup.OnItemProgress = [&](QObject*, const QString& AMessage, int) {
+      if (!AMessage.startsWith(tree.Path()))
+        return; // "Gathering details, please wait..."
+      if (QDir(tree.Name("out")).entryList(QDir::Files | QDir::Hidden).isEmpty())
+        seenBeforeWriting << AMessage;
+      backup.Cancel();
+    };
+    backup.SetZipType(zZip);
+    backup.SetZipFileName(target);
+    backup.Files()->Add(tree.Path() + QStringLiteral("/src"), QStringLiteral("*.*"), false);
+    QStringList result;
+    QCOMPARE(backup.Backup(&result), brCancelled);
+    QCOMPARE(seenBeforeWriting, QStringList{tree.Name("src/a-small.txt")});
+    QCOMPARE(recorder.Logs.last(), QStringLiteral("Backup Cancelled."));
+    QCOMPARE(Leftovers(tree.Name("out"), QString()), QStringList());
   }
 }
 
