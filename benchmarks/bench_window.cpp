@@ -10,6 +10,7 @@
 //
 // benchmarks/bench_backup.py runs it on its trees (--only window).
 #include "app/TComposition.h"
+#include "app/TShellServices.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmOrvel.h"
 #include "platform/TSessionControl.h"
@@ -59,7 +60,7 @@ int main(int argc, char** argv)
   qint64 last = -1;
   qint64 start = 0;
   qint64 cancelledAt = -1; // when Cancel was clicked
-  qint64 stoppedAt = -1;   // when the progress window went away after it
+  qint64 stoppedAt = -1;   // when the run had stopped after it
   TfrmBackupProgress& progress = composition.BackupProgress();
   QTimer probe;
   probe.setTimerType(Qt::PreciseTimer);
@@ -80,7 +81,7 @@ int main(int argc, char** argv)
       cancelledAt = clock.nsecsElapsed();
       progress.ActionCancel()->trigger();
     }
-    if (cancelledAt >= 0 && stoppedAt < 0 && !progress.isVisible())
+    if (cancelledAt >= 0 && stoppedAt < 0 && !composition.Services().IsBackupActive())
       stoppedAt = now;
     // The failed-backup window that follows a cancelled run is not part of the figure.
     if (stoppedAt >= 0)
