@@ -4,7 +4,7 @@
 would reach for, on generated trees, side by side and alternating, medians of N runs.
 
   benchmarks/bench_backup.py [--runs N] [--work FOLDER] [--build FOLDER]
-                             [--only zip,7z,small,scan,window] [--no-build]
+                             [--only zip,7z,small,scan,window] [--no-build] [--no-verify]
 
 Trees (made once per work folder, deterministically, reused while their marker file exists):
   mixed   2,098 text-like files of 80 MiB in total and 10 random files of 40 MiB in total
@@ -261,7 +261,7 @@ def reg_string(value):
     return '"%s"' % value.replace("\\", "\\\\").replace('"', '\\"')
 
 
-def make_home(work, cli, profiles):
+def make_home(work, cli, profiles, verify):
     """A throw-away HOME holding the given profiles: (name, zip type, archive, folder)."""
     home = os.path.join(work, "home")
     shutil.rmtree(home, ignore_errors=True)
@@ -269,6 +269,8 @@ def make_home(work, cli, profiles):
     env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
     env.update(HOME=home, XDG_RUNTIME_DIR=os.path.join(home, "run"), LC_ALL="C.UTF-8", QT_QPA_PLATFORM="offscreen")
     lines = ["Windows Registry Editor Version 5.00", ""]
+    if not verify:
+        lines += ["[%s]" % PROGRAM_KEY, '"VerifyArchives"=dword:00000000', ""]
     for name, zip_type, archive, folder in profiles:
         key = PROGRAM_KEY + "\\" + name
         lines += ["[%s]" % key, '"Enabled"=dword:00000001', '"ZipFile"=%s' % reg_string(archive),
@@ -290,6 +292,8 @@ def main():
     parser.add_argument("--build", default=os.environ.get("CORVALE_BUILD_DIR", os.path.join(ROOT, "build")))
     parser.add_argument("--only", default="zip,7z,small,scan,window")
     parser.add_argument("--no-build", action="store_true", help="use the binaries as they are")
+    parser.add_argument("--no-verify", action="store_true",
+                        help="turn the read-back of each archive off, as the reference commands do not do it")
     args = parser.parse_args()
     wanted = set(args.only.split(","))
 
@@ -315,7 +319,7 @@ def main():
     ours_zip, ours_7z, ours_small = (os.path.join(out, n) for n in ("ours.zip", "ours.7z", "ours-small.zip"))
     ref_zip, ref_7z, ref_small = (os.path.join(out, n) for n in ("ref.zip", "ref.7z", "ref-small.zip"))
     env = make_home(work, cli, [("MixedZip", 0, ours_zip, mixed), ("Mixed7z", 1, ours_7z, mixed),
-                                ("SmallZip", 0, ours_small, small)])
+                                ("SmallZip", 0, ours_small, small)], not args.no_verify)
     log("corvale: %s; machine: %d cores, load %.2f" % (cli, os.cpu_count(), os.getloadavg()[0]))
 
     if "zip" in wanted:
