@@ -694,7 +694,9 @@ void TfrmOrvel::SetTrayIcon(int AIndex, const QString& AHint)
     TrayIcon->setIcon(FTrayIcons.at(AIndex));
     FTrayIconIndex = AIndex;
   }
-  if (!AHint.isEmpty())
+  // Set only when it changes: a desktop's tray is sent every change, and a run reports its
+  // total many times a second.
+  if (!AHint.isEmpty() && AHint != TrayIcon->toolTip())
     TrayIcon->setToolTip(AHint);
 }
 
