@@ -42,6 +42,16 @@ constexpr qint64 ReadBlockSize = 128 * 1024;
 // Files from this size on are also reported at every tenth.
 constexpr qint64 LargeFile = 1 << 20;
 
+// The file's type and permissions as a Unix host records them; nothing for a mode of 0.
+void SetUnixMode(zip_file_attributes_t& AAttributes, mode_t AMode)
+{
+  if (AMode == 0)
+    return;
+  AAttributes.valid |= ZIP_FILE_ATTRIBUTES_HOST_SYSTEM | ZIP_FILE_ATTRIBUTES_EXTERNAL_FILE_ATTRIBUTES;
+  AAttributes.host_system = ZIP_OPSYS_UNIX;
+  AAttributes.external_file_attributes = static_cast<zip_uint32_t>(AMode & 0xFFFF) << 16;
+}
+
 QString ZipErrorText(int ACode)
 {
   zip_error_t error;
@@ -181,6 +191,11 @@ void TZipWriter::Message(int AErrorCode, const QString& AMessage)
 {
   if (OnMessage)
     OnMessage(this, AErrorCode, AMessage);
+}
+
+void TZipWriter::CannotWrite(int AErrorCode, const QString& AReason)
+{
+  Message(AErrorCode, QString(QStringLiteral("Cannot write ") + FZipFileName + QStringLiteral(": ") + AReason));
 }
 
 bool TZipWriter::Guard(const std::function<void()>& AAction)
@@ -362,11 +377,7 @@ qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACom
     if (attributes == nullptr)
       return -1;
     // Asked when the entry is added; the permissions come from the look before the writing.
-    if (AEntry.Mode != 0) {
-      attributes->valid |= ZIP_FILE_ATTRIBUTES_HOST_SYSTEM | ZIP_FILE_ATTRIBUTES_EXTERNAL_FILE_ATTRIBUTES;
-      attributes->host_system = ZIP_OPSYS_UNIX;
-      attributes->external_file_attributes = static_cast<zip_uint32_t>(AEntry.Mode & 0xFFFF) << 16;
-    }
+    SetUnixMode(*attributes, AEntry.Mode);
     return 0;
   }
   case ZIP_SOURCE_OPEN: {
@@ -460,11 +471,7 @@ qint64 TZipWriter::DeflatedSource(TEntry& AEntry, void* AData, quint64 ALength, 
     auto* attributes = ZIP_SOURCE_GET_ARGS(zip_file_attributes_t, AData, ALength, &AEntry.Error);
     if (attributes == nullptr)
       return -1;
-    if (AEntry.Mode != 0) {
-      attributes->valid |= ZIP_FILE_ATTRIBUTES_HOST_SYSTEM | ZIP_FILE_ATTRIBUTES_EXTERNAL_FILE_ATTRIBUTES;
-      attributes->host_system = ZIP_OPSYS_UNIX;
-      attributes->external_file_attributes = static_cast<zip_uint32_t>(AEntry.Mode & 0xFFFF) << 16;
-    }
+    SetUnixMode(*attributes, AEntry.Mode);
     // The level bits libzip's own deflate would set.
     attributes->valid |= ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
     attributes->general_purpose_bit_flags = TZipDeflater::GeneralPurposeFlags(FAddCompLevel);
@@ -556,8 +563,7 @@ int TZipWriter::PrepareEntries()
   FLastReport = {};
   for (const QString& path : std::as_const(FSpecArgs)) {
     if (ReportPreparing(path)) {
-      Message(ZIP_ER_CANCELLED, QString(QStringLiteral("Cannot write ") + FZipFileName + QStringLiteral(": ") +
-                                        ZipErrorText(ZIP_ER_CANCELLED)));
+      CannotWrite(ZIP_ER_CANCELLED, ZipErrorText(ZIP_ER_CANCELLED));
       return ZIP_ER_CANCELLED;
     }
     if (excluded.contains(path.toCaseFolded()))
@@ -648,17 +654,16 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
     FTotalBytes += entry->Size;
   }
 
-  const QString archive = FZipFileName;
   const auto fail = [&](int ACode, const QString& AText) {
     AErrorCode = ACode;
-    Message(ACode, QString(QStringLiteral("Cannot write ") + archive + QStringLiteral(": ") + AText));
+    CannotWrite(ACode, AText);
     return woFailed;
   };
 
   // libzip writes into a temporary file beside the archive that replaces the archive only when
   // every entry was written and the file was read back; on failure it is removed.
   FVerifyFailed = false;
-  TZipArchiveFile output(EncodeFileName(archive));
+  TZipArchiveFile output(EncodeFileName(FZipFileName));
   zip_error_t openError;
   zip_error_init(&openError);
   zip_source_t* target = output.NewSource(&openError);
@@ -842,9 +847,8 @@ int TZipWriter::Add()
       return result;
     if (FCancel || attempt >= MaxWriteAttempts) {
       result = FCancel ? ZIP_ER_CANCELLED : ZIP_ER_CHANGED;
-      Message(result, QString(QStringLiteral("Cannot write ") + FZipFileName + QStringLiteral(": ") +
-                              (FCancel ? ZipErrorText(ZIP_ER_CANCELLED)
-                                       : QStringLiteral("files kept disappearing while they were added"))));
+      CannotWrite(result, FCancel ? ZipErrorText(ZIP_ER_CANCELLED)
+                                  : QStringLiteral("files kept disappearing while they were added"));
       return result;
     }
     // Files disappeared while the archive was written: leave out every file missing now and

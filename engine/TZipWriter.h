@@ -103,6 +103,8 @@ private:
   int PrepareEntries();
   void DropVanishedEntries();
   void Message(int AErrorCode, const QString& AMessage);
+  // "Cannot write <archive>: AReason".
+  void CannotWrite(int AErrorCode, const QString& AReason);
   void ReportProgress();
   // While the files are listed and handed to libzip, which reports nothing: APath at 0% every
   // ProgressInterval, so that a window stays alive and a cancel is seen. True when cancelled.
