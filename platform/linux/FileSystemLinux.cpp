@@ -10,14 +10,15 @@
 
 namespace {
 
-// The attributes of APath, relative to the folder ADirectory when that is not AT_FDCWD (which
-// spares the kernel the walk along the whole path for every entry of a folder).
-unsigned AttributesFromStat(int ADirectory, const QByteArray& APath, const QString& AName)
+// The kind of APath (faDirectory, faReparsePoint, faReadOnly), relative to the folder ADirectory
+// when that is not AT_FDCWD (which spares the kernel the walk along the whole path for every
+// entry of a folder); false, with errno set, when it cannot be examined.
+bool KindFromStat(int ADirectory, const QByteArray& APath, unsigned& AKind)
 {
   struct stat linkInfo
   {};
   if (::fstatat(ADirectory, APath.constData(), &linkInfo, AT_SYMLINK_NOFOLLOW) != 0)
-    return 0;
+    return false;
   // Windows has no read-only folders in this sense (its flag marks customised folders), so
   // faReadOnly is a file's attribute only: a folder copied from a disc (mode 0555) is searched.
   unsigned attributes = 0;
@@ -34,11 +35,16 @@ unsigned AttributesFromStat(int ADirectory, const QByteArray& APath, const QStri
     attributes |= faDirectory;
   if (!(info->st_mode & S_IWUSR) && !S_ISDIR(info->st_mode))
     attributes |= faReadOnly;
+  AKind = attributes;
+  return true;
+}
+
+// AKind with faHidden for a dot name, or faNormal when no flag applies.
+unsigned WithName(unsigned AKind, const QString& AName)
+{
   if (AName.startsWith(QLatin1Char('.')))
-    attributes |= faHidden;
-  if (attributes == 0)
-    attributes = faNormal;
-  return attributes;
+    AKind |= faHidden;
+  return AKind == 0 ? faNormal : AKind;
 }
 
 QString BaseName(const QString& APath)
@@ -81,24 +87,20 @@ void EnumerateDirectory(const QString& AFolder, const std::function<bool(const T
       continue;
     TDirectoryEntry item;
     item.Name = DecodeFileName(name);
+    unsigned kind = 0;
     if (searchable && (entry->d_type == DT_REG || entry->d_type == DT_DIR)) {
       // The listing says what it is: no look at the entry itself, which was most of a search's time.
-      item.Attributes = entry->d_type == DT_DIR ? faDirectory : faNormal;
-      if (item.Name.startsWith(QLatin1Char('.')))
-        item.Attributes = (item.Attributes & ~faNormal) | faHidden;
-    } else {
+      kind = entry->d_type == DT_DIR ? unsigned(faDirectory) : 0u;
+    } else if (KindFromStat(::dirfd(dir), name, kind)) {
       // Links (their target's kind) and file systems that do not fill in the type.
-      item.Attributes = AttributesFromStat(::dirfd(dir), name, item.Name);
-      if (item.Attributes == 0) {
-        // Vanished while we looked, or cannot be examined.
-        if (errno != ENOENT && AOnError)
-          AOnError(folderName + item.Name, errno);
-        continue;
-      }
-      item.Attributes &= ~faReadOnly;
-      if (item.Attributes == 0)
-        item.Attributes = faNormal;
+      kind &= ~faReadOnly;
+    } else {
+      // Vanished while we looked, or cannot be examined.
+      if (errno != ENOENT && AOnError)
+        AOnError(folderName + item.Name, errno);
+      continue;
     }
+    item.Attributes = WithName(kind, item.Name);
     if (!AVisit(item))
       break;
   }
@@ -107,7 +109,8 @@ void EnumerateDirectory(const QString& AFolder, const std::function<bool(const T
 
 unsigned FileAttributes(const QString& APath)
 {
-  return AttributesFromStat(AT_FDCWD, EncodeFileName(APath), BaseName(APath));
+  unsigned kind = 0;
+  return KindFromStat(AT_FDCWD, EncodeFileName(APath), kind) ? WithName(kind, BaseName(APath)) : 0;
 }
 
 bool FileExists(const QString& APath)
