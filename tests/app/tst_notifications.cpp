@@ -3,6 +3,7 @@
 // python3-dbusmock's notification daemon, and their default action running the click handler.
 #include "platform/linux/TFreedesktopNotifications.h"
 #include "tests/support/OffscreenNoise.h"
+#include "tests/support/StopProcess.h"
 #include "tests/support/TFakeSession.h"
 #include "tests/support/TPrivateBus.h"
 #include "tests/support/TShellRig.h"
@@ -93,11 +94,7 @@ void TestNotifications::cleanupTestCase()
     FConnection.reset();
     QDBusConnection::disconnectFromBus(ConnectionName);
   }
-  if (FDaemon.state() != QProcess::NotRunning) {
-    FDaemon.terminate();
-    if (!FDaemon.waitForFinished(5000))
-      FDaemon.kill();
-  }
+  StopProcess(FDaemon);
   FBus.Stop();
 }
 

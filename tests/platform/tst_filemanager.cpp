@@ -2,6 +2,7 @@
 // Showing a file in the file manager: the FileManager1 call on a private session bus (answered
 // by python3-dbusmock), and xdg-open on the folder when no file manager is on the bus.
 #include "platform/linux/TFreedesktopFileManager.h"
+#include "tests/support/StopProcess.h"
 #include "tests/support/TPrivateBus.h"
 
 #include <QDBusConnection>
@@ -42,11 +43,7 @@ private:
 void TestFileManager::cleanupTestCase()
 {
   QDBusConnection::disconnectFromBus(ConnectionName);
-  if (FDaemon.state() != QProcess::NotRunning) {
-    FDaemon.terminate();
-    if (!FDaemon.waitForFinished(5000))
-      FDaemon.kill();
-  }
+  StopProcess(FDaemon);
   FBus.Stop();
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TLogindMock.h"
 
+#include "tests/support/StopProcess.h"
+
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
@@ -91,12 +93,7 @@ void TLogindMock::Stop()
     FBus.reset();
     QDBusConnection::disconnectFromBus(ConnectionName);
   }
-  if (FMock.state() != QProcess::NotRunning) {
-    FMock.terminate();
-    if (!FMock.waitForFinished(5000))
-      FMock.kill();
-    FMock.waitForFinished(5000);
-  }
+  StopProcess(FMock);
   FPrivateBus.Stop();
 }
 

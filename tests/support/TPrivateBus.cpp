@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TPrivateBus.h"
 
+#include "tests/support/StopProcess.h"
+
 #include <QFile>
 
 TPrivateBus::~TPrivateBus()
@@ -62,12 +64,7 @@ bool TPrivateBus::Start(QString& AError)
 
 void TPrivateBus::Stop()
 {
-  if (FDaemon.state() == QProcess::NotRunning)
-    return;
-  FDaemon.terminate();
-  if (!FDaemon.waitForFinished(5000))
-    FDaemon.kill();
-  FDaemon.waitForFinished(5000);
+  StopProcess(FDaemon);
 }
 
 QString TPrivateBus::DeadAddress() const

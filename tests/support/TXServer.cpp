@@ -1,31 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/TXServer.h"
 
+#include "tests/support/StopProcess.h"
+
 #include <QDeadlineTimer>
 #include <QStandardPaths>
 #include <QThread>
 
-namespace {
-
-void Stop(QProcess& AProcess)
-{
-  if (AProcess.state() == QProcess::NotRunning)
-    return;
-  AProcess.terminate();
-  if (!AProcess.waitForFinished(5000)) {
-    AProcess.kill();
-    AProcess.waitForFinished(5000);
-  }
-}
-
-} // namespace
-
 TXServer::~TXServer()
 {
   for (auto& client : FClients)
-    Stop(*client);
-  Stop(FWindowManager);
-  Stop(FServer);
+    StopProcess(*client);
+  StopProcess(FWindowManager);
+  StopProcess(FServer);
   if (FStarted) {
     if (FHadDisplay)
       qputenv("DISPLAY", FSavedDisplay);
