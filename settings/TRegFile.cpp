@@ -12,8 +12,9 @@ namespace {
 // and 8-bit text is read as UTF-8 when it is valid UTF-8, else as Latin-1.
 QString DecodeText(const QByteArray& AData)
 {
+  // The mark itself is cut off here; a decoder must not take a second one at the start as well.
   auto decode = [](QStringConverter::Encoding AEncoding, const QByteArray& ABytes) {
-    QStringDecoder decoder(AEncoding);
+    QStringDecoder decoder(AEncoding, QStringConverter::Flag::ConvertInitialBom);
     return QString(decoder(ABytes));
   };
   if (AData.startsWith("\xFF\xFE"))
@@ -29,10 +30,11 @@ QString DecodeText(const QByteArray& AData)
   return utf8.hasError() ? QString::fromLatin1(AData) : text;
 }
 
-// Text of an 8-bit hex(1) value of a REGEDIT4 file.
+// Text of an 8-bit hex(1) value of a REGEDIT4 file. A value may begin with U+FEFF: it is kept.
 QString Decode8Bit(const QByteArray& AData)
 {
-  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+  QStringDecoder utf8(QStringConverter::Utf8,
+                      QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
   const QString text = utf8(AData);
   return utf8.hasError() ? QString::fromLatin1(AData) : text;
 }
@@ -258,7 +260,8 @@ bool TRegFile::Parse(const QByteArray& AData)
         if (unicode) {
           if (raw.size() % 2 != 0)
             return Fail(lineNo, QStringLiteral("a hex(1) text needs an even number of bytes"));
-          QStringDecoder decoder(QStringConverter::Utf16LE);
+          // A value may begin with U+FEFF: it is kept.
+          QStringDecoder decoder(QStringConverter::Utf16LE, QStringConverter::Flag::ConvertInitialBom);
           text = decoder(raw);
         } else {
           text = Decode8Bit(raw);

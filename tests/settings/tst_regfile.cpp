@@ -125,6 +125,8 @@ void TestRegFile::writesVersion5AndReadsItBack()
   };
   add(QStringLiteral("Quote\"Back\\slash"), rdString, QStringLiteral("a\"b\\c"));
   add(QStringLiteral("Body"), rdString, QStringLiteral("Line one\r\nLine two"));
+  // Written as hex(1); the leading U+FEFF is the value's, not a byte-order mark.
+  add(QStringLiteral("Marked"), rdString, QString(QString(QChar(0xFEFF)) + QStringLiteral("\r\nafter the mark")));
   add(QString(), rdString, QStringLiteral("unnamed"));
   add(QStringLiteral("Negative"), rdInteger, -2);
   QByteArray big(300, '\0');
