@@ -214,6 +214,10 @@ TBackup::TBackup(const QStringList& ASevenZipLibraryFiles, QObject* AOwner)
   FZipMaster->OnVerify = [this](QObject*, const QByteArray& ATemporaryFile) {
     return !FVerifyArchive || VerifyWritten({ATemporaryFile}, {FZipFileName});
   };
+  FZipMaster->OnWaiting = [this](QObject*) {
+    RepeatProgress();
+    FZipMaster->SetCancel(FCancelled);
+  };
   // A missing 7z library fails 7z backups only, so the engine is still built without it.
   (void)LoadSevenZip();
   WireCollections();
@@ -268,14 +272,24 @@ void TBackup::Debug(const QString& AProcedure, const QString& AMessage)
 
 void TBackup::ItemProgress(const QString& AMessage, int AProgress)
 {
+  FLastItemProgress = {AMessage, AProgress};
   if (OnItemProgress)
     OnItemProgress(this, AMessage, AProgress);
 }
 
 void TBackup::TotalProgress(const QString& AMessage, int AProgress)
 {
+  FLastTotalProgress = {AMessage, AProgress};
   if (OnTotalProgress)
     OnTotalProgress(this, AMessage, AProgress);
+}
+
+void TBackup::RepeatProgress()
+{
+  if (FLastItemProgress.second >= 0)
+    ItemProgress(FLastItemProgress.first, FLastItemProgress.second);
+  if (FLastTotalProgress.second >= 0)
+    TotalProgress(FLastTotalProgress.first, FLastTotalProgress.second);
 }
 
 void TBackup::WireCollections()

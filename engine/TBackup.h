@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 class TArchiveVerifier;
 class TSevenZip;
@@ -116,6 +117,8 @@ private:
   void Debug(const QString& AProcedure, const QString& AMessage);
   void ItemProgress(const QString& AMessage, int AProgress);
   void TotalProgress(const QString& AMessage, int AProgress);
+  // Reports again what was last reported, for a handler that keeps a window alive.
+  void RepeatProgress();
 
   std::unique_ptr<TBackupFiles> FFiles;
   std::unique_ptr<TBackupFiles> FExclusions;
@@ -139,6 +142,8 @@ private:
   // Byte counts that turn the 7z writer's progress into percentages.
   qint64 FTotalProgressMax = 0;
   qint64 FItemProgressMax = 0;
+  std::pair<QString, int> FLastItemProgress{QString(), -1};
+  std::pair<QString, int> FLastTotalProgress{QString(), -1};
   bool FBusy = false;
   bool FArchiveWasBusy = false;
   bool FCancelled = false;

@@ -60,17 +60,17 @@ int TZipArchiveFile::Flush()
   return error;
 }
 
-int TZipArchiveFile::Replace(const std::function<int(const QByteArray&)>& AVerify, int& ASystemError)
+int TZipArchiveFile::Sync()
+{
+  return FWritten ? Posix::Sync(FFile.Fd()) : EBADF;
+}
+
+int TZipArchiveFile::Replace(int& ASystemError)
 {
   ASystemError = 0;
   if (!FWritten || FTempPath.isEmpty())
     return ZIP_ER_INTERNAL;
-  if (AVerify) {
-    if (const int code = AVerify(FTempPath); code != 0) {
-      RemoveTemporary();
-      return code;
-    }
-  }
+  // Flushed again: little is left after Sync, and a file whose flush failed never gets here.
   // On failure CommitReplacement has removed the file itself.
   ASystemError = Posix::CommitReplacement(FFile, FTempPath, FTarget);
   FTempPath.clear();

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file a ZIP archive is written to, as a libzip source: libzip writes into a temporary file
 // beside the archive, created with the permissions of the archive it replaces (private for a new
-// one). libzip's commit writes out what is buffered; Replace, called once zip_close has succeeded
-// and libzip has let go of the entries, may read the file back, then flushes it, renames it over
-// the archive and flushes the folder, so the archive is on disk before the run reports success.
-// A rollback, a failed Replace, or a file never replaced is removed.
+// one). libzip's commit writes out what is buffered. Once zip_close has succeeded, the file may
+// be flushed (Sync, on any thread) while it is read back by name; Replace flushes it, renames it
+// over the archive and flushes the folder, so the archive is on disk before the run reports
+// success. A rollback, a failed Replace, or a file never replaced is removed.
 // libzip writes in small pieces and goes back to complete each entry's header; the pieces are
 // gathered in a buffer, headers still in it are completed there, and the file is written in
 // large blocks.
@@ -15,7 +15,6 @@
 #include <QByteArray>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 #include <sys/types.h>
@@ -32,10 +31,13 @@ public:
   // A libzip source that writes through this object, which must outlive it; null on failure.
   zip_source_t* NewSource(zip_error_t* AError);
 
-  // After a successful zip_close: AVerify, when given, checks the written file (0, or the libzip
-  // error code that keeps the archive as it was), then the file replaces the archive. 0, or the
-  // libzip error code with ASystemError set to the errno behind it, if any.
-  [[nodiscard]] int Replace(const std::function<int(const QByteArray& ATempPath)>& AVerify, int& ASystemError);
+  // After a successful zip_close: the written file, under its temporary name.
+  const QByteArray& TemporaryPath() const { return FTempPath; }
+  // After a successful zip_close: flushes the written file to the disk; 0 or the errno.
+  [[nodiscard]] int Sync();
+  // After a successful zip_close (and a Sync that has returned): the file replaces the archive.
+  // 0, or the libzip error code with ASystemError set to the errno behind it, if any.
+  [[nodiscard]] int Replace(int& ASystemError);
 
 private:
   static zip_int64_t Callback(void* AState, void* AData, zip_uint64_t ALength, zip_source_cmd_t ACommand);

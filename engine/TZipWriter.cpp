@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TZipWriter.h"
 
+#include "engine/TBackgroundJob.h"
 #include "engine/TZipArchiveFile.h"
 #include "engine/TZipDeflater.h"
 #include "platform/FileNames.h"
@@ -147,16 +148,12 @@ struct TZipCallbacks
     return state->Writer->DeflatedSource(*state->Entry, AData, ALength, ACommand);
   }
 
-  static void Progress(zip_t*, double, void* AWriter)
-  {
-    auto* writer = static_cast<TZipWriter*>(AWriter);
-    writer->Guard([writer] { writer->ReportProgress(); });
-  }
+  static void Progress(zip_t*, double, void* AWriter) { static_cast<TZipWriter*>(AWriter)->ReportProgress(); }
 
   static int Cancel(zip_t*, void* AWriter)
   {
     auto* writer = static_cast<TZipWriter*>(AWriter);
-    return (writer->FCancel || writer->FHandlerError) ? 1 : 0;
+    return (writer->FCancel || writer->FHandlerRaised) ? 1 : 0;
   }
 };
 
@@ -206,6 +203,7 @@ bool TZipWriter::Guard(const std::function<void()>& AAction)
   } catch (...) {
     if (!FHandlerError)
       FHandlerError = std::current_exception();
+    FHandlerRaised = true;
     return false;
   }
 }
@@ -241,8 +239,30 @@ void TZipWriter::ReportProgress()
   FLastItem = index;
   FLastItemPerCent = item;
   FLastTotalPerCent = total;
-  if (OnProgress)
-    OnProgress(this, TProgressDetails{FCurrent->Path, item, total});
+  std::lock_guard lock(FReportLock);
+  FReports.push_back(TProgressDetails{FCurrent->Path, item, total});
+}
+
+void TZipWriter::PassOnProgress()
+{
+  std::vector<TProgressDetails> reports;
+  {
+    std::lock_guard lock(FReportLock);
+    reports.swap(FReports);
+    // Nothing new, or only what was written after a cancel: the handlers still get their turn.
+    if (reports.empty() || FCancel)
+      reports.assign(1, FLastPassedOn);
+  }
+  for (const TProgressDetails& details : reports) {
+    FLastPassedOn = details;
+    if (!Guard([&] {
+          if (OnProgress)
+            OnProgress(this, details);
+        }))
+      break;
+    if (FCancel)
+      break;
+  }
 }
 
 bool TZipWriter::ReportPreparing(const QString& APath)
@@ -314,7 +334,8 @@ bool TZipWriter::StatEntry(TEntry& AEntry)
 
 bool TZipWriter::ReportAndCheck(TEntry& AEntry)
 {
-  if (!Guard([this] { ReportProgress(); })) {
+  ReportProgress();
+  if (FHandlerRaised) {
     Fail(AEntry, fkHandler, 0);
     return false;
   }
@@ -332,7 +353,8 @@ qint64 TZipWriter::CloseEntry(TEntry& AEntry)
   AEntry.Open = false;
   AEntry.Closed = true;
   FDoneBytes += std::max(AEntry.Read, AEntry.Size);
-  if (!Guard([this] { ReportProgress(); })) {
+  ReportProgress();
+  if (FHandlerRaised) {
     Fail(AEntry, fkHandler, 0);
     return -1;
   }
@@ -738,12 +760,45 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
   if (FDeflater)
     FDeflater->Start();
 
-  if (zip_close(zip) == 0) {
-    // libzip freed its entries in small pieces the allocator keeps for this thread; the archive
-    // is read back on another thread, which would take fresh memory beside them.
+  // libzip writes the archive on a thread of its own, since it blocks for long stretches
+  // (reading files, writing the central directory, freeing its entries) that would keep a window
+  // on this thread waiting; the progress it publishes is passed on from here. Once closed, that
+  // thread flushes the file to the disk while this one reads it back.
+  enum { jsClosed = 1 };
+  bool closed = false;
+  int syncError = 0;
+  {
+    std::lock_guard lock(FReportLock);
+    FReports.clear();
+  }
+  FLastPassedOn = TProgressDetails{FEntries.front()->Path, 0, 0};
+  TBackgroundJob job([&](TBackgroundJob& AJob) {
+    closed = zip_close(zip) == 0;
+    if (!closed)
+      return;
+    // libzip freed its entries in small pieces the allocator keeps; the read-back would take
+    // fresh memory beside them.
     ::malloc_trim(0);
-    int systemError = 0;
-    const int code = output.Replace([this](const QByteArray& APath) { return VerifyWritten(APath); }, systemError);
+    AJob.Reach(jsClosed);
+    syncError = output.Sync();
+  });
+  job.Wait(jsClosed, [this] { PassOnProgress(); });
+  PassOnProgress(); // the run's last report
+
+  if (closed) {
+    const int verified = VerifyWritten(output.TemporaryPath());
+    job.Wait(TBackgroundJob::Finished, [this] {
+      if (OnWaiting)
+        Guard([this] { OnWaiting(this); });
+      else
+        PassOnProgress();
+    });
+    int systemError = syncError;
+    int code = verified;
+    if (code == 0 && syncError != 0)
+      code = ZIP_ER_WRITE;
+    if (code == 0)
+      code = output.Replace(systemError);
     if (code == 0)
       return woWritten;
     if (FHandlerError)
@@ -812,6 +867,7 @@ int TZipWriter::Add()
   // again per file, which made archives of many small files several times slower.
   ::mallopt(M_TOP_PAD, 1 << 20);
   FHandlerError = nullptr;
+  FHandlerRaised = false;
   FEntries.clear();
   FTotalBytes = 0;
 

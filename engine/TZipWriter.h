@@ -13,10 +13,12 @@
 #include <QObject>
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class TZipWriter : public QObject
@@ -84,15 +86,21 @@ public:
   // Exceptions raised by event handlers stop the writing and propagate once it is undone.
   [[nodiscard]] int Add();
 
+  // May be set from a progress handler while libzip writes on the writer's own thread.
   bool Cancel() const { return FCancel; }
   void SetCancel(bool AValue) { FCancel = AValue; }
   TZipState State() const { return FState; }
 
+  // Handlers are called on the thread that called Add, also while libzip writes on another.
   TOnZipProgress OnProgress;
   TOnZipMessage OnMessage;
   // Checks the finished archive (ATemporaryFile, still under its temporary name) before it
   // replaces the previous one; false keeps the previous archive and fails the Add.
   std::function<bool(QObject* ASender, const QByteArray& ATemporaryFile)> OnVerify;
+  // Called every 20 ms while the written archive is still on its way to the disk after OnVerify
+  // has returned, with no progress of the writer's own to report: a handler keeping a window
+  // alive can repeat what it shows.
+  std::function<void(QObject* ASender)> OnWaiting;
 
   struct TEntry;
 
@@ -105,7 +113,10 @@ private:
   void Message(int AErrorCode, const QString& AMessage);
   // "Cannot write <archive>: AReason".
   void CannotWrite(int AErrorCode, const QString& AReason);
+  // On the thread libzip writes on: queues the progress for PassOnProgress.
   void ReportProgress();
+  // On the calling thread: passes the queued progress to OnProgress, or the last again.
+  void PassOnProgress();
   // While the files are listed and handed to libzip, which reports nothing: APath at 0% every
   // ProgressInterval, so that a window stays alive and a cancel is seen. True when cancelled.
   bool ReportPreparing(const QString& APath);
@@ -137,7 +148,7 @@ private:
   QString FZipFileName;
   QByteArray FZipComment;
   QString FPassword;
-  bool FCancel = false;
+  std::atomic<bool> FCancel = false;
   TZipState FState = zsIdle;
 
   // State of one Add.
@@ -154,6 +165,10 @@ private:
   int FLastTotalPerCent = -1;
   std::chrono::steady_clock::time_point FLastReport;
   std::exception_ptr FHandlerError;
+  std::atomic<bool> FHandlerRaised = false; // FHandlerError is set, for libzip's thread to see
+  std::mutex FReportLock;
+  std::vector<TProgressDetails> FReports; // not yet passed on, under FReportLock
+  TProgressDetails FLastPassedOn;
   // The first thing that went wrong while libzip read the files.
   int FFailureKind = 0;
   int FFailureErrno = 0;

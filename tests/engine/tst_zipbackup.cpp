@@ -2,9 +2,14 @@
 // ZIP backups checked with the real 7z command.
 #include "EngineTestSupport.h"
 #include "engine/TBackup.h"
+#include "platform/Posix.h"
 
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <tuple>
 
 #include <sys/wait.h>
@@ -261,6 +266,36 @@ void TestZipBackup::progressAndCancelWhileWriting()
     QCOMPARE(seenBeforeWriting, QStringList{tree.Name("src/a-small.txt")});
     QCOMPARE(recorder.Logs.last(), QStringLiteral("Backup Cancelled."));
     QCOMPARE(Leftovers(tree.Name("out"), QString()), QStringList());
+  }
+
+  // A slow disk does not hold the handlers up: while the archive is flushed, they are still
+  // called, on the thread that runs the backup.
+  {
+    static std::atomic<bool> flushing = false;
+    Posix::SetFaultHook([](Posix::TFaultPoint APoint, int, const QByteArray&, std::size_t&) {
+      if (APoint == Posix::fpSync) {
+        flushing = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        flushing = false;
+      }
+      return 0;
+    });
+    TBackup backup;
+    int callsWhileFlushing = 0;
+    bool elsewhere = false;
+    backup.OnItemProgress = [&](QObject*, const QString&, int) {
+      callsWhileFlushing += flushing ? 1 : 0;
+      elsewhere = elsewhere || QThread::currentThread() != thread();
+    };
+    backup.SetZipType(zZip);
+    backup.SetZipFileName(archive);
+    backup.Files()->Add(tree.Path() + QStringLiteral("/src"), QStringLiteral("*.*"), false);
+    QStringList result;
+    const TBackupResult outcome = backup.Backup(&result);
+    Posix::SetFaultHook(nullptr);
+    QCOMPARE(outcome, brComplete);
+    QVERIFY2(callsWhileFlushing >= 3, qPrintable(QString::number(callsWhileFlushing)));
+    QVERIFY(!elsewhere);
   }
 }
 
