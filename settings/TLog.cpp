@@ -35,7 +35,15 @@ TLog::~TLog()
 
 QString TLog::TimeStamp()
 {
-  return DateTimeToStr(TClock::Now());
+  // The local time costs glibc a look at /etc/localtime, several per line, and a run logs a
+  // line per file: the text is made again only when the second changes.
+  thread_local qint64 second = -1;
+  thread_local QString text;
+  if (const qint64 now = TClock::SecondsSinceEpoch(); now != second) {
+    text = DateTimeToStr(TClock::Now());
+    second = now;
+  }
+  return text;
 }
 
 void TLog::RaiseFileError(const QString& AAction) const

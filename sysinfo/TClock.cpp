@@ -32,6 +32,12 @@ TDateTime TClock::Date()
   return DateFromQDate(CurrentDateTime().date());
 }
 
+qint64 TClock::SecondsSinceEpoch()
+{
+  const auto& source = Source();
+  return source ? source().toSecsSinceEpoch() : QDateTime::currentSecsSinceEpoch();
+}
+
 qint64 TClock::Ticks()
 {
   const auto& source = Source();

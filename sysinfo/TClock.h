@@ -20,6 +20,8 @@ public:
   // Milliseconds of a clock that never goes back, for measuring durations. It needs no time zone,
   // so it is cheap enough to read for every file of a run. Follows the test source when one is set.
   static qint64 Ticks();
+  // Whole seconds since 1970 UTC, without the time zone. Follows the test source when one is set.
+  static qint64 SecondsSinceEpoch();
 
   // Tests freeze or move time through this; an empty function restores the system clock.
   static void SetSource(std::function<QDateTime()> ASource);
