@@ -118,6 +118,10 @@ void TSevenZipRun::Decide(bool AKeep)
 
 void TSevenZipRun::Push(TSevenZipNotice&& ANotice, bool AMergeProgress)
 {
+  // Each wake costs the receiving thread, which may own a window, a turn of its event loop.
+  static constexpr std::chrono::milliseconds WakeInterval(20);
+  const bool routine = ANotice.Kind == TSevenZipNotice::nkProgress || ANotice.Kind == TSevenZipNotice::nkStreamOpened;
+  const auto now = std::chrono::steady_clock::now();
   std::function<void()> wake;
   {
     std::lock_guard lock(FLock);
@@ -127,6 +131,9 @@ void TSevenZipRun::Push(TSevenZipNotice&& ANotice, bool AMergeProgress)
     } else {
       FNotices.push_back(std::move(ANotice));
     }
+    if (routine && now - FLastWake < WakeInterval)
+      return;
+    FLastWake = now;
     if (!FWakePending && FWake) {
       FWakePending = true;
       wake = FWake;

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -36,8 +37,9 @@ class TSevenZipRun
 public:
   explicit TSevenZipRun(std::atomic<bool>& ACancel);
 
-  // Thread that called Add: called (outside the lock) whenever notices arrive and no wake-up is
-  // outstanding; it must only schedule a call of Take.
+  // Thread that called Add: called (outside the lock) when notices arrive and no wake-up is
+  // outstanding; it must only schedule a call of Take. Progress and opened streams, reported
+  // hundreds of times a second, wake it at most every WakeInterval; the rest at once.
   void SetWake(std::function<void()> AWake);
   // Takes every queued notice and re-arms the wake-up.
   std::deque<TSevenZipNotice> Take();
@@ -85,6 +87,7 @@ private:
   std::condition_variable FArrived;
   std::deque<TSevenZipNotice> FNotices;
   bool FWakePending = false;
+  std::chrono::steady_clock::time_point FLastWake;
   std::condition_variable FDecided;
   int FDecision = -1;
   std::function<void()> FWake;
