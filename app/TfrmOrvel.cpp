@@ -896,6 +896,7 @@ TRunOutcome TfrmOrvel::RunBackup(TExitParameter AExitParameter)
     ~TRestore()
     {
       Form->SetTrayIcon(tiIdle, ApplicationTitle());
+      Form->ShowPendingProgress();
       Form->FBackupProgress.ClearTaskbarProgress();
       Form->FBackupProgress.hide();
       Form->show();
@@ -1092,18 +1093,30 @@ void TfrmOrvel::ShowPendingProgress()
     FBackupProgress.SetTimeElapsed(ElapsedTimeText(pending.Elapsed));
   }
   // The window's setters turn the event loop themselves.
+  if (pending.Profile)
+    FBackupProgress.SetProfileProgress(pending.ProfileProgress, pending.ProfileMessage);
+  if (pending.Total)
+    FBackupProgress.SetTotalProgress(pending.TotalProgress, pending.TotalMessage);
   if (pending.Item)
     FBackupProgress.SetBackupProgress(pending.Progress, pending.Message);
 }
 
 void TfrmOrvel::ProfileProgress(QObject*, const QString& AMessage, int AProgress)
 {
-  FBackupProgress.SetProfileProgress(AProgress, AMessage);
+  FPendingProgress.Profile = true;
+  FPendingProgress.ProfileProgress = AProgress;
+  if (!AMessage.isEmpty())
+    FPendingProgress.ProfileMessage = AMessage;
+  ShowProgressSoon();
 }
 
 void TfrmOrvel::TotalProgress(QObject*, const QString& AMessage, int AProgress)
 {
-  FBackupProgress.SetTotalProgress(AProgress, AMessage);
+  FPendingProgress.Total = true;
+  FPendingProgress.TotalProgress = AProgress;
+  if (!AMessage.isEmpty())
+    FPendingProgress.TotalMessage = AMessage;
+  ShowProgressSoon();
   SetTrayIcon(ProgressIconIndex(AProgress),
               ApplicationTitle() + QStringLiteral(" - Progress: ") + QString::number(AProgress) + QStringLiteral("%"));
 }
@@ -1138,11 +1151,16 @@ void TfrmOrvel::CancelQueueRequest(QObject*, bool& ACancelAll)
 
 void TfrmOrvel::StartBackup(QObject*, const QString& AProfileName)
 {
+  // What the previous profile still held back is shown before the next one begins, whose first
+  // report is shown at once.
+  ShowPendingProgress();
+  FProgressShown.invalidate();
   FBackupProgress.SetBackupProfile(QStringLiteral("Backup: %1").arg(AProfileName));
 }
 
 void TfrmOrvel::FinishBackup(QObject*, const QString& AProfileName)
 {
+  ShowPendingProgress();
   FBackupProgress.SetBackupProfile(QStringLiteral("Backup Complete: %1").arg(AProfileName));
 }
 

@@ -259,6 +259,12 @@ private:
     bool Item = false;
     int Progress = 0;
     QString Message;
+    bool Profile = false;
+    int ProfileProgress = 0;
+    QString ProfileMessage;
+    bool Total = false;
+    int TotalProgress = 0;
+    QString TotalMessage;
     bool Times = false;
     TDateTime Elapsed = 0;
     TDateTime Estimated = 0;
