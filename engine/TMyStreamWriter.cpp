@@ -222,6 +222,60 @@ void TMyStreamWriter::Fail(int AError, const QString& AFileName, int ACode)
                       AFileName);
 }
 
+HRESULT TMyStreamWriter::Put(const char* AData, std::size_t ASize, std::uint64_t APosition)
+{
+  const char* data = AData;
+  std::size_t left = ASize;
+  std::uint64_t position = APosition;
+  int error = 0;
+  if (FArcVolumeSize == 0) {
+    if (!WriteAt(0, data, left, position, error)) {
+      Fail(error, FVolumes[0].Name, 13);
+      return HResultFromErrno(error);
+    }
+  } else {
+    // Every volume up to the one that holds the last byte of this write must exist.
+    const std::uint64_t last = (position + left - 1) / FArcVolumeSize;
+    while (FVolumes.size() <= last) {
+      if (const int created = CreateVolume(FVolumes.size()); created != 0) {
+        Fail(created, VolumeName(FArcName, FVolumes.size() + 1), 11);
+        return HResultFromErrno(created);
+      }
+    }
+    // Each piece ends at the end of a volume or at the end of the data.
+    while (left > 0) {
+      const std::size_t volume = static_cast<std::size_t>(position / FArcVolumeSize);
+      const std::uint64_t offset = position % FArcVolumeSize;
+      const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, FArcVolumeSize - offset));
+      if (!WriteAt(volume, data, piece, offset, error)) {
+        Fail(error, FVolumes[volume].Name, 13);
+        return HResultFromErrno(error);
+      }
+      data += piece;
+      left -= piece;
+      position += piece;
+    }
+  }
+  return S_OK;
+}
+
+HRESULT TMyStreamWriter::Flush()
+{
+  if (FBuffered == 0)
+    return S_OK;
+  const HRESULT result = Put(FBuffer.get(), FBuffered, FBufferStart);
+  FBuffered = 0;
+  return result;
+}
+
+bool TMyStreamWriter::WriteGathered()
+{
+  std::lock_guard lock(FLock);
+  if (FMyLastError.load() != 0)
+    return false;
+  return Flush() == S_OK;
+}
+
 HRESULT TMyStreamWriter::Write(const void* AData, UInt32 ASize, UInt32* AProcessedSize)
 {
   return Guarded([&]() -> HRESULT {
@@ -235,39 +289,24 @@ HRESULT TMyStreamWriter::Write(const void* AData, UInt32 ASize, UInt32* AProcess
     if (const int error = FMyLastError.load(); error != 0)
       return HResultFromErrno(error);
 
-    const char* data = static_cast<const char*>(AData);
-    std::size_t left = ASize;
-    std::uint64_t position = FArcPosition;
-    int error = 0;
-    if (FArcVolumeSize == 0) {
-      if (!WriteAt(0, data, left, position, error)) {
-        Fail(error, FVolumes[0].Name, 13);
-        return HResultFromErrno(error);
-      }
-      position += left;
-    } else {
-      // Every volume up to the one that holds the last byte of this write must exist.
-      const std::uint64_t last = (position + left - 1) / FArcVolumeSize;
-      while (FVolumes.size() <= last) {
-        if (const int created = CreateVolume(FVolumes.size()); created != 0) {
-          Fail(created, VolumeName(FArcName, FVolumes.size() + 1), 11);
-          return HResultFromErrno(created);
-        }
-      }
-      // Each piece ends at the end of a volume or at the end of the data.
-      while (left > 0) {
-        const std::size_t volume = static_cast<std::size_t>(position / FArcVolumeSize);
-        const std::uint64_t offset = position % FArcVolumeSize;
-        const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, FArcVolumeSize - offset));
-        if (!WriteAt(volume, data, piece, offset, error)) {
-          Fail(error, FVolumes[volume].Name, 13);
-          return HResultFromErrno(error);
-        }
-        data += piece;
-        left -= piece;
-        position += piece;
-      }
+    // A piece that does not continue what is gathered, or does not fit, writes that out first.
+    if (FBuffered > 0 && (FArcPosition != FBufferStart + FBuffered || FBuffered + ASize > BufferCapacity)) {
+      if (const HRESULT flushed = Flush(); flushed != S_OK)
+        return flushed;
     }
+    const char* data = static_cast<const char*>(AData);
+    if (ASize >= BufferCapacity) {
+      if (const HRESULT put = Put(data, ASize, FArcPosition); put != S_OK)
+        return put;
+    } else {
+      if (!FBuffer)
+        FBuffer.reset(new char[BufferCapacity]);
+      if (FBuffered == 0)
+        FBufferStart = FArcPosition;
+      std::memcpy(FBuffer.get() + FBuffered, data, ASize);
+      FBuffered += ASize;
+    }
+    const std::uint64_t position = FArcPosition + ASize;
     FArcPosition = position;
     FArcSize = std::max(FArcSize, FArcPosition);
     if (AProcessedSize)
@@ -313,6 +352,12 @@ bool TMyStreamWriter::Commit(int& AError, QString& AFileName)
 {
   std::lock_guard lock(FLock);
   FFinished = true;
+  if (FBuffered > 0 && Flush() != S_OK) {
+    AError = FMyLastError.load();
+    AFileName = FVolumes.empty() ? FArcName : FVolumes.back().Name;
+    RemoveTemporaryFiles();
+    return false;
+  }
   const timespec times[2] = {{FArcDate, 0}, {FArcDate, 0}};
   AError = 0;
   for (std::size_t i = 0; i < FVolumes.size() && AError == 0; ++i) {
@@ -417,6 +462,7 @@ void TMyStreamWriter::Discard()
 {
   std::lock_guard lock(FLock);
   FFinished = true;
+  FBuffered = 0;
   RemoveTemporaryFiles();
 }
 

@@ -5,6 +5,9 @@
 // library reported success, gives the files their final names (replacing older files of those
 // names); Discard, or the last Release without a Commit, deletes them. A failed or cancelled run
 // therefore leaves the previous archive as it was.
+//
+// The library writes in pieces of a few KiB, and single bytes; consecutive pieces are gathered
+// and written in blocks of up to BufferCapacity.
 #pragma once
 
 #include "engine/SevenZipInterfaces.h"
@@ -41,6 +44,9 @@ public:
   SevenZip::HRESULT Seek(SevenZip::Int64 AOffset, SevenZip::UInt32 AOrigin, SevenZip::UInt64* ANewPosition) override;
   SevenZip::HRESULT SetSize(SevenZip::UInt64 ANewSize) override;
 
+  // Writes out what is gathered, once the library has finished writing; false when that failed
+  // (the error is told as a failed write is).
+  [[nodiscard]] bool WriteGathered();
   // Sets the files' times, flushes them to disk, closes them and moves them to their final
   // names, then removes the volumes of an earlier, longer set, which would otherwise read as part
   // of this one. On failure every file of the previous archive is back in place, the new files
@@ -77,6 +83,9 @@ private:
   int CreateVolume(std::size_t AIndex);
   int Handle(std::size_t AIndex, int& AError);
   int CloseVolume(TVolume& AVolume);
+  // Writes ASize bytes at archive position APosition, over as many volumes as they span.
+  SevenZip::HRESULT Put(const char* AData, std::size_t ASize, std::uint64_t APosition);
+  SevenZip::HRESULT Flush();
   [[nodiscard]] bool WriteAt(std::size_t AVolume, const char* AData, std::size_t ASize, std::uint64_t AOffset,
                              int& AError);
   void Fail(int AError, const QString& AFileName, int ACode);
@@ -91,6 +100,10 @@ private:
   std::uint64_t FArcVolumeSize;
   std::uint64_t FArcPosition = 0;
   std::uint64_t FArcSize = 0;
+  static constexpr std::size_t BufferCapacity = 1 << 20;
+  std::unique_ptr<char[]> FBuffer; // FBuffered bytes gathered for archive position FBufferStart
+  std::size_t FBuffered = 0;
+  std::uint64_t FBufferStart = 0;
   std::vector<TVolume> FVolumes;
   std::uint64_t FUseCounter = 0;
   int FOpenHandles = 0;

@@ -595,6 +595,8 @@ void RunJob(const TJob& AJob, const std::shared_ptr<TSevenZipRun>& ARun, TJobRes
     }
 
     result = Compress(AJob, writer.Object, callback.Object);
+    if (result == S_OK && !writer.Object->WriteGathered())
+      result = HResultFromErrno(writer.Object->MyLastError());
     if (result == S_OK) {
       AResult.TemporaryFiles = writer.Object->TemporaryPaths();
       AResult.FinalNames = writer.Object->VolumeNames();
