@@ -30,11 +30,13 @@ TMyStreamReader* TMyStreamReader::Open(const QString& AFileName, std::shared_ptr
   ::fcntl(handle, F_SETFL, ::fcntl(handle, F_GETFL) & ~O_NONBLOCK);
   ::posix_fadvise(handle, 0, 0, POSIX_FADV_SEQUENTIAL);
   AError = 0;
-  return new TMyStreamReader(handle, AFileName, std::move(ARun));
+  return new TMyStreamReader(handle, static_cast<UInt64>(info.st_size), AFileName, std::move(ARun));
 }
 
-TMyStreamReader::TMyStreamReader(int AHandle, const QString& AFileName, std::shared_ptr<TSevenZipRun> ARun)
+TMyStreamReader::TMyStreamReader(int AHandle, UInt64 ASize, const QString& AFileName,
+                                 std::shared_ptr<TSevenZipRun> ARun)
   : FHandle(AHandle)
+  , FSize(ASize)
   , FFileName(AFileName)
   , FRun(std::move(ARun))
 {}
@@ -113,11 +115,8 @@ HRESULT TMyStreamReader::Seek(Int64 AOffset, UInt32 AOrigin, UInt64* ANewPositio
 
 HRESULT TMyStreamReader::GetSize(UInt64* ASize)
 {
-  struct stat info
-  {};
-  if (::fstat(FHandle, &info) != 0)
-    return HResultFromErrno(errno);
+  // Asked once per file, right after the open that looked at it.
   if (ASize)
-    *ASize = static_cast<UInt64>(info.st_size);
+    *ASize = FSize;
   return S_OK;
 }

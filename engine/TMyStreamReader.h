@@ -24,14 +24,16 @@ public:
 
   SevenZip::HRESULT Read(void* AData, SevenZip::UInt32 ASize, SevenZip::UInt32* AProcessedSize) override;
   SevenZip::HRESULT Seek(SevenZip::Int64 AOffset, SevenZip::UInt32 AOrigin, SevenZip::UInt64* ANewPosition) override;
+  // The size the file had when it was opened.
   SevenZip::HRESULT GetSize(SevenZip::UInt64* ASize) override;
 
 private:
-  TMyStreamReader(int AHandle, const QString& AFileName, std::shared_ptr<TSevenZipRun> ARun);
+  TMyStreamReader(int AHandle, SevenZip::UInt64 ASize, const QString& AFileName, std::shared_ptr<TSevenZipRun> ARun);
   ~TMyStreamReader();
 
   std::atomic<SevenZip::ULONG> FRefCount{1};
   int FHandle;
+  SevenZip::UInt64 FSize;
   QString FFileName;
   std::shared_ptr<TSevenZipRun> FRun;
 };
