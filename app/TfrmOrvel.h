@@ -253,7 +253,7 @@ private:
   // A run reports every file it adds. The progress window shows the latest report at most every
   // ProgressPeriod (laying out its labels for each of many small files cost more than backing
   // them up), and the event loop turns at most every TEventPump period in between.
-  static constexpr int ProgressPeriod = 50; // milliseconds
+  static constexpr int ProgressPeriod = 100; // milliseconds
   struct TPendingProgress
   {
     bool Item = false;

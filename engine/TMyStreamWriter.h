@@ -7,7 +7,7 @@
 // therefore leaves the previous archive as it was.
 //
 // The library writes in pieces of a few KiB, and single bytes; consecutive pieces are gathered
-// and written in blocks of up to BufferCapacity.
+// and written in blocks of up to BufferCapacity (256 KiB).
 #pragma once
 
 #include "engine/SevenZipInterfaces.h"
@@ -100,7 +100,7 @@ private:
   std::uint64_t FArcVolumeSize;
   std::uint64_t FArcPosition = 0;
   std::uint64_t FArcSize = 0;
-  static constexpr std::size_t BufferCapacity = 1 << 20;
+  static constexpr std::size_t BufferCapacity = 256 * 1024;
   std::unique_ptr<char[]> FBuffer; // FBuffered bytes gathered for archive position FBufferStart
   std::size_t FBuffered = 0;
   std::uint64_t FBufferStart = 0;
