@@ -797,6 +797,9 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
     int code = verified;
     if (code == 0 && syncError != 0)
       code = ZIP_ER_WRITE;
+    // A handler that raised while the flush was awaited fails the run, as one raised earlier does.
+    if (code == 0 && FHandlerError)
+      code = ZIP_ER_INTERNAL;
     if (code == 0)
       code = output.Replace(systemError);
     if (code == 0)
