@@ -18,6 +18,7 @@ class TestArchiveVerify : public QObject
 
 private slots:
   void failedCheckKeepsThePreviousArchive();
+  void largeZipIsCheckedInTwoHalves();
 };
 
 void TestArchiveVerify::failedCheckKeepsThePreviousArchive()
@@ -92,6 +93,42 @@ void TestArchiveVerify::failedCheckKeepsThePreviousArchive()
     for (const QString& volume : volumes)
       names << QFileInfo(volume).fileName();
     QCOMPARE(otherFiles(names), QStringList({QStringLiteral("backup.zip")}));
+  }
+}
+
+// Large entries are checked on two threads; a damaged entry in either half is found.
+void TestArchiveVerify::largeZipIsCheckedInTwoHalves()
+{
+  QTemporaryDir folder;
+  QVERIFY(folder.isValid());
+  const QString first = folder.filePath(QStringLiteral("a.bin"));
+  const QString second = folder.filePath(QStringLiteral("b.bin"));
+  QVERIFY(WriteBytes(EncodeFileName(first), NoiseBytes(12 << 20, 1)));
+  QVERIFY(WriteBytes(EncodeFileName(second), NoiseBytes(12 << 20, 2)));
+  const QString archive = folder.filePath(QStringLiteral("large.zip"));
+  TZipWriter writer;
+  writer.SpecArgs() = QStringList{first, second};
+  writer.SetZipFileName(archive);
+  writer.SetAddOptions(TZipWriter::AddDirNames);
+  QCOMPARE(writer.Add(), 0);
+  {
+    TArchiveVerifier verifier(nullptr);
+    QVERIFY2(verifier.VerifyFiles(zZip, {EncodeFileName(archive)}, {archive}, QString()),
+             qPrintable(verifier.Errors().join(QLatin1Char('\n'))));
+    QCOMPARE(verifier.GoodEntries(), 2);
+  }
+  // The incompressible entries lie one after the other: a quarter from the end is inside the second.
+  QByteArray bytes = ReadBytes(EncodeFileName(archive));
+  for (const qsizetype at : {bytes.size() / 4, bytes.size() * 3 / 4}) {
+    QByteArray damaged = bytes;
+    damaged[at] = static_cast<char>(damaged[at] ^ 0x55);
+    QVERIFY(WriteBytes(EncodeFileName(archive), damaged));
+    TArchiveVerifier verifier(nullptr);
+    QVERIFY(!verifier.VerifyFiles(zZip, {EncodeFileName(archive)}, {archive}, QString()));
+    QCOMPARE(verifier.GoodEntries(), 1);
+    const QString damagedName = (at < bytes.size() / 2 ? first : second).mid(1);
+    QVERIFY2(verifier.Errors().join(QLatin1Char('\n')).contains(damagedName),
+             qPrintable(verifier.Errors().join(QLatin1Char('\n'))));
   }
 }
 
