@@ -1064,10 +1064,7 @@ void TfrmOrvel::TimerCheckAlertsTimer()
 
 void TfrmOrvel::BackupProgress(QObject*, const QString& AMessage, int AProgress)
 {
-  FPendingProgress.Item = true;
-  FPendingProgress.Progress = AProgress;
-  if (!AMessage.isEmpty())
-    FPendingProgress.Message = AMessage;
+  FPendingProgress.Item.Hold(AProgress, AMessage);
   ShowProgressSoon();
 }
 
@@ -1093,29 +1090,23 @@ void TfrmOrvel::ShowPendingProgress()
     FBackupProgress.SetTimeElapsed(ElapsedTimeText(pending.Elapsed));
   }
   // The window's setters turn the event loop themselves.
-  if (pending.Profile)
-    FBackupProgress.SetProfileProgress(pending.ProfileProgress, pending.ProfileMessage);
-  if (pending.Total)
-    FBackupProgress.SetTotalProgress(pending.TotalProgress, pending.TotalMessage);
-  if (pending.Item)
-    FBackupProgress.SetBackupProgress(pending.Progress, pending.Message);
+  if (pending.Profile.Held)
+    FBackupProgress.SetProfileProgress(pending.Profile.Progress, pending.Profile.Message);
+  if (pending.Total.Held)
+    FBackupProgress.SetTotalProgress(pending.Total.Progress, pending.Total.Message);
+  if (pending.Item.Held)
+    FBackupProgress.SetBackupProgress(pending.Item.Progress, pending.Item.Message);
 }
 
 void TfrmOrvel::ProfileProgress(QObject*, const QString& AMessage, int AProgress)
 {
-  FPendingProgress.Profile = true;
-  FPendingProgress.ProfileProgress = AProgress;
-  if (!AMessage.isEmpty())
-    FPendingProgress.ProfileMessage = AMessage;
+  FPendingProgress.Profile.Hold(AProgress, AMessage);
   ShowProgressSoon();
 }
 
 void TfrmOrvel::TotalProgress(QObject*, const QString& AMessage, int AProgress)
 {
-  FPendingProgress.Total = true;
-  FPendingProgress.TotalProgress = AProgress;
-  if (!AMessage.isEmpty())
-    FPendingProgress.TotalMessage = AMessage;
+  FPendingProgress.Total.Hold(AProgress, AMessage);
   ShowProgressSoon();
   SetTrayIcon(ProgressIconIndex(AProgress),
               ApplicationTitle() + QStringLiteral(" - Progress: ") + QString::number(AProgress) + QStringLiteral("%"));

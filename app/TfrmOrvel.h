@@ -254,17 +254,25 @@ private:
   // ProgressPeriod (laying out its labels for each of many small files cost more than backing
   // them up), and the event loop turns at most every TEventPump period in between.
   static constexpr int ProgressPeriod = 100; // milliseconds
-  struct TPendingProgress
+  // One bar's latest report; a report without a message keeps the one before.
+  struct TPendingBar
   {
-    bool Item = false;
+    bool Held = false;
     int Progress = 0;
     QString Message;
-    bool Profile = false;
-    int ProfileProgress = 0;
-    QString ProfileMessage;
-    bool Total = false;
-    int TotalProgress = 0;
-    QString TotalMessage;
+    void Hold(int AProgress, const QString& AMessage)
+    {
+      Held = true;
+      Progress = AProgress;
+      if (!AMessage.isEmpty())
+        Message = AMessage;
+    }
+  };
+  struct TPendingProgress
+  {
+    TPendingBar Item;
+    TPendingBar Profile;
+    TPendingBar Total;
     bool Times = false;
     TDateTime Elapsed = 0;
     TDateTime Estimated = 0;

@@ -306,8 +306,7 @@ HRESULT TMyStreamWriter::Write(const void* AData, UInt32 ASize, UInt32* AProcess
       std::memcpy(FBuffer.get() + FBuffered, data, ASize);
       FBuffered += ASize;
     }
-    const std::uint64_t position = FArcPosition + ASize;
-    FArcPosition = position;
+    FArcPosition += ASize;
     FArcSize = std::max(FArcSize, FArcPosition);
     if (AProcessedSize)
       *AProcessedSize = ASize;
@@ -352,14 +351,10 @@ bool TMyStreamWriter::Commit(int& AError, QString& AFileName)
 {
   std::lock_guard lock(FLock);
   FFinished = true;
-  if (FBuffered > 0 && Flush() != S_OK) {
-    AError = FMyLastError.load();
-    AFileName = FVolumes.empty() ? FArcName : FVolumes.back().Name;
-    RemoveTemporaryFiles();
-    return false;
-  }
+  // What is still gathered goes out first; its failure has been told as a failed write is.
+  AError = Flush() == S_OK ? 0 : FMyLastError.load();
+  AFileName = FVolumes.back().Name;
   const timespec times[2] = {{FArcDate, 0}, {FArcDate, 0}};
-  AError = 0;
   for (std::size_t i = 0; i < FVolumes.size() && AError == 0; ++i) {
     TVolume& volume = FVolumes[i];
     AFileName = volume.Name;
