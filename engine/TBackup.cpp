@@ -700,6 +700,9 @@ void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
 
 bool TBackup::VerifyWritten(const QList<QByteArray>& AFiles, const QStringList& ANames)
 {
+  // Cancelled while the writer finished: the archive is not kept, so not checked either.
+  if (FCancelled)
+    return false;
   // The check's progress shows as the item's; the total stays where the writing left it.
   static const QString Verifying = QStringLiteral("Verifying archive...");
   Log(Verifying, 0);
@@ -720,6 +723,7 @@ bool TBackup::VerifyWritten(const QList<QByteArray>& AFiles, const QStringList& 
     TArchiveVerifier*& Verifier;
     ~TReset() { Verifier = nullptr; }
   } reset{FVerifier};
+  // A handler above may have cancelled before the verifier existed.
   if (FCancelled)
     verifier.Cancel();
   const bool sound = verifier.VerifyFiles(FZipType, AFiles, ANames, FZipPassword);

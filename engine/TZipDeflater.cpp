@@ -23,6 +23,16 @@ constexpr std::int64_t QueueLimit = 1024 * 1024;
 // in a run of their own without a hand-over for each, and memory stays bounded all the same.
 constexpr std::int64_t AheadBudget = 4 * 1024 * 1024;
 constexpr int MaxAhead = 256;
+// A block that deflate shrinks by less than 1/StoreRatio is taken for incompressible (media,
+// archives, encrypted data): the blocks after it go into the stream as stored blocks, a run that
+// doubles while the data stays so, and then one is tried at the real level again. Deflating such
+// data costs as much as compressing text, for nothing. A file's first block, the block after a
+// stored run and every ProbePeriod-th block are judged; each ends its deflate block, so the judge
+// sees exactly what that block's data became.
+constexpr std::size_t StoreRatio = 64;
+constexpr int FirstStoredRun = 3;
+constexpr int LongestStoredRun = 63;
+constexpr int ProbePeriod = 8;
 
 bool IsMissing(int AErrno)
 {
@@ -52,6 +62,9 @@ struct TZipDeflater::TJob
   int Fd = -1;
   bool Opened = false;
   std::int64_t PendingRaw = 0; // read, but not yet in any chunk
+  int StoredLeft = 0;          // blocks still to be stored before deflate is tried again
+  int StoredRun = 0;           // how many the last incompressible block set off
+  int SinceProbe = 0;          // blocks deflated since one was last judged
   // Shared, under the lock.
   std::vector<TChunk> Chunks;  // a vector: no memory for the entries that are not in flight
   std::size_t Front = 0;       // the first chunk not yet handed out whole
@@ -71,6 +84,9 @@ struct TZipDeflater::TJob
     Fd = -1;
     Opened = false;
     PendingRaw = 0;
+    StoredLeft = 0;
+    StoredRun = 0;
+    SinceProbe = 0;
     Chunks.clear();
     Front = 0;
     FrontOffset = 0;
@@ -93,12 +109,14 @@ struct TZipDeflater::TCompressor
 {
   z_stream Stream{};
   bool Ready = false;
+  int Level = 0;
   std::vector<char> Input = std::vector<char>(BlockSize);
 
   explicit TCompressor(int ALevel)
   {
     // As libzip sets up its own deflate: raw data, the largest window and memory level.
     Ready = ::deflateInit2(&Stream, ALevel, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY) == Z_OK;
+    Level = ALevel;
   }
   ~TCompressor()
   {
@@ -258,11 +276,14 @@ void TZipDeflater::Step(TJob& AJob, TCompressor& ACompressor)
       return;
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (::deflateReset(&ACompressor.Stream) != Z_OK) {
+    // A fresh stream starts at the real level; after a reset, changing it writes nothing.
+    if (::deflateReset(&ACompressor.Stream) != Z_OK ||
+        (ACompressor.Level != FLevel && ::deflateParams(&ACompressor.Stream, FLevel, Z_DEFAULT_STRATEGY) != Z_OK)) {
       ::close(fd);
       Finish(AJob, ACompressor, dfUnreadable, ENOMEM);
       return;
     }
+    ACompressor.Level = FLevel;
     AJob.Fd = fd;
     AJob.Opened = true;
   }
@@ -287,31 +308,76 @@ void TZipDeflater::Step(TJob& AJob, TCompressor& ACompressor)
   }
   // A file that shrank ends early; the archive records what was read.
   const bool last = count == 0 || read + count >= AJob.Size;
+  const bool store = AJob.StoredLeft > 0;
+  const bool probe = !store && !last && static_cast<std::size_t>(count) == ACompressor.Input.size() &&
+                     (read == 0 || AJob.StoredRun > 0 || AJob.SinceProbe + 1 >= ProbePeriod);
 
   z_stream& stream = ACompressor.Stream;
-  stream.next_in = reinterpret_cast<Bytef*>(ACompressor.Input.data());
-  stream.avail_in = static_cast<uInt>(count);
   // Room for the block as it is, with deflate's small overhead; grown only if that is short.
   std::size_t capacity = static_cast<std::size_t>(count) + static_cast<std::size_t>(count) / 8 + 1024;
   std::unique_ptr<char[]> output(new char[capacity]);
   std::size_t used = 0;
-  for (;;) {
-    if (used == capacity) {
-      std::unique_ptr<char[]> larger(new char[capacity * 2]);
-      std::memcpy(larger.get(), output.get(), used);
-      output = std::move(larger);
-      capacity *= 2;
+  // Runs AStep until it is done (AFinishing: the stream is ended), growing the output as needed.
+  const auto deflateInto = [&](auto AStep, bool AFinishing) {
+    for (;;) {
+      if (used == capacity) {
+        std::unique_ptr<char[]> larger(new char[capacity * 2]);
+        std::memcpy(larger.get(), output.get(), used);
+        output = std::move(larger);
+        capacity *= 2;
+      }
+      stream.next_out = reinterpret_cast<Bytef*>(output.get() + used);
+      stream.avail_out = static_cast<uInt>(capacity - used);
+      const int result = AStep();
+      used = capacity - stream.avail_out;
+      if (result != Z_OK && result != Z_BUF_ERROR && result != Z_STREAM_END)
+        return false;
+      if (AFinishing ? result == Z_STREAM_END : stream.avail_in == 0 && stream.avail_out != 0)
+        return true;
+      // Stuck with room to spare is a fault of the stream; short of room, go round with more.
+      if (result == Z_BUF_ERROR && stream.avail_out != 0)
+        return false;
     }
-    stream.next_out = reinterpret_cast<Bytef*>(output.get() + used);
-    stream.avail_out = static_cast<uInt>(capacity - used);
-    const int result = ::deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
-    used = capacity - stream.avail_out;
-    if (result == Z_STREAM_ERROR) {
+  };
+
+  // Changing the level first ends the deflate block in progress, written to this block's output.
+  const int level = store ? 0 : FLevel;
+  if (level != ACompressor.Level) {
+    stream.avail_in = 0;
+    if (!deflateInto([&] { return ::deflateParams(&stream, level, Z_DEFAULT_STRATEGY); }, false)) {
       Finish(AJob, ACompressor, dfUnreadable, EIO);
       return;
     }
-    if (last ? result == Z_STREAM_END : stream.avail_in == 0 && stream.avail_out != 0)
-      break;
+    ACompressor.Level = level;
+  }
+  // What earlier blocks left in the stream is written first, so the judge sees this block alone.
+  if (probe && read > 0) {
+    stream.avail_in = 0;
+    if (!deflateInto([&] { return ::deflate(&stream, Z_BLOCK); }, false)) {
+      Finish(AJob, ACompressor, dfUnreadable, EIO);
+      return;
+    }
+  }
+  const std::size_t before = used;
+  stream.next_in = reinterpret_cast<Bytef*>(ACompressor.Input.data());
+  stream.avail_in = static_cast<uInt>(count);
+  const int flush = last ? Z_FINISH : probe ? Z_BLOCK : Z_NO_FLUSH;
+  if (!deflateInto([&] { return ::deflate(&stream, flush); }, last)) {
+    Finish(AJob, ACompressor, dfUnreadable, EIO);
+    return;
+  }
+  if (store) {
+    --AJob.StoredLeft;
+  } else if (probe) {
+    AJob.SinceProbe = 0;
+    if (used - before >= static_cast<std::size_t>(count) - static_cast<std::size_t>(count) / StoreRatio) {
+      AJob.StoredRun = AJob.StoredRun > 0 ? std::min(AJob.StoredRun * 2 + 1, LongestStoredRun) : FirstStoredRun;
+      AJob.StoredLeft = AJob.StoredRun;
+    } else {
+      AJob.StoredRun = 0;
+    }
+  } else {
+    ++AJob.SinceProbe;
   }
 
   const std::uint32_t crc =

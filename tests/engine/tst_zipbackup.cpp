@@ -468,6 +468,11 @@ void TestZipBackup::entriesCompressedAheadComeOutInOrder()
     QVERIFY(WriteBytes(tree(name), files.value(name)));
     names.append(name);
   }
+  // Noise and then text: the noise goes in as stored blocks, and the text is compressed again.
+  const QByteArray mixed = "src/mixed";
+  files.insert(mixed, NoiseBytes(1 << 20, 7) + QByteArray("line of text ").repeated((3 << 20) / 13));
+  QVERIFY(WriteBytes(tree(mixed), files.value(mixed)));
+  names.append(mixed);
   // One file shrinks and one grows while the first ones are written: the archive holds each as
   // it was at some moment of the run, with sizes and checksums that match what it holds.
   const QByteArray shrinks = "src/f40";
@@ -540,6 +545,8 @@ void TestZipBackup::entriesCompressedAheadComeOutInOrder()
         QCOMPARE(content, files.value(name));
     }
     RemoveTree(tree("x"));
+    const QByteArray packed = List7z(archive, password).value(EntryName(tree(mixed))).value("Packed Size");
+    QVERIFY2(packed.toLongLong() < (1 << 20) + (3 << 20) / 4, packed.constData());
   }
 }
 
