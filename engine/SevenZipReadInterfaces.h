@@ -13,6 +13,7 @@ inline constexpr GUID IID_IArchiveExtractCallback = InterfaceId(0x06, 0x20);
 
 // Item and archive properties read back.
 enum : PROPID {
+  kpidSolid = 13,
   kpidEncrypted = 15,
   kpidPhySize = 44,
   kpidErrorFlags = 71,

@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -384,15 +385,19 @@ public:
   ULONG AddRef() override { return TComObject<IArchiveExtractCallback>::AddRef(); }
   ULONG Release() override { return TComObject<IArchiveExtractCallback>::Release(); }
 
+  // Added to what is shared as differences: a second extraction may count into it as well.
   HRESULT SetTotal(UInt64 ATotal) override
   {
-    FState.Total.store(ATotal);
+    FState.Total += ATotal - FTotal;
+    FTotal = ATotal;
     return S_OK;
   }
   HRESULT SetCompleted(const UInt64* AValue) override
   {
-    if (AValue)
-      FState.Done.store(*AValue);
+    if (AValue) {
+      FState.Done += *AValue - FDone;
+      FDone = *AValue;
+    }
     return FState.Cancelled() ? E_ABORT : S_OK;
   }
   HRESULT GetStream(UInt32 AIndex, ISequentialOutStream** AOutStream, Int32 AAskMode) override
@@ -460,6 +465,8 @@ private:
   Int32 FMode = kSkip;
   bool FBegun = false;
   QString FFailure;
+  UInt64 FTotal = 0;
+  UInt64 FDone = 0;
 };
 
 SEVENZIP_CALLS_LIBRARY_OBJECTS QString StringProperty(const TSevenZipLibrary& ALibrary, IInArchive* AArchive,
@@ -484,64 +491,146 @@ SEVENZIP_CALLS_LIBRARY_OBJECTS PROPVARIANT Property(const TSevenZipLibrary& ALib
   return value;
 }
 
+// Where a check without a sink hands the entries from AFirst on, by size ASizes, to a second
+// processor that reads them through an opening of its own; ASizes.size() when it does not. Only
+// where the bytes, not the entries, are the work: each opening keeps the whole list in memory.
+std::size_t SecondHalfStart(const std::vector<quint64>& ASizes, const TArchiveSink* ASink)
+{
+  constexpr quint64 SplitBytes = 16 << 20;
+  constexpr quint64 SplitBytesPerEntry = 16 << 10;
+  quint64 total = 0;
+  for (const quint64 size : ASizes)
+    total += size;
+  if (ASink || QThread::idealThreadCount() < 2 || total < SplitBytes ||
+      total / std::max<std::size_t>(1, ASizes.size()) < SplitBytesPerEntry)
+    return ASizes.size();
+  std::size_t split = 0;
+  for (quint64 first = 0; split < ASizes.size() && first < total / 2; ++split)
+    first += ASizes[split];
+  return split;
+}
+
+// Runs the second half's reading on a thread of its own, joined when this goes.
+class TSecondReader
+{
+public:
+  template <typename TRead> TSecondReader(const QString& AName, TArchiveReader::TState& AState, TRead ARead)
+  {
+    FThread = std::thread([&AName, &AState, ARead] {
+      try {
+        ARead();
+      } catch (const std::bad_alloc&) {
+        AState.Error(AName, Posix::ErrorText(ENOMEM));
+      }
+    });
+  }
+  TSecondReader(const TSecondReader&) = delete;
+  TSecondReader& operator=(const TSecondReader&) = delete;
+  ~TSecondReader()
+  {
+    if (FThread.joinable())
+      FThread.join();
+  }
+
+private:
+  std::thread FThread;
+};
+
+// A 7z archive opened for reading, closed when it goes.
+struct TOpenedSevenZip
+{
+  TReleased<TVolumeStream> Stream{new TVolumeStream};
+  TReleased<IInArchive> Archive;
+  bool Opened = false;
+  SEVENZIP_CALLS_LIBRARY_OBJECTS ~TOpenedSevenZip()
+  {
+    if (Opened)
+      Archive.Object->Close();
+  }
+};
+
+// Opens the 7z archive AFiles into AInto; false when it cannot be, with the reason told.
+SEVENZIP_CALLS_LIBRARY_OBJECTS bool OpenSevenZip(const TSevenZipLibrary& ALibrary, const QList<QByteArray>& AFiles,
+                                                 const QStringList& ANames, const QString& APassword,
+                                                 TArchiveReader::TState& AState, TOpenedSevenZip& AInto)
+{
+  const QString archiveName = ANames.value(0);
+  int failed = 0;
+  if (const int error = AInto.Stream.Object->Open(AFiles, failed); error != 0) {
+    AState.Error(ANames.value(failed), Posix::ErrorText(error));
+    return false;
+  }
+  if (const HRESULT created =
+          ALibrary.CreateObject(CLSID_CFormat7z, IID_IInArchive, reinterpret_cast<void**>(&AInto.Archive.Object));
+      created != S_OK) {
+    AState.Error(archiveName, QStringLiteral("7-Zip cannot read 7z archives: ") + ResultText(created));
+    return false;
+  }
+  TReleased<TOpenCallback> open{new TOpenCallback(ALibrary, APassword, AState)};
+  const UInt64 maxCheckStart = 0;
+  const HRESULT opened =
+      AInto.Archive.Object->Open(AInto.Stream.Object, &maxCheckStart, static_cast<IArchiveOpenCallback*>(open.Object));
+  if (opened != S_OK) {
+    if (opened == E_ABORT && AState.Cancelled())
+      return false;
+    AState.Error(archiveName, opened != S_FALSE ? ResultText(opened)
+                              : open.Object->PasswordAsked
+                                  ? QStringLiteral("cannot be opened: wrong password, or the headers are damaged")
+                                  : QStringLiteral("cannot be opened as a 7z archive: it is damaged or incomplete"));
+    return false;
+  }
+  AInto.Opened = true;
+  return true;
+}
+
+// Reads (or tests) the entries AWanted[AFirst, ALast) of AArchive, described by AItems.
+SEVENZIP_CALLS_LIBRARY_OBJECTS void
+ExtractSevenZip(const TSevenZipLibrary& ALibrary, IInArchive* AArchive, const QString& AName, const QString& APassword,
+                const std::vector<TArchiveItem>& AItems, const std::vector<bool>& AEncrypted,
+                const std::vector<UInt32>& AWanted, std::size_t AFirst, std::size_t ALast, TArchiveSink* ASink,
+                TArchiveReader::TState& AState)
+{
+  if (AFirst >= ALast)
+    return;
+  TReleased<TExtractCallback> callback{new TExtractCallback(ALibrary, APassword, AItems, AEncrypted, ASink, AState)};
+  const HRESULT result = AArchive->Extract(AWanted.data() + AFirst, static_cast<UInt32>(ALast - AFirst), ASink ? 0 : 1,
+                                           static_cast<IArchiveExtractCallback*>(callback.Object));
+  if (result != S_OK && !(result == E_ABORT && AState.Cancelled()))
+    AState.Error(AName, ResultText(result));
+}
+
 SEVENZIP_CALLS_LIBRARY_OBJECTS void ReadSevenZip(const TSevenZipLibrary& ALibrary, const QList<QByteArray>& AFiles,
                                                  const QStringList& ANames, const QString& APassword,
                                                  TArchiveSink* ASink, TArchiveReader::TState& AState)
 {
   const QString archiveName = ANames.value(0);
-  TReleased<TVolumeStream> stream{new TVolumeStream};
-  int failed = 0;
-  if (const int error = stream.Object->Open(AFiles, failed); error != 0) {
-    AState.Error(ANames.value(failed), Posix::ErrorText(error));
+  TOpenedSevenZip opened;
+  if (!OpenSevenZip(ALibrary, AFiles, ANames, APassword, AState, opened))
     return;
-  }
-  TReleased<IInArchive> archive;
-  if (const HRESULT created =
-          ALibrary.CreateObject(CLSID_CFormat7z, IID_IInArchive, reinterpret_cast<void**>(&archive.Object));
-      created != S_OK) {
-    AState.Error(archiveName, QStringLiteral("7-Zip cannot read 7z archives: ") + ResultText(created));
-    return;
-  }
-  TReleased<TOpenCallback> open{new TOpenCallback(ALibrary, APassword, AState)};
-  const UInt64 maxCheckStart = 0;
-  const HRESULT opened =
-      archive.Object->Open(stream.Object, &maxCheckStart, static_cast<IArchiveOpenCallback*>(open.Object));
-  if (opened != S_OK) {
-    if (opened == E_ABORT && AState.Cancelled())
-      return;
-    AState.Error(archiveName, opened != S_FALSE ? ResultText(opened)
-                              : open.Object->PasswordAsked
-                                  ? QStringLiteral("cannot be opened: wrong password, or the headers are damaged")
-                                  : QStringLiteral("cannot be opened as a 7z archive: it is damaged or incomplete"));
-    return;
-  }
-  struct TCloser
-  {
-    IInArchive* Archive;
-    SEVENZIP_CALLS_LIBRARY_OBJECTS ~TCloser() { Archive->Close(); }
-  } closer{archive.Object};
+  IInArchive* archive = opened.Archive.Object;
 
   PROPVARIANT flags{};
-  if (archive.Object->GetArchiveProperty(kpidErrorFlags, &flags) == S_OK && flags.vt == VT_UI4 && flags.ulVal != 0)
+  if (archive->GetArchiveProperty(kpidErrorFlags, &flags) == S_OK && flags.vt == VT_UI4 && flags.ulVal != 0)
     AState.Error(archiveName, ErrorFlagsText(flags.ulVal));
   ALibrary.ClearVariant(&flags);
 
   UInt32 count = 0;
-  if (archive.Object->GetNumberOfItems(&count) != S_OK) {
+  if (archive->GetNumberOfItems(&count) != S_OK) {
     AState.Error(archiveName, QStringLiteral("the list of entries cannot be read"));
     return;
   }
   std::vector<TArchiveItem> items(count);
   std::vector<bool> encrypted(count);
   std::vector<UInt32> wanted;
+  std::vector<quint64> sizes;
   for (UInt32 i = 0; i < count; ++i) {
     TArchiveItem& item = items[i];
-    item.Name = StringProperty(ALibrary, archive.Object, i, kpidPath);
-    const PROPVARIANT isDir = Property(ALibrary, archive.Object, i, kpidIsDir);
+    item.Name = StringProperty(ALibrary, archive, i, kpidPath);
+    const PROPVARIANT isDir = Property(ALibrary, archive, i, kpidIsDir);
     item.IsFolder = isDir.vt == VT_BOOL && isDir.boolVal != VARIANT_FALSE;
-    const PROPVARIANT size = Property(ALibrary, archive.Object, i, kpidSize);
+    const PROPVARIANT size = Property(ALibrary, archive, i, kpidSize);
     item.Size = size.vt == VT_UI8 ? size.uhVal : size.vt == VT_UI4 ? size.ulVal : 0;
-    const PROPVARIANT time = Property(ALibrary, archive.Object, i, kpidMTime);
+    const PROPVARIANT time = Property(ALibrary, archive, i, kpidMTime);
     if (time.vt == VT_FILETIME) {
       constexpr std::int64_t SecondsFrom1601To1970 = 11644473600;
       const std::uint64_t value = FileTimeValue(time.filetime);
@@ -549,24 +638,35 @@ SEVENZIP_CALLS_LIBRARY_OBJECTS void ReadSevenZip(const TSevenZipLibrary& ALibrar
       item.Seconds = static_cast<qint64>(value / 10000000u) - SecondsFrom1601To1970;
       item.Nanoseconds = static_cast<long>(value % 10000000u) * 100;
     }
-    const PROPVARIANT attributes = Property(ALibrary, archive.Object, i, kpidAttrib);
+    const PROPVARIANT attributes = Property(ALibrary, archive, i, kpidAttrib);
     if (attributes.vt == VT_UI4 && (attributes.ulVal & 0x8000u)) {
       item.HasMode = true;
       item.Mode = static_cast<mode_t>((attributes.ulVal >> 16) & 07777);
     }
-    const PROPVARIANT isEncrypted = Property(ALibrary, archive.Object, i, kpidEncrypted);
+    const PROPVARIANT isEncrypted = Property(ALibrary, archive, i, kpidEncrypted);
     encrypted[i] = isEncrypted.vt == VT_BOOL && isEncrypted.boolVal != VARIANT_FALSE;
-    if (!ASink || ASink->Wanted(item))
+    if (!ASink || ASink->Wanted(item)) {
       wanted.push_back(i);
+      sizes.push_back(item.Size);
+    }
   }
-  if (wanted.empty())
-    return;
 
-  TReleased<TExtractCallback> callback{new TExtractCallback(ALibrary, APassword, items, encrypted, ASink, AState)};
-  const HRESULT result = archive.Object->Extract(wanted.data(), static_cast<UInt32>(wanted.size()), ASink ? 0 : 1,
-                                                 static_cast<IArchiveExtractCallback*>(callback.Object));
-  if (result != S_OK && !(result == E_ABORT && AState.Cancelled()))
-    AState.Error(archiveName, ResultText(result));
+  // In a solid archive the halves would share blocks, each decoded twice: read on one thread.
+  PROPVARIANT isSolid{};
+  const bool splittable = archive->GetArchiveProperty(kpidSolid, &isSolid) == S_OK && isSolid.vt == VT_BOOL &&
+                          isSolid.boolVal == VARIANT_FALSE;
+  ALibrary.ClearVariant(&isSolid);
+  const std::size_t split = splittable ? SecondHalfStart(sizes, ASink) : wanted.size();
+  std::optional<TSecondReader> second;
+  if (split < wanted.size()) {
+    second.emplace(archiveName, AState, [&] {
+      TOpenedSevenZip secondOpened;
+      if (OpenSevenZip(ALibrary, AFiles, ANames, APassword, AState, secondOpened))
+        ExtractSevenZip(ALibrary, secondOpened.Archive.Object, archiveName, APassword, items, encrypted, wanted, split,
+                        wanted.size(), nullptr, AState);
+    });
+  }
+  ExtractSevenZip(ALibrary, archive, archiveName, APassword, items, encrypted, wanted, 0, split, ASink, AState);
 }
 
 // Opens the ZIP archive AFile through AInput; null when it cannot be, with the reason told.
@@ -689,38 +789,17 @@ void ReadZip(const QByteArray& AFile, const QString& AName, const QString& APass
   }
   AState.Total.store(total);
 
-  // A check without a sink reads the second half of the bytes on a second processor, through an
-  // opening of its own. Only where the bytes, not the entries, are the work: each opening keeps
-  // the whole list of entries in memory.
-  constexpr quint64 SplitBytes = 16 << 20;
-  constexpr quint64 SplitBytesPerEntry = 16 << 10;
-  std::size_t split = wanted.size();
-  if (!ASink && QThread::idealThreadCount() >= 2 && total >= SplitBytes &&
-      total / std::max<std::size_t>(1, wanted.size()) >= SplitBytesPerEntry) {
-    quint64 first = 0;
-    for (split = 0; split < wanted.size() && first < total / 2; ++split)
-      first += items[split].Size;
-  }
-  std::thread second;
-  struct TJoin
-  {
-    std::thread& Thread;
-    ~TJoin()
-    {
-      if (Thread.joinable())
-        Thread.join();
-    }
-  } join{second};
+  std::vector<quint64> sizes;
+  for (const TArchiveItem& item : items)
+    sizes.push_back(item.Size);
+  const std::size_t split = SecondHalfStart(sizes, ASink);
+  std::optional<TSecondReader> second;
   if (split < wanted.size()) {
-    second = std::thread([&] {
-      try {
-        TZipInputFile secondInput;
-        if (zip_t* secondZip = OpenZip(AFile, AName, password, secondInput, AState)) {
-          ReadZipEntries(secondZip, items, wanted, split, wanted.size(), nullptr, AState);
-          zip_discard(secondZip);
-        }
-      } catch (const std::bad_alloc&) {
-        AState.Error(AName, Posix::ErrorText(ENOMEM));
+    second.emplace(AName, AState, [&] {
+      TZipInputFile secondInput;
+      if (zip_t* secondZip = OpenZip(AFile, AName, password, secondInput, AState)) {
+        ReadZipEntries(secondZip, items, wanted, split, wanted.size(), nullptr, AState);
+        zip_discard(secondZip);
       }
     });
   }
