@@ -491,8 +491,8 @@ SEVENZIP_CALLS_LIBRARY_OBJECTS PROPVARIANT Property(const TSevenZipLibrary& ALib
   return value;
 }
 
-// Where a check without a sink hands the entries from AFirst on, by size ASizes, to a second
-// processor that reads them through an opening of its own; ASizes.size() when it does not. Only
+// The first of the entries (of sizes ASizes) that a check without a sink hands to a second
+// processor, which reads them through an opening of its own; ASizes.size() when it does not. Only
 // where the bytes, not the entries, are the work: each opening keeps the whole list in memory.
 std::size_t SecondHalfStart(const std::vector<quint64>& ASizes, const TArchiveSink* ASink)
 {
