@@ -28,7 +28,9 @@ TMyStreamReader* TMyStreamReader::Open(const QString& AFileName, std::shared_ptr
     return nullptr;
   }
   ::fcntl(handle, F_SETFL, ::fcntl(handle, F_GETFL) & ~O_NONBLOCK);
-  ::posix_fadvise(handle, 0, 0, POSIX_FADV_SEQUENTIAL);
+  // Read-ahead advice helps only a file the library reads in more than one of its (1 MiB) blocks.
+  if (info.st_size > 1 << 20)
+    ::posix_fadvise(handle, 0, 0, POSIX_FADV_SEQUENTIAL);
   AError = 0;
   return new TMyStreamReader(handle, static_cast<UInt64>(info.st_size), AFileName, std::move(ARun));
 }

@@ -275,7 +275,9 @@ void TZipDeflater::Step(TJob& AJob, TCompressor& ACompressor)
       Finish(AJob, ACompressor, dfNotRegular, 0);
       return;
     }
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Read-ahead advice helps only a file read in more than one block.
+    if (AJob.Size > static_cast<std::int64_t>(BlockSize))
+      ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     // A fresh stream starts at the real level; after a reset, changing it writes nothing.
     if (::deflateReset(&ACompressor.Stream) != Z_OK ||
         (ACompressor.Level != FLevel && ::deflateParams(&ACompressor.Stream, FLevel, Z_DEFAULT_STRATEGY) != Z_OK)) {

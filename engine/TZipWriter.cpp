@@ -417,7 +417,9 @@ qint64 TZipWriter::Source(TEntry& AEntry, void* AData, quint64 ALength, int ACom
       Fail(AEntry, fkNotRegular, 0);
       return -1;
     }
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Read-ahead advice helps only a file read in more than one block.
+    if (st.st_size > ReadBlockSize)
+      ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     FReadBufferPos = FReadBufferSize = 0;
     AEntry.Fd = fd;
     AEntry.Open = true;
