@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TApplication.h"
 
+#include <cstdlib>
 #include <exception>
+#include <typeinfo>
+
+#include <cxxabi.h>
 
 TApplication::TApplication(int& AArgc, char** AArgv)
   : QApplication(AArgc, AArgv)
@@ -18,4 +22,14 @@ bool TApplication::notify(QObject* AReceiver, QEvent* AEvent)
       qWarning("Unhandled error: %s", error.what());
   }
   return false;
+}
+
+QString TApplication::ClassName(const std::exception& AError)
+{
+  const char* mangled = typeid(AError).name();
+  int status = 0;
+  char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+  const QString name = QString::fromLatin1(status == 0 && demangled ? demangled : mangled);
+  std::free(demangled);
+  return name;
 }

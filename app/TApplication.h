@@ -18,4 +18,7 @@ public:
   std::function<void(const std::exception& AError)> OnException;
 
   bool notify(QObject* AReceiver, QEvent* AEvent) override;
+
+  // The readable name of AError's type, for the exception window.
+  static QString ClassName(const std::exception& AError);
 };

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TComposition.h"
 
+#include "app/Pictures.h"
 #include "app/TApplication.h"
+#include "app/TDesktopIntegration.h"
 #include "app/TShellDialogWindows.h"
 #include "app/TShellServices.h"
+#include "app/TWindowRunQuestions.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
@@ -55,7 +58,10 @@ TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
   FExitConfirm = std::make_unique<TfrmExitConfirm>();
   FMainWindow = std::make_unique<TfrmOrvel>(*FServices, *FServices, *FDialogs, *FLog, *FExitWindows, *FBackupProgress,
                                             *FExitConfirm, FNotifications.get());
-  FServices->Connect(*FMainWindow);
+  FRunQuestions = std::make_unique<TWindowRunQuestions>(*FDialogs, FBackupProgress.get());
+  QObject::connect(FRunQuestions.get(), &TWindowRunQuestions::RemainingProfilesAsked, FMainWindow.get(),
+                   [form = FMainWindow.get()] { form->Desktop().SetTrayIcon(tiQuestion, QString()); });
+  FServices->Connect(*FMainWindow, FRunQuestions.get());
   // The installer has started: the program ends through its shutdown sequence, from the event
   // loop (the update component is still reporting).
   FAutoUpdate->OnTerminate = [form = FMainWindow.get()] {
@@ -66,7 +72,12 @@ TComposition::TComposition(std::unique_ptr<TSessionControl> ASessionControl,
 TComposition::~TComposition()
 {
   FTermination.reset();
+  // A run still going is stopped and awaited first: it reports to the windows and asks through
+  // them. A question it waits on is answered "no" as the questions close.
+  FRunQuestions->Close();
+  FMainWindow->AwaitRun();
   FServices->Disconnect();
+  FRunQuestions.reset();
   // The windows go first: the main window holds every service. Then the profile manager, the
   // settings store, the log and the exit actions.
   FMainWindow.reset();

@@ -25,6 +25,7 @@ class TProgramSettings;
 class TShellServices;
 class TSingleInstance;
 class TTerminationWatcher;
+class TWindowRunQuestions;
 class TfrmBackupProgress;
 class TfrmExitConfirm;
 class TfrmOrvel;
@@ -55,6 +56,7 @@ public:
   TShellDialogs& Dialogs() const { return *FDialogs; }
   TLog& ApplicationLog() const { return *FLog; }
   TAutoUpdate& AutoUpdate() const { return *FAutoUpdate; }
+  TWindowRunQuestions& RunQuestions() const { return *FRunQuestions; }
 
 private:
   std::unique_ptr<TLog> FLog;
@@ -71,5 +73,6 @@ private:
   std::unique_ptr<TfrmBackupProgress> FBackupProgress;
   std::unique_ptr<TfrmExitConfirm> FExitConfirm;
   std::unique_ptr<TfrmOrvel> FMainWindow;
+  std::unique_ptr<TWindowRunQuestions> FRunQuestions;
   std::unique_ptr<TTerminationWatcher> FTermination;
 };

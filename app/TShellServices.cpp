@@ -2,7 +2,8 @@
 #include "app/TShellServices.h"
 
 #include "app/MainActions.h"
-#include "app/Pictures.h"
+#include "app/TRunQuestions.h"
+#include "app/TfrmBackupProgress.h"
 #include "app/TfrmOrvel.h"
 #include "profiles/EBackupProfileManagerException.h"
 #include "profiles/ManagerSetup.h"
@@ -11,6 +12,8 @@
 #include "settings/TProgramSettings.h"
 #include "sysinfo/Common.h"
 #include "ui/TMessageBox.h"
+
+#include <QThread>
 
 #include <algorithm>
 
@@ -27,9 +30,10 @@ TShellServices::TShellServices(TProgramSettings& AProgramSettings, TApplicationO
   };
 }
 
-void TShellServices::Connect(TfrmOrvel& AForm)
+void TShellServices::Connect(TfrmOrvel& AForm, TRunQuestions* AQuestions)
 {
   FForm = &AForm;
+  FQuestions = AQuestions;
   TfrmOrvel* form = FForm;
   FOptions.OnSelectAction = [form](int AIndex) {
     form->SetSelectedIndex(TApplicationOptions::ActionIndex(AIndex, MainActionCount));
@@ -47,26 +51,28 @@ void TShellServices::Connect(TfrmOrvel& AForm)
 void TShellServices::Disconnect()
 {
   FForm = nullptr;
+  FQuestions = nullptr;
   FOptions.OnSelectAction = nullptr;
   FOptions.OnVersionCheckError = nullptr;
   FOptions.OnStoreError = nullptr;
   FOptions.OnShowUpdateInformation = nullptr;
-  FBackupProfileManager.OnBackupAlerts = nullptr;
-  FBackupProfileManager.OnBackupProgress = nullptr;
-  FBackupProfileManager.OnCancelConfirm = nullptr;
-  FBackupProfileManager.OnCancelQueueRequest = nullptr;
-  FBackupProfileManager.OnDebug = nullptr;
-  FBackupProfileManager.OnFinishBackup = nullptr;
-  FBackupProfileManager.OnLog = nullptr;
-  FBackupProfileManager.OnNTBackupFinished = nullptr;
-  FBackupProfileManager.OnNTBackupStart = nullptr;
-  FBackupProfileManager.OnPluginsFileListFinished = nullptr;
-  FBackupProfileManager.OnPluginsFileListStart = nullptr;
-  FBackupProfileManager.OnProfileLoadErrors = nullptr;
-  FBackupProfileManager.OnProfileProgress = nullptr;
-  FBackupProfileManager.OnRemainingTime = nullptr;
-  FBackupProfileManager.OnStartBackup = nullptr;
-  FBackupProfileManager.OnTotalProgress = nullptr;
+  TBackupProfileManager& manager = FBackupProfileManager;
+  for (TNotifyEvent* event :
+       {&manager.OnNTBackupStart, &manager.OnNTBackupFinished, &manager.OnPluginsStart, &manager.OnPluginsFileListStart,
+        &manager.OnPluginsFileListFinished, &manager.OnPluginsFinished})
+    *event = nullptr;
+  for (TOnProgress* event : {&manager.OnBackupProgress, &manager.OnProfileProgress, &manager.OnTotalProgress})
+    *event = nullptr;
+  manager.OnLog = nullptr;
+  manager.OnDebug = nullptr;
+  manager.OnBackupAlerts = nullptr;
+  manager.OnProfileLoadErrors = nullptr;
+  manager.OnRemainingTime = nullptr;
+  manager.OnCancelConfirm = nullptr;
+  manager.OnCancelQueueRequest = nullptr;
+  manager.OnCloseActiveApplications = nullptr;
+  manager.OnStartBackup = nullptr;
+  manager.OnFinishBackup = nullptr;
 }
 
 bool TShellServices::DebugEnabled() const
@@ -183,50 +189,73 @@ void TShellServices::SaveBackupProfiles()
   throw EBackupProfileManagerException(QStringLiteral("Failed to save the backup profiles."));
 }
 
-void TShellServices::BindManagerEvents()
+template <typename TCall> void TShellServices::OnWindow(TCall ACall)
 {
-  TBackupProfileManager& manager = FBackupProfileManager;
   TfrmOrvel* form = FForm;
   if (!form)
     return;
-  manager.OnLog = [form](QObject* ASender, const QString& AMessage) { form->Log(ASender, AMessage); };
-  manager.OnDebug = [form](QObject* ASender, const QString& AProcedure, const QString& AMessage) {
-    form->Debug(ASender, AProcedure, AMessage);
+  // The run reports from its own thread: the call waits in the window's queue, and goes with the
+  // window if it goes first.
+  if (QThread::currentThread() == form->thread())
+    ACall(*form);
+  else
+    QMetaObject::invokeMethod(
+        form, [form, ACall] { ACall(*form); }, Qt::QueuedConnection);
+}
+
+void TShellServices::BindManagerEvents()
+{
+  TBackupProfileManager& manager = FBackupProfileManager;
+  if (!FForm)
+    return;
+  TRunProgress* progress = &FForm->RunProgress();
+  manager.OnLog = [this](QObject* ASender, const QString& AMessage) {
+    OnWindow([ASender, AMessage](TfrmOrvel& AForm) { AForm.Log(ASender, AMessage); });
   };
-  manager.OnBackupProgress = [form](QObject* ASender, const QString& AMessage, int AProgress) {
-    form->BackupProgress(ASender, AMessage, AProgress);
+  manager.OnDebug = [this](QObject* ASender, const QString& AProcedure, const QString& AMessage) {
+    OnWindow([ASender, AProcedure, AMessage](TfrmOrvel& AForm) { AForm.Debug(ASender, AProcedure, AMessage); });
   };
-  manager.OnProfileProgress = [form](QObject* ASender, const QString& AMessage, int AProgress) {
-    form->ProfileProgress(ASender, AMessage, AProgress);
+  // Progress is left for the window to take: a run reports far more often than a window paints.
+  manager.OnBackupProgress = [progress](QObject*, const QString& AMessage, int AProgress) {
+    progress->Item(AProgress, AMessage);
   };
-  manager.OnTotalProgress = [form](QObject* ASender, const QString& AMessage, int AProgress) {
-    form->TotalProgress(ASender, AMessage, AProgress);
+  manager.OnProfileProgress = [progress](QObject*, const QString& AMessage, int AProgress) {
+    progress->Profile(AProgress, AMessage);
   };
-  manager.OnRemainingTime = [form](QObject* ASender, qint64 ATotal, qint64 ACurrent, TDateTime AElapsed,
-                                   TDateTime AEstimated) {
-    form->RemainingTime(ASender, ATotal, ACurrent, AElapsed, AEstimated);
+  manager.OnTotalProgress = [progress](QObject*, const QString& AMessage, int AProgress) {
+    progress->Total(AProgress, AMessage);
   };
-  manager.OnCancelConfirm = [form](QObject* ASender, bool& ACancel) { form->CancelConfirm(ASender, ACancel); };
-  manager.OnCloseActiveApplications = [form](QObject* ASender, const QStringList& AActivePrograms,
-                                             bool ACloseGracefully, bool& AContinue) {
-    form->CloseActiveApplications(ASender, AActivePrograms, ACloseGracefully, AContinue);
+  manager.OnRemainingTime = [progress](QObject*, qint64, qint64, TDateTime AElapsed, TDateTime AEstimated) {
+    progress->Times(AElapsed, AEstimated);
   };
-  manager.OnCancelQueueRequest = [form](QObject* ASender, bool& ACancelAll) {
-    form->CancelQueueRequest(ASender, ACancelAll);
+  // The questions wait for the user's answer on the window's thread.
+  TRunQuestions* questions = FQuestions;
+  manager.OnCancelConfirm = [questions](QObject*, bool& ACancel) {
+    ACancel = !questions || questions->ConfirmCancel();
+  };
+  manager.OnCloseActiveApplications = [questions](QObject*, const QStringList& APrograms, bool AGracefully,
+                                                  bool& AContinue) {
+    AContinue = !questions || questions->CloseActiveApplications(APrograms, AGracefully);
+  };
+  manager.OnCancelQueueRequest = [questions](QObject*, bool& ACancelAll) {
+    ACancelAll = !questions || !questions->ContinueWithRemainingProfiles();
   };
   // A queue entry whose profile is gone has no name to show; its failure reaches the log.
-  manager.OnStartBackup = [form](QObject* ASender, TBackupProfile* AProfile) {
+  manager.OnStartBackup = [this](QObject*, TBackupProfile* AProfile) {
     if (AProfile)
-      form->StartBackup(ASender, AProfile->ProfileName());
+      OnWindow([name = AProfile->ProfileName()](TfrmOrvel& AForm) { AForm.BackupProgress().ProfileStarted(name); });
   };
-  manager.OnFinishBackup = [form](QObject* ASender, TBackupProfile* AProfile) {
+  manager.OnFinishBackup = [this](QObject*, TBackupProfile* AProfile) {
     if (AProfile)
-      form->FinishBackup(ASender, AProfile->ProfileName());
+      OnWindow([name = AProfile->ProfileName()](TfrmOrvel& AForm) { AForm.BackupProgress().ProfileFinished(name); });
   };
-  manager.OnNTBackupStart = [form](QObject* ASender) { form->HideProgressWindow(ASender); };
-  manager.OnNTBackupFinished = [form](QObject* ASender) { form->ShowProgressWindow(ASender); };
-  manager.OnPluginsFileListStart = [form](QObject* ASender) { form->HideProgressWindow(ASender); };
-  manager.OnPluginsFileListFinished = [form](QObject* ASender) { form->ShowProgressWindow(ASender); };
+  // "ntbackup" and the plug-ins' look at the file list may show windows of their own.
+  const auto hide = [this](QObject*) { OnWindow([](TfrmOrvel& AForm) { AForm.BackupProgress().hide(); }); };
+  const auto show = [this](QObject*) { OnWindow([](TfrmOrvel& AForm) { AForm.BackupProgress().show(); }); };
+  manager.OnNTBackupStart = hide;
+  manager.OnNTBackupFinished = show;
+  manager.OnPluginsFileListStart = hide;
+  manager.OnPluginsFileListFinished = show;
   manager.OnPluginsStart = nullptr;
   manager.OnPluginsFinished = nullptr;
   manager.OnBackupAlerts = [this](QObject*, int ACount) { BackupAlerts(ACount); };
@@ -248,12 +277,8 @@ bool TShellServices::Backup()
 
 void TShellServices::BackupAlerts(int ACount)
 {
-  if (!FForm || !TApplicationOptions::Boolean(FProgramSettings, TOptionId::CheckLastBackup))
-    return;
-  FForm->SetTrayIcon(tiAlerts, ApplicationTitle() + QStringLiteral(" - Backup Alerts: ") + QString::number(ACount));
-  TfrmOrvel* form = FForm;
-  FForm->ShowBalloon(QStringLiteral("You have %1 Backup Alerts pending, click here for more details.").arg(ACount),
-                     btWarning, 30000, [form](QObject*) { form->ShowBackupAlerts(); });
+  if (FForm && TApplicationOptions::Boolean(FProgramSettings, TOptionId::CheckLastBackup))
+    FForm->BackupAlertsFound(ACount);
 }
 
 void TShellServices::ProfileLoadErrors(const QStringList& AProfileNames)

@@ -12,6 +12,7 @@
 class TApplicationOptions;
 class TBackupProfileManager;
 class TProgramSettings;
+class TRunQuestions;
 class TfrmOrvel;
 
 class TShellServices : public QObject, public TSettingsCycle, public TBackupRunner
@@ -23,10 +24,11 @@ public:
   TShellServices(TProgramSettings& AProgramSettings, TApplicationOptions& AOptions,
                  TBackupProfileManager& ABackupProfileManager, QObject* AParent = nullptr);
 
-  // The main window shows what the services report (selected action, alerts, progress, errors).
+  // The main window shows what the services report (selected action, alerts, progress, errors);
+  // AQuestions (may be null: every question is answered "go on") asks what a run needs to know.
   // The window is made with the services, so it joins them here, once, before it starts.
-  void Connect(TfrmOrvel& AForm);
-  // Before the window goes: nothing reports to it any more.
+  void Connect(TfrmOrvel& AForm, TRunQuestions* AQuestions);
+  // Before the window goes, with no run active: nothing reports to it any more.
   void Disconnect();
 
   TProgramSettings& ProgramSettings() const { return FProgramSettings; }
@@ -56,6 +58,8 @@ public:
 
 private:
   void BindManagerEvents();
+  // ACall(form) on the window's thread, from whichever thread reports.
+  template <typename TCall> void OnWindow(TCall ACall);
   void BackupAlerts(int ACount);
   void ProfileLoadErrors(const QStringList& AProfileNames);
 
@@ -63,6 +67,7 @@ private:
   TApplicationOptions& FOptions;
   TBackupProfileManager& FBackupProfileManager;
   TfrmOrvel* FForm = nullptr;
+  TRunQuestions* FQuestions = nullptr;
   // The damaged profiles the user was last told about.
   QStringList FReportedLoadErrors;
 };

@@ -104,7 +104,8 @@ void TdlgProgress::Show(const QString& ACaption, TProgressStyle AProgressStyle)
     progressWaiting->show();
   }
   show();
-  QCoreApplication::processEvents();
+  // Painted at once: the caller works on this thread and turns no event loop meanwhile.
+  repaint();
 }
 
 void TdlgProgress::Progress(int AProgress, const QString& ACaption)
@@ -116,13 +117,12 @@ void TdlgProgress::Progress(int AProgress, const QString& ACaption)
     UpdateTimeRemaining(FProcessTimer.EstimatedTime(), FProcessTimer.ElapsedTime());
   }
   progressNormal->setValue(AProgress);
-  QCoreApplication::processEvents();
+  repaint();
 }
 
 void TdlgProgress::Update()
 {
   repaint();
-  QCoreApplication::processEvents();
 }
 
 void TdlgProgress::UpdateTimeRemaining(TDateTime AEstimatedTime, TDateTime AElapsedTime)

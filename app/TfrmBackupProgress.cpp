@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TfrmBackupProgress.h"
 
+#include "app/TRunProgress.h"
 #include "platform/TTaskbarProgress.h"
+#include "sysinfo/TimeTexts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +16,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace {
 
@@ -137,7 +141,6 @@ void TfrmBackupProgress::SetBackupProgress(int AProgress, const QString& AMessag
   SetBar(ProgressBarBackup, AProgress);
   if (!AMessage.isEmpty() && AMessage != lblBackupProgress->text())
     lblBackupProgress->setText(AMessage);
-  QCoreApplication::processEvents();
 }
 
 TfrmBackupProgress::~TfrmBackupProgress()
@@ -164,7 +167,6 @@ void TfrmBackupProgress::SetProfileProgress(int AProgress, const QString& AMessa
     FTaskbarProgress->SetProgress(ProgressBarProfile->value() * 100 / qMax(ProgressBarProfile->maximum(), 1));
   if (!AMessage.isEmpty())
     lblProfileProgress->setText(AMessage + QStringLiteral(" (") + QString::number(AProgress) + QStringLiteral("%)"));
-  QCoreApplication::processEvents();
 }
 
 void TfrmBackupProgress::SetTotalProgress(int AProgress, const QString& AMessage)
@@ -172,7 +174,6 @@ void TfrmBackupProgress::SetTotalProgress(int AProgress, const QString& AMessage
   SetBar(ProgressBarTotal, AProgress);
   if (!AMessage.isEmpty())
     lblTotalProgress->setText(AMessage);
-  QCoreApplication::processEvents();
 }
 
 void TfrmBackupProgress::SetTimeRemaining(const QString& ATimeRemaining)
@@ -185,14 +186,12 @@ void TfrmBackupProgress::SetTimeElapsed(const QString& ATimeElapsed)
 {
   if (!ATimeElapsed.isEmpty())
     lblTimeElapsed->setText(ATimeElapsed);
-  QCoreApplication::processEvents();
 }
 
 void TfrmBackupProgress::SetBackupProfile(const QString& AProfileName)
 {
   if (!AProfileName.isEmpty())
     lblProfileName->setText(AProfileName);
-  QCoreApplication::processEvents();
 }
 
 void TfrmBackupProgress::SetOnCancel(TNotifyEvent AHandler)
@@ -231,4 +230,61 @@ void TfrmBackupProgress::mouseReleaseEvent(QMouseEvent* AEvent)
 {
   FManualDrag = false;
   QWidget::mouseReleaseEvent(AEvent);
+}
+
+void TfrmBackupProgress::Follow(TRunProgress& AProgress)
+{
+  FProgress = &AProgress;
+  FFlush.setSingleShot(true);
+  connect(&FFlush, &QTimer::timeout, this, &TfrmBackupProgress::ShowPending);
+  connect(&AProgress, &TRunProgress::Arrived, this, [this] {
+    if (!FShown.isValid() || FShown.hasExpired(ProgressPeriod)) {
+      ShowPending();
+      return;
+    }
+    // What is held back is shown when the period ends, also if no report follows.
+    if (!FFlush.isActive())
+      FFlush.start(std::max<int>(1, ProgressPeriod - static_cast<int>(FShown.elapsed())));
+  });
+}
+
+void TfrmBackupProgress::ShowPending()
+{
+  if (!FProgress)
+    return;
+  FFlush.stop();
+  FShown.start();
+  const TRunProgress::TPending pending = FProgress->Take();
+  if (pending.Times) {
+    SetTimeRemaining(RemainingTimeText(pending.Estimated));
+    SetTimeElapsed(ElapsedTimeText(pending.Elapsed));
+  }
+  if (pending.Profile.Held)
+    SetProfileProgress(pending.Profile.Progress, pending.Profile.Message);
+  if (pending.Total.Held) {
+    SetTotalProgress(pending.Total.Progress, pending.Total.Message);
+    emit TotalShown(pending.Total.Progress);
+  }
+  if (pending.Item.Held)
+    SetBackupProgress(pending.Item.Progress, pending.Item.Message);
+}
+
+void TfrmBackupProgress::ShowNextAtOnce()
+{
+  FShown.invalidate();
+}
+
+void TfrmBackupProgress::ProfileStarted(const QString& AProfileName)
+{
+  // What the previous profile still held back is shown before the next one begins, whose first
+  // report is shown at once.
+  ShowPending();
+  ShowNextAtOnce();
+  SetBackupProfile(QStringLiteral("Backup: %1").arg(AProfileName));
+}
+
+void TfrmBackupProgress::ProfileFinished(const QString& AProfileName)
+{
+  ShowPending();
+  SetBackupProfile(QStringLiteral("Backup Complete: %1").arg(AProfileName));
 }

@@ -4,7 +4,9 @@
 
 #include "sysinfo/SharedTypes.h"
 
+#include <QElapsedTimer>
 #include <QPoint>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -13,6 +15,7 @@ class QAction;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class TRunProgress;
 class TTaskbarProgress;
 
 class TfrmBackupProgress : public QWidget
@@ -39,6 +42,19 @@ public:
   // Takes the progress off the taskbar entry, at the end of a run.
   void ClearTaskbarProgress();
 
+  // Shows what a run leaves in AProgress (which outlives the window): the latest report at most
+  // every ProgressPeriod, since laying out the labels for each of many small files cost more than
+  // backing them up.
+  void Follow(TRunProgress& AProgress);
+  // Shows what is held back now.
+  void ShowPending();
+  // The next report is shown as soon as it arrives (a new profile begins).
+  void ShowNextAtOnce();
+  // A profile's run begins or has ended.
+  void ProfileStarted(const QString& AProfileName);
+  void ProfileFinished(const QString& AProfileName);
+  static constexpr int ProgressPeriod = 100; // milliseconds
+
   QAction* ActionCancel() const { return FActionCancel; }
   QAction* ActionHide() const { return FActionHide; }
 
@@ -54,6 +70,10 @@ public:
   QLabel* lblTimeRemaining = nullptr;
   QPushButton* btnHide = nullptr;
   QPushButton* btnCancel = nullptr;
+
+signals:
+  // The total progress shown now.
+  void TotalShown(int AProgress);
 
 protected:
   void mousePressEvent(QMouseEvent* AEvent) override;
@@ -71,4 +91,7 @@ private:
   bool FManualDrag = false;
   QPoint FDragOffset;
   std::unique_ptr<TTaskbarProgress> FTaskbarProgress;
+  TRunProgress* FProgress = nullptr;
+  QElapsedTimer FShown;
+  QTimer FFlush;
 };

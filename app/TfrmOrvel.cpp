@@ -3,19 +3,16 @@
 
 #include "app/MainActions.h"
 #include "app/Pictures.h"
+#include "app/TApplication.h"
 #include "app/TBackupRunner.h"
+#include "app/TDesktopIntegration.h"
 #include "app/TSettingsCycle.h"
 #include "app/TShellDialogs.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmExitConfirm.h"
-#include "platform/TDesktopNotifications.h"
 #include "settings/TLog.h"
 #include "sysinfo/Common.h"
-#include "sysinfo/DateTime.h"
-#include "sysinfo/TClock.h"
-#include "sysinfo/TExitDecision.h"
 #include "sysinfo/TExitWindows.h"
-#include "sysinfo/TimeTexts.h"
 #include "ui/TMessageBox.h"
 
 #include <QAbstractEventDispatcher>
@@ -23,105 +20,17 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLoggingCategory>
-#include <QMenu>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPushButton>
-#include <QScreen>
-#include <QStyle>
-#include <QSystemTrayIcon>
-#include <QVBoxLayout>
-#include <QWindow>
 
-#include <algorithm>
-#include <cmath>
-#include <typeinfo>
 #include <utility>
 
-#include <cxxabi.h>
-
 Q_LOGGING_CATEGORY(lcShell, "corvale.shell", QtWarningMsg)
-
-namespace {
-
-constexpr int BalloonsKept = 20;
-
-// The readable name of AError's type.
-QString ClassName(const std::exception& AError)
-{
-  const char* mangled = typeid(AError).name();
-  int status = 0;
-  char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
-  const QString name = QString::fromLatin1(status == 0 && demangled ? demangled : mangled);
-  std::free(demangled);
-  return name;
-}
-
-TNotificationUrgency Urgency(TBalloonType AType)
-{
-  switch (AType) {
-  case btError:
-    return TNotificationUrgency::Critical;
-  case btNone:
-    return TNotificationUrgency::Low;
-  default:
-    return TNotificationUrgency::Normal;
-  }
-}
-
-// The banner at the top: a left-button press moves the borderless window.
-class TLogoLabel : public QLabel
-{
-public:
-  using QLabel::QLabel;
-
-protected:
-  void mousePressEvent(QMouseEvent* AEvent) override
-  {
-    if (AEvent->button() != Qt::LeftButton)
-      return QLabel::mousePressEvent(AEvent);
-    FManual = false;
-    // The window manager moves it, as a title bar would; without one, follow the mouse here.
-    QWindow* handle = window()->windowHandle();
-    if (!handle || !handle->startSystemMove()) {
-      FManual = true;
-      FOffset = AEvent->globalPosition().toPoint() - window()->frameGeometry().topLeft();
-    }
-  }
-  void mouseMoveEvent(QMouseEvent* AEvent) override
-  {
-    if (FManual && (AEvent->buttons() & Qt::LeftButton))
-      window()->move(AEvent->globalPosition().toPoint() - FOffset);
-  }
-  void mouseReleaseEvent(QMouseEvent* AEvent) override
-  {
-    FManual = false;
-    QLabel::mouseReleaseEvent(AEvent);
-  }
-
-private:
-  bool FManual = false;
-  QPoint FOffset;
-};
-
-void BindButton(QPushButton* AButton, QAction* AAction)
-{
-  AButton->setText(AAction->text());
-  QObject::connect(AButton, &QPushButton::clicked, AAction, &QAction::trigger);
-  QObject::connect(AAction, &QAction::changed, AButton,
-                   [AButton, AAction] { AButton->setEnabled(AAction->isEnabled()); });
-}
-
-} // namespace
 
 TfrmOrvel::TfrmOrvel(TSettingsCycle& ASettings, TBackupRunner& ABackupRunner, TShellDialogs& ADialogs, TLog& ALog,
                      TExitWindows& AExitWindows, TfrmBackupProgress& ABackupProgress, TfrmExitConfirm& AExitConfirm,
                      TDesktopNotifications* ANotifications, QWidget* AParent)
-  : QWidget(AParent, Qt::Window | Qt::FramelessWindowHint)
+  : TMainWindowFrame(AParent)
   , FSettings(ASettings)
   , FBackupRunner(ABackupRunner)
   , FDialogs(ADialogs)
@@ -129,20 +38,20 @@ TfrmOrvel::TfrmOrvel(TSettingsCycle& ASettings, TBackupRunner& ABackupRunner, TS
   , FExitWindows(AExitWindows)
   , FBackupProgress(ABackupProgress)
   , FExitConfirm(AExitConfirm)
-  , FNotifications(ANotifications)
+  , FStore(ASettings, ABackupRunner, ALog)
+  , FOverdueCheck(ABackupRunner)
+  , FRunSession(ABackupRunner, ASettings, ADialogs, AExitWindows)
+  , FCommands(*this)
 {
   setObjectName(QStringLiteral("frmOrvel"));
   setWindowTitle(ApplicationTitle());
-  for (int index = 0; index < TrayIconCount; ++index)
-    FTrayIcons.append(TrayIconPicture(index));
-  setWindowIcon(FTrayIcons.value(0));
+  setWindowIcon(TrayIconPicture(tiIdle));
   CreateActions();
-  CreateControls();
-  CreateTray();
+  BindButtons(ActionOptions, ActionOk, ActionHide);
+  connect(this, &TMainWindowFrame::QuitRequested, this, [this] { ExecuteAction(ActionExit); });
+  CreateDesktop(ANotifications);
+  ConnectRunSession();
 
-  FApplicationActive = false;
-  FApplicationCanClose = false;
-  FLastAlertCheck = 0;
   const QString dataFolder = GetApplicationDataFolder();
   if (!CheckDirectory(dataFolder, true))
     TMessageBox::Error(this, QStringLiteral("Failed to locate \"%1\"").arg(dataFolder));
@@ -152,36 +61,28 @@ TfrmOrvel::TfrmOrvel(TSettingsCycle& ASettings, TBackupRunner& ABackupRunner, TS
   FExitWindows.OnExitRequest = [this](QObject*, TExitParameter AExitParameter, bool& Allow) {
     Allow = FExitConfirm.Execute(AExitParameter, 30);
   };
-  if (FNotifications)
-    FNotifications->OnDefaultAction = [this](unsigned AId) { NotificationClicked(AId); };
 
-  TimerCheckAlerts.setInterval(300000);
-  connect(&TimerCheckAlerts, &QTimer::timeout, this, [this] { Guarded([this] { TimerCheckAlertsTimer(); }); });
-  TimerCheckAlerts.start();
+  FOverdueCheck.Busy = [this] { return IsBackupActive(); };
+  connect(&FOverdueCheck.Timer, &QTimer::timeout, this, [this] { Guarded([this] { FOverdueCheck.Tick(); }); });
+  FOverdueCheck.Start();
 
-  // The tray may appear after the program at login; keep looking for it.
-  FTrayRetry.setInterval(5000);
-  connect(&FTrayRetry, &QTimer::timeout, this, &TfrmOrvel::ShowTrayIcon);
-
-  // Enabled states follow the program's state whenever it is idle, and during a run, whose
-  // progress reports process events without ever letting the loop wait, on a short timer.
+  // Enabled states follow the program's state whenever it is idle.
   if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
     connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TfrmOrvel::UpdateActions);
-  FProgressFlush.setSingleShot(true);
-  connect(&FProgressFlush, &QTimer::timeout, this, &TfrmOrvel::ShowPendingProgress);
-  FActionUpdate.setInterval(250);
-  connect(&FActionUpdate, &QTimer::timeout, this, &TfrmOrvel::UpdateActions);
-  FActionUpdate.start();
+  FBackupProgress.Follow(FRunProgress);
+  connect(&FBackupProgress, &TfrmBackupProgress::TotalShown, this, [this](int AProgress) {
+    if (FRunSession.Active())
+      FDesktop->ShowRunProgress(AProgress);
+  });
   UpdateActions();
 }
 
 TfrmOrvel::~TfrmOrvel()
 {
+  AwaitRun();
   FLog.SetActive(false);
   FExitWindows.OnInsufficientPrivileges = nullptr;
   FExitWindows.OnExitRequest = nullptr;
-  if (FNotifications)
-    FNotifications->OnDefaultAction = nullptr;
 }
 
 void TfrmOrvel::CreateActions()
@@ -209,93 +110,38 @@ void TfrmOrvel::CreateActions()
   ActionShow->setFont(bold);
 }
 
-void TfrmOrvel::CreateControls()
+void TfrmOrvel::CreateDesktop(TDesktopNotifications* ANotifications)
 {
-  setFixedSize(352, 165);
-
-  imgLogo = new TLogoLabel(this);
-  imgLogo->setPixmap(LogoPicture(QSize(352, 48)));
-  imgLogo->setFixedHeight(48);
-
-  lblShutdown = new QLabel(QStringLiteral("What do you want the computer to do?"), this);
-  QFont heading = lblShutdown->font();
-  heading.setBold(true);
-  lblShutdown->setFont(heading);
-
-  ComboBoxSelectBackup = new QComboBox(this);
-  ComboBoxSelectBackup->setEditable(false);
-  for (const TMainAction& action : MainActions)
-    ComboBoxSelectBackup->addItem(QString::fromLatin1(action.Caption));
-  ComboBoxSelectBackup->setCurrentIndex(0);
-
-  bntOptions = new QPushButton(this);
-  btnOk = new QPushButton(this);
-  btnCancel = new QPushButton(this);
-  BindButton(bntOptions, ActionOptions);
-  BindButton(btnOk, ActionOk);
-  BindButton(btnCancel, ActionHide);
-  btnOk->setDefault(true);
-  // Enter on a focused button presses that button, as on any dialog.
-  for (QPushButton* button : {bntOptions, btnOk, btnCancel})
-    button->setAutoDefault(true);
-  btnCancel->installEventFilter(this);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(bntOptions);
-  buttons->addStretch();
-  buttons->addWidget(btnOk);
-  buttons->addWidget(btnCancel);
-
-  auto* body = new QVBoxLayout;
-  body->setContentsMargins(12, 8, 12, 10);
-  body->addWidget(lblShutdown);
-  body->addWidget(ComboBoxSelectBackup);
-  body->addStretch();
-  body->addLayout(buttons);
-
-  auto* main = new QVBoxLayout(this);
-  main->setContentsMargins(1, 1, 1, 1);
-  main->setSpacing(0);
-  main->addWidget(imgLogo);
-  main->addLayout(body, 1);
-
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  FDesktop = new TDesktopIntegration(ANotifications, this);
+  FDesktop->CreateMenu(ActionShow, ActionCustomBackup, ActionOptions, ActionAbout, ActionExit);
+  connect(FDesktop, &TDesktopIntegration::MenuAboutToShow, this, [this] {
+    UpdateActions();
+    ActionShow->setEnabled(true);
+    Guarded([this] { FDesktop->FillBackupMenu(FBackupRunner.ProfileNames(), !IsBackupActive()); });
+  });
+  connect(FDesktop, &TDesktopIntegration::ShowRequested, this, [this] { ExecuteAction(ActionShow); });
+  connect(FDesktop, &TDesktopIntegration::QuickBackupRequested, this,
+          [this](const QString& AName) { Guarded([this, AName] { QuickBackup(AName); }); });
+  connect(FDesktop, &TDesktopIntegration::EditProfileRequested, this,
+          [this](const QString& AName) { Guarded([this, AName] { EditProfile(AName); }); });
+  connect(FDesktop, &TDesktopIntegration::NewProfileRequested, this, [this] { Guarded([this] { NewProfile(); }); });
+  // The same menu is the context menu of the logo, the action list and the window.
+  FDesktop->AttachMenu({this, static_cast<QWidget*>(imgLogo), static_cast<QWidget*>(ComboBoxSelectBackup)});
 }
 
-void TfrmOrvel::CreateTray()
+void TfrmOrvel::ConnectRunSession()
 {
-  PopupMenuTrayIcon = new QMenu(this);
-  PopupMenuTrayIcon->setObjectName(QStringLiteral("PopupMenuTrayIcon"));
-  PopupMenuTrayIcon->addAction(ActionShow);
-  PopupMenuTrayIcon->setDefaultAction(ActionShow);
-  mnuBackup = PopupMenuTrayIcon->addMenu(style()->standardIcon(QStyle::SP_DriveHDIcon), QStringLiteral("Backup"));
-  mnuBackup->setObjectName(QStringLiteral("mnuBackup"));
-  PopupMenuTrayIcon->addSeparator();
-  PopupMenuTrayIcon->addAction(ActionOptions);
-  PopupMenuTrayIcon->addAction(ActionAbout);
-  PopupMenuTrayIcon->addSeparator();
-  PopupMenuTrayIcon->addAction(ActionExit);
-  connect(PopupMenuTrayIcon, &QMenu::aboutToShow, this, [this] { Guarded([this] { PopupMenuTrayIconPopup(); }); });
-
-  // The same menu is the context menu of the logo, the action list and the window.
-  for (QWidget* widget :
-       {static_cast<QWidget*>(this), static_cast<QWidget*>(imgLogo), static_cast<QWidget*>(ComboBoxSelectBackup)}) {
-    widget->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(widget, &QWidget::customContextMenuRequested, this,
-            [this, widget](const QPoint& APosition) { PopupMenuTrayIcon->popup(widget->mapToGlobal(APosition)); });
-  }
-
-  TrayIcon = new QSystemTrayIcon(this);
-  TrayIcon->setContextMenu(PopupMenuTrayIcon);
-  TrayIcon->setIcon(FTrayIcons.value(0));
-  FTrayIconIndex = 0;
-  connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason AReason) {
-    // Panels that speak StatusNotifierItem report a plain click only, never a double click.
-    if (AReason == QSystemTrayIcon::DoubleClick || AReason == QSystemTrayIcon::Trigger)
-      ExecuteAction(ActionShow);
+  connect(&FRunSession, &TRunSession::Returned, this, [this] { Guarded([this] { ReloadPendingStore(); }); });
+  connect(&FRunSession, &TRunSession::Balloon, this,
+          [this](const QString& AText, TBalloonType AType, int ATime) { FDesktop->ShowBalloon(AText, AType, ATime); });
+  connect(&FRunSession, &TRunSession::Ended, this, &TfrmOrvel::RunEnded);
+  connect(&FRunSession, &TRunSession::Failed, this, [this](const std::exception& AError) {
+    FHideAfterRun = false;
+    ApplicationEventsException(AError);
   });
-  connect(TrayIcon, &QSystemTrayIcon::messageClicked, this, &TfrmOrvel::BalloonClicked);
+  connect(&FRunSession, &TRunSession::Finished, this, &TfrmOrvel::RunFinished);
+  for (auto signal : {&TRunSession::Started, &TRunSession::Returned})
+    connect(&FRunSession, signal, this, &TfrmOrvel::UpdateActions);
 }
 
 void TfrmOrvel::Guarded(const std::function<void()>& AHandler)
@@ -309,7 +155,7 @@ void TfrmOrvel::Guarded(const std::function<void()>& AHandler)
 
 void TfrmOrvel::ApplicationEventsException(const std::exception& AError)
 {
-  ApplicationEventsException(QString::fromUtf8(AError.what()), ClassName(AError));
+  ApplicationEventsException(QString::fromUtf8(AError.what()), TApplication::ClassName(AError));
 }
 
 void TfrmOrvel::ApplicationEventsException(const QString& AMessage, const QString& AClassName)
@@ -323,8 +169,6 @@ void TfrmOrvel::ApplicationEventsException(const QString& AMessage, const QStrin
       OnTerminate(this);
   }
 }
-
-// ---- Start-up, messages and shutdown ----------------------------------------------------------
 
 void TfrmOrvel::showEvent(QShowEvent* AEvent)
 {
@@ -353,109 +197,24 @@ void TfrmOrvel::FormActivate()
     return;
   FApplicationActive = true;
   Guarded([this] {
-    LoadApplicationSettings();
-    StartLog();
-    LoadBackupProfiles();
-    ShowTrayIcon();
-    SetTrayIcon(tiIdle, ApplicationTitle());
+    FStore.Open();
+    FDesktop->ShowTrayIcon();
+    FDesktop->SetTrayIcon(tiIdle, ApplicationTitle());
     FDialogs.SetAutoUpdateEnabled(true);
-    TimerCheckAlerts.start();
-    TimerCheckAlertsTimer();
+    FOverdueCheck.Start();
+    FOverdueCheck.Tick();
     // A first start, by the user rather than at logon or with a task: one step to a first profile.
     if (FArguments.isEmpty() && FBackupRunner.ProfileNames().isEmpty())
       (void)FDialogs.OfferFirstProfile();
-    ProcessCommandLine(FArguments);
+    FCommands.ProcessCommandLine(FArguments);
   });
   FStarted = true;
   ShowPendingUpdateInformation();
 }
-
-void TfrmOrvel::ShowTrayIcon()
-{
-  const bool available = TrayAvailable ? TrayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
-  if (available) {
-    FTrayRetry.stop();
-    TrayIcon->show();
-  } else if (!FTrayRetry.isActive()) {
-    FTrayRetry.start();
-  }
-}
-
-bool TfrmOrvel::TrayUsable() const
-{
-  const bool available = TrayAvailable ? TrayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
-  return available && TrayIcon->isVisible();
-}
-
-void TfrmOrvel::ProcessCommandLine(const QStringList& AArguments)
-{
-  for (qsizetype i = 0; i < AArguments.size(); ++i) {
-    const QString& argument = AArguments.at(i);
-    // The profile editor from the command line: "--edit-profile NAME" and "--new-profile".
-    if (argument == QLatin1String("--edit-profile")) {
-      if (i + 1 < AArguments.size())
-        EditProfile(AArguments.at(++i));
-      else
-        TMessageBox::Error(this, QStringLiteral("--edit-profile needs the name of a profile."));
-      continue;
-    }
-    if (argument == QLatin1String("--new-profile")) {
-      NewProfile();
-      continue;
-    }
-    const QString upper = argument.toUpper();
-    if (upper == QLatin1String("/HIDE"))
-      ExecuteAction(ActionHide);
-    else if (upper == QLatin1String("/ABOUT"))
-      ExecuteAction(ActionAbout);
-    else if (upper == QLatin1String("/OPTIONS"))
-      ExecuteAction(ActionOptions);
-    else if (upper == QLatin1String("/BACKUP"))
-      ExecuteAction(ActionCustomBackup);
-  }
-}
-
 void TfrmOrvel::ExecuteAction(QAction* AAction)
 {
   UpdateActions();
   AAction->trigger();
-}
-
-void TfrmOrvel::ExecuteCommand(TInstanceCommand ACommand)
-{
-  qCDebug(lcShell) << "command" << int(ACommand);
-  switch (ACommand) {
-  case TInstanceCommand::Show:
-    ExecuteAction(ActionShow);
-    break;
-  case TInstanceCommand::Hide:
-    ExecuteAction(ActionHide);
-    break;
-  case TInstanceCommand::Exit:
-    ExecuteAction(ActionExit);
-    break;
-  case TInstanceCommand::Options:
-    // The options are a modal dialog: the sender is answered first and the dialog follows from the
-    // event loop, so that a later start does not wait for the user to close it.
-    UpdateActions();
-    if (ActionOptions->isEnabled())
-      QTimer::singleShot(0, this, [this] {
-        if (!FClosed)
-          ActionOptions->trigger();
-      });
-    break;
-  case TInstanceCommand::Reload:
-    // The sender is answered at once; the reading follows from the event loop, so that a message
-    // it raises does not keep the sender waiting.
-    FReloadPending = true;
-    QTimer::singleShot(0, this, [this] {
-      if (!FClosed)
-        Guarded([this] { ReloadPendingStore(); });
-    });
-    break;
-  }
-  qCDebug(lcShell).nospace() << "command " << int(ACommand) << " done; main window visible: " << isVisible()
-                             << ", minimised: " << isMinimized();
 }
 
 void TfrmOrvel::RequestUpdateInformation(const QStringList& AFiles, int ATimeout)
@@ -485,24 +244,28 @@ void TfrmOrvel::ShowPendingUpdateInformation()
 bool TfrmOrvel::QueryEndSession()
 {
   FApplicationCanClose = true;
-  if (IsBackupActive()) {
-    FEndingSession = true;
-    FBackupRunner.StopBackup();
-  }
+  // Only the run is stopped: whether the session really ends is told by EndSession.
+  FRunSession.Stop();
   return true;
 }
 
 void TfrmOrvel::EndSession()
 {
   FApplicationCanClose = true;
-  if (IsBackupActive()) {
-    // The run returns to RunBackup, which closes the window.
-    FEndingSession = FCloseAfterRun = true;
-    FBackupRunner.StopBackup();
+  if (FRunSession.Active()) {
+    // The window closes once the run has returned.
+    FCloseAfterRun = true;
+    FRunSession.Stop();
     return;
   }
   if (!FClosed && !FTerminated)
     close();
+}
+
+void TfrmOrvel::AwaitRun()
+{
+  FRunSession.Stop();
+  FRunSession.Wait();
 }
 
 void TfrmOrvel::closeEvent(QCloseEvent* AEvent)
@@ -527,155 +290,53 @@ bool TfrmOrvel::FormClose()
 {
   if (FClosed)
     return true;
-  TimerCheckAlerts.stop();
-  FTrayRetry.stop();
+  FOverdueCheck.Stop();
   // A step that fails stops the close: what it failed to keep (a save above all) must be seen by
   // the user, and the application log, which would record it, is deleted by the last step.
   try {
     // What another program stored just now must not be overwritten with the older copy.
     ReloadPendingStore();
     FDialogs.SetAutoUpdateEnabled(false);
-    SaveApplicationSettings(false);
-    SaveBackupProfiles();
-    StopLog();
+    FStore.Close();
   } catch (const std::exception& error) {
     qCWarning(lcShell) << "The shutdown stopped:" << error.what();
-    Log(this, QString::fromUtf8(error.what()));
-    if (!FLog.Active() && !FLog.FileName().isEmpty()) {
-      FLog.SetAppendLog(true);
-      FLog.SetActive(true);
-    }
-    TimerCheckAlerts.start();
+    FOverdueCheck.Start();
     FDialogs.SetAutoUpdateEnabled(true);
     ApplicationEventsException(error);
     return false;
   }
   FClosed = true;
-  TrayIcon->hide();
+  FDesktop->HideTrayIcon();
   return true;
 }
-
-void TfrmOrvel::LoadApplicationSettings()
-{
-  FSettings.LoadApplicationSettings();
-}
-
-void TfrmOrvel::SaveApplicationSettings(bool ASaveDefaults)
-{
-  FSettings.SaveSettings(ASaveDefaults);
-  LoadApplicationSettings();
-}
-
 void TfrmOrvel::ReloadPendingStore()
 {
-  if (!FReloadPending)
-    return;
-  // Before the first activation nothing is loaded yet, and the activation reads the store.
-  if (!FApplicationActive) {
-    FReloadPending = false;
-    return;
-  }
   // A run uses the manager's profiles and saves each after its run; the options dialog works on
   // the loaded options. Both read the store again when they are done.
-  if (IsBackupActive() || FDialogs.OptionsVisible())
+  if (FApplicationActive && (IsBackupActive() || FDialogs.OptionsVisible()))
     return;
-  FReloadPending = false;
-  Log(this, QStringLiteral("Reloading settings and backup profiles..."));
-  LoadApplicationSettings();
-  LoadBackupProfiles();
+  if (!FStore.ReloadIfPending(FApplicationActive))
+    return;
   // An alert on show may be about profiles backed up meanwhile: count again.
-  if (FTrayIconIndex == tiAlerts) {
-    SetTrayIcon(tiIdle, ApplicationTitle());
-    FBackupRunner.CheckBackupAlerts();
-    FLastAlertCheck = TClock::Now();
+  if (FDesktop->TrayIconIndex() == tiAlerts) {
+    FDesktop->SetTrayIcon(tiIdle, ApplicationTitle());
+    FOverdueCheck.CheckNow();
   }
-}
-
-void TfrmOrvel::StartLog()
-{
-  const QString folder = GetApplicationDataFolder() + QStringLiteral("Logs/");
-  if (!CheckDirectory(folder, true))
-    throw ELogError(QStringLiteral("Failed to create log file folder \"%1\"").arg(folder));
-  FLog.SetFileName(folder + TClock::CurrentDateTime().toString(QStringLiteral("ddMMyyHHmmss")) +
-                   QStringLiteral(".log"));
-  FLog.SetActive(true);
-}
-
-void TfrmOrvel::StopLog()
-{
-  Log(this, QStringLiteral("Stopping log..."));
-  FLog.SetActive(false);
-  // The application log records the running process only.
-  if (!FLog.FileName().isEmpty() && QFile::exists(FLog.FileName()))
-    QFile::remove(FLog.FileName());
-}
-
-void TfrmOrvel::LoadBackupProfiles()
-{
-  Log(this, QStringLiteral("Loading Backup Profile Manager..."));
-  FBackupRunner.LoadBackupProfiles();
-}
-
-void TfrmOrvel::SaveBackupProfiles()
-{
-  Log(this, QStringLiteral("Saving Backup Profile Manager..."));
-  FBackupRunner.SaveBackupProfiles();
 }
 
 void TfrmOrvel::Log(QObject*, const QString& AMessage)
 {
-  if (FLog.Active())
-    FLog.Add(AMessage);
+  FStore.Log(AMessage);
 }
 
-void TfrmOrvel::Debug(QObject* ASender, const QString& AProcedure, const QString& AMessage)
+void TfrmOrvel::Debug(QObject*, const QString& AProcedure, const QString& AMessage)
 {
-  if (FSettings.DebugEnabled())
-    Log(ASender, QStringLiteral("Debug: (") + AProcedure + QStringLiteral("): ") + AMessage);
-}
-
-// ---- Window ------------------------------------------------------------------------------------
-
-void TfrmOrvel::paintEvent(QPaintEvent* AEvent)
-{
-  QWidget::paintEvent(AEvent);
-  // Without a frame the window needs an edge of its own.
-  QPainter painter(this);
-  painter.setPen(palette().color(QPalette::Dark));
-  painter.drawRect(rect().adjusted(0, 0, -1, -1));
-}
-
-void TfrmOrvel::keyPressEvent(QKeyEvent* AEvent)
-{
-  if (AEvent->modifiers() == Qt::NoModifier || AEvent->modifiers() == Qt::KeypadModifier) {
-    if (AEvent->key() == Qt::Key_Return || AEvent->key() == Qt::Key_Enter) {
-      if (btnOk->isEnabled())
-        btnOk->click();
-      return;
-    }
-    if (AEvent->key() == Qt::Key_Escape) {
-      btnCancel->click();
-      return;
-    }
-  }
-  QWidget::keyPressEvent(AEvent);
-}
-
-bool TfrmOrvel::eventFilter(QObject* AWatched, QEvent* AEvent)
-{
-  // Shift held while Cancel is released quits the program; the click itself still hides.
-  if (AWatched == btnCancel && AEvent->type() == QEvent::MouseButtonRelease) {
-    const auto* mouse = static_cast<QMouseEvent*>(AEvent);
-    if (mouse->button() == Qt::LeftButton && mouse->modifiers() == Qt::ShiftModifier &&
-        btnCancel->rect().contains(mouse->position().toPoint()))
-      ExecuteAction(ActionExit);
-  }
-  return QWidget::eventFilter(AWatched, AEvent);
+  FStore.Debug(AProcedure, AMessage);
 }
 
 bool TfrmOrvel::IsBackupActive() const
 {
-  return FBackupRunner.IsBackupActive();
+  return FRunSession.Active() || FBackupRunner.IsBackupActive();
 }
 
 void TfrmOrvel::UpdateActions()
@@ -686,144 +347,48 @@ void TfrmOrvel::UpdateActions()
       action->setEnabled(idle);
 }
 
-// ---- Tray icon -----------------------------------------------------------------------------------
-
-void TfrmOrvel::SetTrayIcon(int AIndex, const QString& AHint)
+bool TfrmOrvel::RefusedDuringRun()
 {
-  if (AIndex != -1 && AIndex != FTrayIconIndex && AIndex >= 0 && AIndex < FTrayIcons.size()) {
-    TrayIcon->setIcon(FTrayIcons.at(AIndex));
-    FTrayIconIndex = AIndex;
+  if (IsBackupActive())
+    TMessageBox::Error(this, QStringLiteral("Backup already active."));
+  return IsBackupActive();
+}
+
+bool TfrmOrvel::RunMayStart()
+{
+  if (RefusedDuringRun())
+    return false;
+  // An open dialog (the options, an editor) may be working on the profiles the run would use.
+  if (QApplication::activeModalWidget()) {
+    TMessageBox::Warning(this, QStringLiteral("A dialog box is open in Corvale. Close the dialog box and try again."));
+    return false;
   }
-  // Set only when it changes: a desktop's tray is sent every change, and a run reports its
-  // total many times a second.
-  if (!AHint.isEmpty() && AHint != TrayIcon->toolTip())
-    TrayIcon->setToolTip(AHint);
-}
-
-QString TfrmOrvel::TrayIconHint() const
-{
-  return TrayIcon->toolTip();
-}
-
-int TfrmOrvel::ProgressIconIndex(int AProgress)
-{
-  if (AProgress <= 10)
-    return tiProgressFirst;
-  return qMin(int(tiProgressLast), (AProgress - 1) / 10 + tiProgressFirst);
-}
-
-void TfrmOrvel::ShowBalloon(const QString& AText, TBalloonType ABalloonType, int ATime, TNotifyEvent AOnClick)
-{
-  FBalloons.append({ApplicationTitle(), AText, ABalloonType, ATime});
-  while (FBalloons.size() > BalloonsKept)
-    FBalloons.removeFirst();
-  static const QSystemTrayIcon::MessageIcon icons[] = {QSystemTrayIcon::NoIcon, QSystemTrayIcon::Critical,
-                                                       QSystemTrayIcon::Information, QSystemTrayIcon::Warning};
-  const QSystemTrayIcon::MessageIcon icon =
-      ABalloonType >= btNone && ABalloonType <= btWarning ? icons[ABalloonType] : QSystemTrayIcon::NoIcon;
-  if (TrayUsable()) {
-    TrayIcon->showMessage(ApplicationTitle(), AText, icon, ATime);
-  } else if (FNotifications) {
-    // No tray to carry the balloon: the desktop's notifications show it, and a click on the
-    // notification does what a click on the balloon would.
-    const unsigned id = FNotifications->Notify(ApplicationTitle(), AText, Urgency(ABalloonType), ATime);
-    if (id != 0 && AOnClick)
-      FNotificationClicks[id] = AOnClick;
-  }
-  FBalloonClick = std::move(AOnClick);
-}
-
-void TfrmOrvel::NotificationClicked(unsigned AId)
-{
-  const auto found = FNotificationClicks.find(AId);
-  if (found == FNotificationClicks.end())
-    return;
-  const TNotifyEvent handler = found->second;
-  FNotificationClicks.erase(found);
-  Guarded([this, &handler] { handler(this); });
-}
-
-void TfrmOrvel::BalloonClicked()
-{
-  if (FBalloonClick) {
-    const TNotifyEvent handler = FBalloonClick;
-    Guarded([this, &handler] { handler(this); });
-  }
-}
-
-void TfrmOrvel::PopupMenuTrayIconPopup()
-{
-  UpdateActions();
-  ActionShow->setEnabled(true);
-  mnuBackup->clear();
-  mnuBackup->addAction(ActionCustomBackup);
-  const QStringList names = FBackupRunner.ProfileNames();
-  const bool idle = !IsBackupActive();
-  for (const QString& name : names) {
-    // "&&" shows a literal "&"; the name itself travels with the entry, so every name is reachable.
-    auto* entry =
-        new QAction(mnuBackup->icon(), QString(name).replace(QLatin1Char('&'), QStringLiteral("&&")), mnuBackup);
-    entry->setData(name);
-    entry->setEnabled(idle);
-    connect(entry, &QAction::triggered, this, [this, entry] {
-      const QString profile = entry->data().toString();
-      Guarded([this, profile] { QuickBackup(profile); });
-    });
-    mnuBackup->addAction(entry);
-  }
-  mnuBackup->addSeparator();
-  mnuEditProfile = mnuBackup->addMenu(QStringLiteral("Edit Profile"));
-  mnuEditProfile->setObjectName(QStringLiteral("mnuEditProfile"));
-  mnuEditProfile->setEnabled(idle && !names.isEmpty());
-  for (const QString& name : names) {
-    auto* entry = mnuEditProfile->addAction(QString(name).replace(QLatin1Char('&'), QStringLiteral("&&")) +
-                                            QStringLiteral("..."));
-    entry->setData(name);
-    connect(entry, &QAction::triggered, this, [this, entry] {
-      const QString profile = entry->data().toString();
-      Guarded([this, profile] { EditProfile(profile); });
-    });
-  }
-  mnuNewProfile = mnuBackup->addAction(QStringLiteral("New Profile..."));
-  mnuNewProfile->setObjectName(QStringLiteral("mnuNewProfile"));
-  mnuNewProfile->setEnabled(idle);
-  connect(mnuNewProfile, &QAction::triggered, this, [this] { Guarded([this] { NewProfile(); }); });
+  return true;
 }
 
 void TfrmOrvel::EditProfile(const QString& AProfileName)
 {
-  if (IsBackupActive()) {
-    TMessageBox::Error(this, QStringLiteral("Backup already active."));
-    return;
-  }
-  (void)FDialogs.EditProfile(AProfileName);
+  if (!RefusedDuringRun())
+    (void)FDialogs.EditProfile(AProfileName);
 }
 
 void TfrmOrvel::NewProfile()
 {
-  if (IsBackupActive()) {
-    TMessageBox::Error(this, QStringLiteral("Backup already active."));
-    return;
-  }
-  (void)FDialogs.NewProfile();
+  if (!RefusedDuringRun())
+    (void)FDialogs.NewProfile();
 }
 
 void TfrmOrvel::QuickBackup(const QString& AProfileName)
 {
-  if (IsBackupActive()) {
-    TMessageBox::Error(this, QStringLiteral("Backup already active."));
+  if (!RunMayStart())
     return;
-  }
   if (!TMessageBox::Confirmation(this,
                                  QStringLiteral("Are you sure you want to launch backup \"%1\"?").arg(AProfileName)))
     return;
   ActionShowExecute();
   FBackupRunner.QueueProfile(AProfileName);
-  RunBackup();
-  ActionHideExecute();
+  FHideAfterRun = RunBackup();
 }
-
-// ---- Actions ---------------------------------------------------------------------------------------
 
 int TfrmOrvel::SelectedIndex() const
 {
@@ -843,103 +408,71 @@ TExitParameter TfrmOrvel::SelectedExitParameter() const
 
 void TfrmOrvel::ActionOkExecute()
 {
+  if (IsBackupActive())
+    return;
   const int index = SelectedIndex();
+  bool running = false;
   if (index >= 0 && index < MainActionCount) {
     const TMainAction& action = MainActions[index];
     if (action.Custom) {
-      ActionCustomBackupExecute();
+      TExitParameter exitParameter = xpNone;
+      if (FDialogs.CustomBackup(exitParameter))
+        running = RunBackup(exitParameter, true);
+    } else if (action.BacksUpFirst) {
+      FBackupRunner.QueueAllEnabled();
+      running = RunBackup(action.ExitParameter, true);
     } else {
-      if (action.BacksUpFirst) {
-        FBackupRunner.QueueAllEnabled();
-        RunBackupThenExit(action.ExitParameter);
-      } else {
-        PerformExitAction(action.ExitParameter);
-      }
+      PerformExitAction(action.ExitParameter);
     }
   }
   FSettings.StoreLastSelection(index);
+  // A run keeps the window hidden; it goes again once the run and its exit action are over.
+  FHideAfterRun = running;
   ActionHideExecute();
 }
 
-void TfrmOrvel::RunBackupThenExit(TExitParameter AExitParameter)
+bool TfrmOrvel::RunBackup(TExitParameter AExitParameter, bool AThenExit)
 {
-  const TRunOutcome outcome = RunBackup(AExitParameter);
-  if (FEndingSession)
-    return;
-  if (AExitParameter != xpNone && !TExitDecision::PerformExitAction(outcome, FSettings.ExitOnlyAfterSuccess())) {
-    ShowBalloon(TExitDecision::SkippedText(outcome), btWarning, 10000, {});
-    return;
-  }
-  PerformExitAction(AExitParameter);
+  if (FRunSession.Active())
+    return false;
+  FCloseAfterRun = FHideAfterRun = false;
+  FDesktop->SetTrayIcon(tiProgressFirst, QString());
+  FDesktop->ShowBalloon(QStringLiteral("Backup in progress..."), btInfo, 5000);
+  HideOrMinimise(this);
+  FBackupProgress.SetOnCancel([this](QObject*) { FRunSession.Cancel(); });
+  FBackupProgress.SetOnHide([this](QObject*) { HideOrMinimise(&FBackupProgress); });
+  FBackupProgress.ShowNextAtOnce();
+  FBackupProgress.showNormal();
+  return FRunSession.Start(AExitParameter, AThenExit);
 }
 
-TRunOutcome TfrmOrvel::RunBackup(TExitParameter AExitParameter)
+void TfrmOrvel::RunEnded()
 {
-  // A run may take hours on a machine left alone: it must not fall asleep under it.
-  const std::unique_ptr<TInhibitLock> awake = FExitWindows.KeepAwake(QStringLiteral("Backup in progress"));
-  FEndingSession = FCloseAfterRun = false;
-  SetTrayIcon(tiProgressFirst, QString());
-  ShowBalloon(QStringLiteral("Backup in progress..."), btInfo, 5000, {});
-  hide();
-  FCancelAsked = false;
-  FBackupProgress.SetOnCancel([this](QObject*) {
-    FCancelAsked = true;
-    FBackupRunner.CancelBackup();
-  });
-  FBackupProgress.SetOnHide([this](QObject*) { FBackupProgress.hide(); });
-  FBackupProgress.show();
+  FBackupProgress.ShowPending();
+  FDesktop->SetTrayIcon(tiIdle, ApplicationTitle());
+  FBackupProgress.ClearTaskbarProgress();
+  FBackupProgress.hide();
+  if (isMinimized())
+    showNormal();
+  else
+    show();
+}
 
-  // The windows come back whether the run ends normally or by an exception.
-  struct TRestore
-  {
-    TfrmOrvel* Form;
-    ~TRestore()
-    {
-      Form->SetTrayIcon(tiIdle, ApplicationTitle());
-      Form->ShowPendingProgress();
-      Form->FBackupProgress.ClearTaskbarProgress();
-      Form->FBackupProgress.hide();
-      Form->show();
-    }
-  } restore{this};
-
-  bool complete = false;
-  try {
-    complete = FBackupRunner.Backup();
-  } catch (...) {
-    ReloadPendingStore();
-    throw;
+void TfrmOrvel::RunFinished()
+{
+  if (FCloseAfterRun) {
+    // Stopped because the session ends: the program closes once this handler has returned.
+    FCloseAfterRun = false;
+    QTimer::singleShot(0, this, &TfrmOrvel::EndSession);
+    return;
   }
-  // Each profile was saved after its run; a change stored meanwhile by another program is read now.
-  ReloadPendingStore();
-  if (FEndingSession) {
-    // Stopped because the session ends: no balloon, no dialog, no exit action; the program closes
-    // once the handler that started the run has returned.
-    if (FCloseAfterRun)
-      QTimer::singleShot(0, this, [this] { EndSession(); });
-    return TRunOutcome::roCancelled;
-  }
-  if (complete) {
-    ShowBalloon(QStringLiteral("Backup Complete."), btInfo, 5000, {});
-    return TRunOutcome::roComplete;
-  }
-  ShowBalloon(QStringLiteral("Backup Failed."), btError, 5000, {});
-  // When the failure holds back the exit action, the dialog waits for the user instead of closing.
-  const bool exitHeldBack = AExitParameter != xpNone && FSettings.ExitOnlyAfterSuccess();
-  FDialogs.ShowFailedBackup(exitHeldBack ? 0 : 60);
-  return FCancelAsked ? TRunOutcome::roCancelled : TRunOutcome::roFailed;
+  if (std::exchange(FHideAfterRun, false))
+    ActionHideExecute();
 }
 
 void TfrmOrvel::PerformExitAction(TExitParameter AExitParameter)
 {
-  if (FEndingSession)
-    return;
-  // Sleeping during the count-down would leave the machine half-way, neither on nor off.
-  std::unique_ptr<TInhibitLock> awake;
-  if (AExitParameter != xpNone && AExitParameter != xpLockWorkstation)
-    awake = FExitWindows.KeepAwake(QStringLiteral("Waiting to end the session"));
-  if (!FExitWindows.ExitWindows(AExitParameter))
-    ShowBalloon(QStringLiteral("Unable to exit windows, you may not have permission."), btError, 5000, {});
+  FRunSession.PerformExitAction(AExitParameter);
 }
 
 void TfrmOrvel::ShowApplication()
@@ -952,10 +485,20 @@ void TfrmOrvel::ShowApplication()
   activateWindow();
 }
 
+void TfrmOrvel::HideOrMinimise(QWidget* AWindow)
+{
+  // Without a tray icon a hidden window could not be found again. A closed window (Shift+Cancel
+  // has just quit) stays hidden.
+  if (FClosed || FDesktop->TrayUsable())
+    AWindow->hide();
+  else
+    AWindow->showMinimized();
+}
+
 void TfrmOrvel::ActionShowExecute()
 {
   if (IsBackupActive()) {
-    FBackupProgress.show();
+    FBackupProgress.showNormal();
     FBackupProgress.raise();
     FBackupProgress.activateWindow();
     return;
@@ -967,19 +510,14 @@ void TfrmOrvel::ActionShowExecute()
 
 void TfrmOrvel::ActionHideExecute()
 {
-  // Without a tray icon a hidden window could not be found again: minimise it instead. A closed
-  // window (Shift+Cancel has just quit) stays hidden.
-  if (FClosed || TrayUsable())
-    hide();
-  else
-    showMinimized();
+  HideOrMinimise(this);
 }
 
 void TfrmOrvel::ActionExitExecute()
 {
   if (IsBackupActive()) {
     ActionShowExecute();
-    FBackupRunner.CancelBackup();
+    FRunSession.Cancel();
     return;
   }
   FApplicationCanClose = true;
@@ -998,7 +536,7 @@ void TfrmOrvel::ActionCustomBackupExecute()
 {
   TExitParameter exitParameter = xpNone;
   if (FDialogs.CustomBackup(exitParameter))
-    RunBackupThenExit(exitParameter);
+    (void)RunBackup(exitParameter, true);
 }
 
 void TfrmOrvel::ActionOptionsExecute()
@@ -1018,7 +556,7 @@ void TfrmOrvel::ActionOptionsExecute()
   FDialogs.SetAutoUpdateEnabled(false);
   try {
     if (FDialogs.ShowOptions())
-      SaveApplicationSettings(false);
+      FStore.SaveApplicationSettings(false);
   } catch (...) {
     FDialogs.SetAutoUpdateEnabled(true);
     throw;
@@ -1029,12 +567,20 @@ void TfrmOrvel::ActionOptionsExecute()
 
 void TfrmOrvel::ActionCheckBackupAlertsExecute()
 {
-  if (FDialogs.BackupAlerts())
-    RunBackup();
+  ShowBackupAlerts();
 }
 
 void TfrmOrvel::ShowBackupAlerts()
 {
+  if (IsBackupActive()) {
+    // The alert dialog fills the queue the run is working through: it waits for the run.
+    if (!std::exchange(FAlertsDeferred, true))
+      FRunSession.WhenIdle([this] {
+        FAlertsDeferred = false;
+        Guarded([this] { ShowBackupAlerts(); });
+      });
+    return;
+  }
   ExecuteAction(ActionShow);
   // Whether the window manager made this window the active one is its own choice; what matters
   // is that no dialog of the program is waiting for an answer.
@@ -1043,126 +589,10 @@ void TfrmOrvel::ShowBackupAlerts()
     return;
   }
   if (FDialogs.BackupAlerts())
-    RunBackup();
+    (void)RunBackup();
 }
 
-void TfrmOrvel::TimerCheckAlertsTimer()
+void TfrmOrvel::BackupAlertsFound(int ACount)
 {
-  if (IsBackupActive())
-    return;
-  const TDateTime now = TClock::Now();
-  // Whole hours, truncated: a check at most every 13 hours. Counted in milliseconds, rounded, so
-  // that exactly 13 hours do not come out as 12.999... in the date-time's fractions.
-  const qint64 hours = std::llround((now - FLastAlertCheck) * MSecsPerDay) / (qint64(3600) * 1000);
-  if (hours > 12) {
-    FBackupRunner.CheckBackupAlerts();
-    FLastAlertCheck = now;
-  }
-}
-
-// ---- Profile manager events -------------------------------------------------------------------
-
-void TfrmOrvel::BackupProgress(QObject*, const QString& AMessage, int AProgress)
-{
-  FPendingProgress.Item.Hold(AProgress, AMessage);
-  ShowProgressSoon();
-}
-
-void TfrmOrvel::ShowProgressSoon()
-{
-  if (!FProgressShown.isValid() || FProgressShown.hasExpired(ProgressPeriod)) {
-    ShowPendingProgress();
-    return;
-  }
-  // What is held back is shown when the period ends, also if no report follows.
-  if (!FProgressFlush.isActive())
-    FProgressFlush.start(std::max<int>(1, ProgressPeriod - static_cast<int>(FProgressShown.elapsed())));
-  FEvents.Pump();
-}
-
-void TfrmOrvel::ShowPendingProgress()
-{
-  FProgressFlush.stop();
-  FProgressShown.start();
-  const TPendingProgress pending = std::exchange(FPendingProgress, TPendingProgress());
-  if (pending.Times) {
-    FBackupProgress.SetTimeRemaining(RemainingTimeText(pending.Estimated));
-    FBackupProgress.SetTimeElapsed(ElapsedTimeText(pending.Elapsed));
-  }
-  // The window's setters turn the event loop themselves.
-  if (pending.Profile.Held)
-    FBackupProgress.SetProfileProgress(pending.Profile.Progress, pending.Profile.Message);
-  if (pending.Total.Held)
-    FBackupProgress.SetTotalProgress(pending.Total.Progress, pending.Total.Message);
-  if (pending.Item.Held)
-    FBackupProgress.SetBackupProgress(pending.Item.Progress, pending.Item.Message);
-}
-
-void TfrmOrvel::ProfileProgress(QObject*, const QString& AMessage, int AProgress)
-{
-  FPendingProgress.Profile.Hold(AProgress, AMessage);
-  ShowProgressSoon();
-}
-
-void TfrmOrvel::TotalProgress(QObject*, const QString& AMessage, int AProgress)
-{
-  FPendingProgress.Total.Hold(AProgress, AMessage);
-  ShowProgressSoon();
-  SetTrayIcon(ProgressIconIndex(AProgress),
-              ApplicationTitle() + QStringLiteral(" - Progress: ") + QString::number(AProgress) + QStringLiteral("%"));
-}
-
-void TfrmOrvel::RemainingTime(QObject*, qint64, qint64, TDateTime AElapsedTime, TDateTime AEstimatedTime)
-{
-  FPendingProgress.Times = true;
-  FPendingProgress.Elapsed = AElapsedTime;
-  FPendingProgress.Estimated = AEstimatedTime;
-  ShowProgressSoon();
-}
-
-void TfrmOrvel::CancelConfirm(QObject*, bool& ACancel)
-{
-  ACancel = TMessageBox::Confirmation(&FBackupProgress,
-                                      QStringLiteral("Are you sure you want to cancel the current backup?"));
-}
-
-void TfrmOrvel::CloseActiveApplications(QObject*, const QStringList& AActivePrograms, bool ACloseGracefully,
-                                        bool& AContinue)
-{
-  AContinue = FDialogs.CloseActiveApplications(AActivePrograms, ACloseGracefully);
-}
-
-void TfrmOrvel::CancelQueueRequest(QObject*, bool& ACancelAll)
-{
-  SetTrayIcon(tiQuestion, QString());
-  ACancelAll = !TMessageBox::Confirmation(
-      &FBackupProgress,
-      QStringLiteral("You have cancelled the current backup; do you wish to continue with remaining profiles?"));
-}
-
-void TfrmOrvel::StartBackup(QObject*, const QString& AProfileName)
-{
-  // What the previous profile still held back is shown before the next one begins, whose first
-  // report is shown at once.
-  ShowPendingProgress();
-  FProgressShown.invalidate();
-  FBackupProgress.SetBackupProfile(QStringLiteral("Backup: %1").arg(AProfileName));
-}
-
-void TfrmOrvel::FinishBackup(QObject*, const QString& AProfileName)
-{
-  ShowPendingProgress();
-  FBackupProgress.SetBackupProfile(QStringLiteral("Backup Complete: %1").arg(AProfileName));
-}
-
-void TfrmOrvel::ShowProgressWindow(QObject*)
-{
-  FBackupProgress.show();
-  QCoreApplication::processEvents();
-}
-
-void TfrmOrvel::HideProgressWindow(QObject*)
-{
-  FBackupProgress.hide();
-  QCoreApplication::processEvents();
+  FDesktop->ShowAlerts(ACount, [this] { Guarded([this] { ShowBackupAlerts(); }); });
 }

@@ -1,30 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window: one question, ten actions, three buttons, and the tray icon with its menu.
-// It runs the start-up and shutdown sequences with the services the composition root hands it.
+// The main window: one question, ten actions, three buttons. It runs the start-up and shutdown
+// sequences with the services the composition root hands it and shows what a run reports; the
+// run itself happens on a thread of its own (TRunSession), the tray and balloons are
+// TDesktopIntegration's.
 #pragma once
 
-#include "platform/TSingleInstance.h"
+#include "app/BalloonTypes.h"
+#include "app/TMainWindowFrame.h"
+#include "app/TOverdueCheck.h"
+#include "app/TRunProgress.h"
+#include "app/TRunSession.h"
+#include "app/TShellCommands.h"
+#include "app/TShellStore.h"
 #include "sysinfo/SharedTypes.h"
-#include "sysinfo/TEventPump.h"
 
-#include <QElapsedTimer>
-#include <QIcon>
 #include <QTimer>
-#include <QWidget>
 
 #include <exception>
 #include <functional>
-#include <map>
-
-enum class TRunOutcome : int;
 
 class QAction;
-class QComboBox;
-class QLabel;
-class QMenu;
-class QPushButton;
-class QSystemTrayIcon;
 class TBackupRunner;
+class TDesktopIntegration;
 class TDesktopNotifications;
 class TExitWindows;
 class TLog;
@@ -33,9 +30,7 @@ class TShellDialogs;
 class TfrmBackupProgress;
 class TfrmExitConfirm;
 
-enum TBalloonType : int { btNone = 0, btError = 1, btInfo = 2, btWarning = 3 };
-
-class TfrmOrvel : public QWidget
+class TfrmOrvel : public TMainWindowFrame
 {
   Q_OBJECT
 
@@ -51,17 +46,15 @@ public:
   TNotifyEvent OnClosed;
   // Ends the program at once, without the shutdown sequence (Terminate in the exception window).
   TNotifyEvent OnTerminate;
-  // Whether the desktop has a system tray; tests replace it.
-  std::function<bool()> TrayAvailable;
 
   // The command-line switches processed at the first activation.
   void SetArguments(const QStringList& AArguments) { FArguments = AArguments; }
 
   // Start-up, messages and shutdown.
   void FormActivate();
-  void ProcessCommandLine(const QStringList& AArguments);
+  void ProcessCommandLine(const QStringList& AArguments) { FCommands.ProcessCommandLine(AArguments); }
   // A command from a later start of the program or from corvale-cli.
-  void ExecuteCommand(TInstanceCommand ACommand);
+  void ExecuteCommand(TInstanceCommand ACommand) { FCommands.Execute(ACommand); }
   // The settings cycle found a new version. Its release notes (AFiles: notes, licence, support;
   // closable after ATimeout seconds) are shown once per run, without holding anything up: after
   // the start-up, when the window is on screen (a start with /HIDE waits until the user shows
@@ -71,7 +64,10 @@ public:
   // Reads the options and the profiles again when that was asked for and nothing holds them now;
   // while a backup runs or the options dialog is open the request waits for it to end.
   void ReloadPendingStore();
-  bool ReloadPending() const { return FReloadPending; }
+  void RequestReload() { FStore.RequestReload(); }
+  bool ReloadPending() const { return FStore.ReloadPending(); }
+  // The shutdown sequence has run.
+  bool Closed() const { return FClosed; }
   // The session is about to end: the window may close from now on, and a running backup is
   // stopped. Always answers true.
   bool QueryEndSession();
@@ -79,6 +75,8 @@ public:
   // sequence. A running backup is stopped first, without asking; the close follows once the run
   // has ended and its writer has removed its temporary files, and no exit action is taken.
   void EndSession();
+  // The program goes: a run still going is stopped and awaited.
+  void AwaitRun();
   bool ApplicationCanClose() const { return FApplicationCanClose; }
   bool ApplicationActive() const { return FApplicationActive; }
   // An error that reached the application: the exception window. AClassName names its type.
@@ -87,82 +85,44 @@ public:
   // The exception window's Terminate was chosen: the program ends without its shutdown sequence.
   bool Terminated() const { return FTerminated; }
 
-  // The application log callbacks handed to the components.
+  // The application log callbacks handed to the components (the window's thread).
   void Log(QObject* ASender, const QString& AMessage);
   void Debug(QObject* ASender, const QString& AProcedure, const QString& AMessage);
 
-  // Tray icon and balloons.
-  void SetTrayIcon(int AIndex, const QString& AHint);
-  void ShowBalloon(const QString& AText, TBalloonType ABalloonType, int ATime, TNotifyEvent AOnClick);
-  int TrayIconIndex() const { return FTrayIconIndex; }
-  QString TrayIconHint() const;
-  static int ProgressIconIndex(int AProgress);
-  struct TBalloon
-  {
-    QString Title;
-    QString Text;
-    TBalloonType Type;
-    int Time;
-  };
-  // The most recent balloons, oldest first.
-  const QList<TBalloon>& Balloons() const { return FBalloons; }
-  // What a click on the balloon does now (the handler given with the last balloon).
-  void BalloonClicked();
-  // The default action of desktop notification AId: the handler given with its balloon.
-  void NotificationClicked(unsigned AId);
+  TDesktopIntegration& Desktop() const { return *FDesktop; }
+  TRunSession& RunSession() { return FRunSession; }
+  TOverdueCheck& OverdueCheck() { return FOverdueCheck; }
+  // Where a run leaves its progress, from any thread.
+  TRunProgress& RunProgress() { return FRunProgress; }
 
   // The action flow.
   TExitParameter SelectedExitParameter() const;
   int SelectedIndex() const;
   // An index outside the ten actions selects the first.
   void SetSelectedIndex(int AIndex);
-  // Runs the queued profiles. AExitParameter is the exit action that is to follow, if any.
-  TRunOutcome RunBackup(TExitParameter AExitParameter = xpNone);
-  // Runs the queued profiles, then the exit action unless "ExitOnlyAfterSuccess" holds it back.
-  void RunBackupThenExit(TExitParameter AExitParameter);
+  // Starts the queued profiles and returns at once; false when a run is active already. The exit
+  // action AExitParameter follows with AThenExit, unless "ExitOnlyAfterSuccess" holds it back.
+  bool RunBackup(TExitParameter AExitParameter = xpNone, bool AThenExit = false);
   void PerformExitAction(TExitParameter AExitParameter);
-  void PopupMenuTrayIconPopup();
   void QuickBackup(const QString& AProfileName);
   // The profile editor on a profile of the manager, or on a new one; not while a backup runs.
   void EditProfile(const QString& AProfileName);
   void NewProfile();
-  void TimerCheckAlertsTimer();
-  // The click on the alert balloon: open the window and offer the overdue profiles.
+  // The click on the alert balloon: open the window and offer the overdue profiles; during a run
+  // the offer follows the run.
   void ShowBackupAlerts();
+  // The manager found ACount overdue profiles: the tray says so.
+  void BackupAlertsFound(int ACount);
   void UpdateActions();
+  // Executes an action the way a menu does: only while it is enabled.
+  void ExecuteAction(QAction* AAction);
+  // Runs a handler; an exception goes to the exception window instead of the event loop.
+  void Guarded(const std::function<void()>& AHandler);
 
-  // Handlers for the profile manager's events.
-  void BackupProgress(QObject* ASender, const QString& AMessage, int AProgress);
-  void ProfileProgress(QObject* ASender, const QString& AMessage, int AProgress);
-  void TotalProgress(QObject* ASender, const QString& AMessage, int AProgress);
-  void RemainingTime(QObject* ASender, qint64 ATotalAmount, qint64 ACurrentAmount, TDateTime AElapsedTime,
-                     TDateTime AEstimatedTime);
-  void CancelConfirm(QObject* ASender, bool& ACancel);
-  void CloseActiveApplications(QObject* ASender, const QStringList& AActivePrograms, bool ACloseGracefully,
-                               bool& AContinue);
-  void CancelQueueRequest(QObject* ASender, bool& ACancelAll);
-  void StartBackup(QObject* ASender, const QString& AProfileName);
-  void FinishBackup(QObject* ASender, const QString& AProfileName);
-  void ShowProgressWindow(QObject* ASender);
-  void HideProgressWindow(QObject* ASender);
+  TfrmBackupProgress& BackupProgress() const { return FBackupProgress; }
 
   TExitWindows* ExitWindows() const { return &FExitWindows; }
   TLog* ApplicationLog() const { return &FLog; }
-
-  // Controls.
-  QLabel* imgLogo = nullptr;
-  QLabel* lblShutdown = nullptr;
-  QComboBox* ComboBoxSelectBackup = nullptr;
-  QPushButton* bntOptions = nullptr;
-  QPushButton* btnOk = nullptr;
-  QPushButton* btnCancel = nullptr;
-  QSystemTrayIcon* TrayIcon = nullptr;
-  QMenu* PopupMenuTrayIcon = nullptr;
-  QMenu* mnuBackup = nullptr;
-  // Below the Backup submenu's profiles: one entry per profile, and a new profile.
-  QMenu* mnuEditProfile = nullptr;
-  QAction* mnuNewProfile = nullptr;
-  QTimer TimerCheckAlerts;
 
   // Actions; the tray menu's entries Open, Options, About and Exit are these.
   QAction* ActionOptions = nullptr;
@@ -178,23 +138,20 @@ protected:
   void showEvent(QShowEvent* AEvent) override;
   void changeEvent(QEvent* AEvent) override;
   void closeEvent(QCloseEvent* AEvent) override;
-  void keyPressEvent(QKeyEvent* AEvent) override;
-  void paintEvent(QPaintEvent* AEvent) override;
-  bool eventFilter(QObject* AWatched, QEvent* AEvent) override;
 
 private:
-  void CreateControls();
   void CreateActions();
-  void CreateTray();
-  // Runs an action's handler; an exception goes to the exception window instead of the event loop.
-  void Guarded(const std::function<void()>& AHandler);
+  void CreateDesktop(TDesktopNotifications* ANotifications);
+  void ConnectRunSession();
   bool IsBackupActive() const;
-  bool TrayUsable() const;
-  void ShowTrayIcon();
+  // Says so and answers true while a run is active.
+  bool RefusedDuringRun();
+  // A run may start from here: none is active and no dialog of the program waits for an answer.
+  bool RunMayStart();
   void ShowApplication();
+  // Hides a window where the tray can bring it back, and minimises it where nothing could.
+  void HideOrMinimise(QWidget* AWindow);
   void ShowPendingUpdateInformation();
-  // Executes an action the way a menu does: only while it is enabled.
-  void ExecuteAction(QAction* AAction);
 
   void ActionOkExecute();
   void ActionShowExecute();
@@ -205,12 +162,10 @@ private:
   void ActionOptionsExecute();
   void ActionCheckBackupAlertsExecute();
 
-  void LoadApplicationSettings();
-  void SaveApplicationSettings(bool ASaveDefaults);
-  void StartLog();
-  void StopLog();
-  void LoadBackupProfiles();
-  void SaveBackupProfiles();
+  void RunStarted();
+  void RunEnded();
+  void RunFinished();
+
   // The shutdown sequence; false when a step failed: the error went to the exception window and
   // the program runs on.
   bool FormClose();
@@ -222,18 +177,21 @@ private:
   TExitWindows& FExitWindows;
   TfrmBackupProgress& FBackupProgress;
   TfrmExitConfirm& FExitConfirm;
-  TDesktopNotifications* FNotifications;
+  TDesktopIntegration* FDesktop = nullptr;
+  TShellStore FStore;
+  TOverdueCheck FOverdueCheck;
+  TRunProgress FRunProgress;
+  TRunSession FRunSession;
+  TShellCommands FCommands;
 
   bool FApplicationCanClose = false;
   bool FApplicationActive = false;
   bool FTerminated = false;
-  bool FEndingSession = false; // the last run was stopped because the session ends
-  bool FCloseAfterRun = false; // and the window closes once it has ended
-  TDateTime FLastAlertCheck = 0;
+  bool FCloseAfterRun = false;  // the session ends: the window closes once the run has ended
+  bool FHideAfterRun = false;   // the run came from Ok or the tray: the window goes once it is over
+  bool FAlertsDeferred = false; // the alert was clicked during a run: it is offered afterwards
 
   bool FClosed = false;
-  bool FCancelAsked = false; // the user cancelled the current run from its progress window
-  bool FReloadPending = false;
   // The start-up sequence of the first activation has run.
   bool FStarted = false;
   // The release notes waiting to be shown, and whether they were shown this run.
@@ -241,46 +199,4 @@ private:
   int FUpdateInformationTimeout = 0;
   bool FUpdateInformationShown = false;
   QStringList FArguments;
-  int FTrayIconIndex = -1;
-  TNotifyEvent FBalloonClick;
-  // The click handlers of the desktop notifications still open, by id.
-  std::map<unsigned, TNotifyEvent> FNotificationClicks;
-  QList<TBalloon> FBalloons;
-  QList<QIcon> FTrayIcons;
-  QTimer FTrayRetry;
-  QTimer FActionUpdate;
-
-  // A run reports every file it adds. The progress window shows the latest report at most every
-  // ProgressPeriod (laying out its labels for each of many small files cost more than backing
-  // them up), and the event loop turns at most every TEventPump period in between.
-  static constexpr int ProgressPeriod = 100; // milliseconds
-  // One bar's latest report; a report without a message keeps the one before.
-  struct TPendingBar
-  {
-    bool Held = false;
-    int Progress = 0;
-    QString Message;
-    void Hold(int AProgress, const QString& AMessage)
-    {
-      Held = true;
-      Progress = AProgress;
-      if (!AMessage.isEmpty())
-        Message = AMessage;
-    }
-  };
-  struct TPendingProgress
-  {
-    TPendingBar Item;
-    TPendingBar Profile;
-    TPendingBar Total;
-    bool Times = false;
-    TDateTime Elapsed = 0;
-    TDateTime Estimated = 0;
-  };
-  void ShowProgressSoon();
-  void ShowPendingProgress();
-  TPendingProgress FPendingProgress;
-  QElapsedTimer FProgressShown;
-  QTimer FProgressFlush;
-  TEventPump FEvents;
 };

@@ -12,6 +12,7 @@
 //
 // benchmarks/bench_backup.py runs it on its trees (--only window).
 #include "app/TComposition.h"
+#include "app/TDesktopIntegration.h"
 #include "app/TShellServices.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmOrvel.h"
@@ -21,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 
@@ -85,7 +87,7 @@ int main(int argc, char** argv)
   TMessageBox::SetHeadless(true);
   TComposition composition(std::make_unique<TIdleSession>());
   TfrmOrvel& window = composition.MainWindow();
-  window.TrayAvailable = [] { return true; };
+  window.Desktop().TrayAvailable = [] { return true; };
   window.FormActivate();
 
   QElapsedTimer clock;
@@ -129,7 +131,11 @@ int main(int argc, char** argv)
   application.Dispatching = 0;
   const qint64 threadStart = ThreadTime();
   start = clock.nsecsElapsed();
+  // The run is on a thread of its own: the window's thread turns its event loop until it has ended.
+  QEventLoop ended;
+  QObject::connect(&window.RunSession(), &TRunSession::Finished, &ended, &QEventLoop::quit);
   window.ActionOk->trigger();
+  ended.exec();
   const double wall = static_cast<double>(clock.nsecsElapsed() - start) / 1e9;
   const double threadTime = static_cast<double>(ThreadTime() - threadStart) / 1e9;
   const double dispatching = static_cast<double>(application.Dispatching) / 1e9;

@@ -23,6 +23,14 @@ if(CORVALE_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(corvale_options INTERFACE -fsanitize=address,undefined)
 endif()
+# Qt's own libraries are not instrumented: what they synchronise inside (posted events, their
+# mutexes) is listed in tsan.supp, each entry with the reason.
+if(CORVALE_SANITIZE_THREAD)
+  target_compile_options(corvale_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(corvale_options INTERFACE -fsanitize=thread)
+  list(APPEND CORVALE_SANITIZER_ENVIRONMENT
+       "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp:halt_on_error=1:second_deadlock_stack=1")
+endif()
 
 # The layers from the bottom up, and everything each may reach (directly or through another
 # library): our layers by name, Qt's modules by target. Configuring fails when a library reaches

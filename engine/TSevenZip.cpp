@@ -12,10 +12,7 @@
 #include "sysinfo/TClock.h"
 
 #include <QAbstractEventDispatcher>
-#include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
-#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -320,18 +317,12 @@ int TSevenZip::Add()
   std::exception_ptr handlerError;
   bool finished = false;
   bool dispatching = false;
-  bool wakeMissed = false;
 
-  // Raises the events for a batch of notices. Handlers may pump events, and so re-enter here:
-  // a nested call leaves the notices to the outer one.
-  QObject receiver;
-  QEventLoop loop;
-  std::function<void()> postWake;
+  // Raises the events for a batch of notices. A handler that pumps events (the terminal's
+  // Ctrl-C) may re-enter here: a nested call leaves the notices to the outer one.
   const auto dispatchBatch = [&] {
-    if (dispatching) {
-      wakeMissed = true;
+    if (dispatching)
       return;
-    }
     dispatching = true;
     for (const TSevenZipNotice& notice : run->Take()) {
       if (notice.Kind == TSevenZipNotice::nkFinished) {
@@ -364,19 +355,7 @@ int TSevenZip::Add()
       }
     }
     dispatching = false;
-    if (finished)
-      loop.quit();
-    else if (std::exchange(wakeMissed, false) && postWake)
-      postWake();
   };
-
-  const bool useLoop = QCoreApplication::instance() && QThread::currentThread()->eventDispatcher();
-  if (useLoop) {
-    postWake = [&receiver, &dispatchBatch] {
-      QMetaObject::invokeMethod(&receiver, dispatchBatch, Qt::QueuedConnection);
-    };
-    run->SetWake(postWake);
-  }
 
   FRunning = true;
   struct TRunningGuard
@@ -384,21 +363,14 @@ int TSevenZip::Add()
     bool& Running;
     ~TRunningGuard() { Running = false; }
   } runningGuard{FRunning};
+  // The calling thread waits for the library's notices and raises the events itself; the window
+  // never runs a backup, so nothing here turns an event loop.
   std::thread worker([&job, run, &result] { RunJob(job, run, result); });
-  if (useLoop) {
-    loop.exec();
-    // The loop also ends when the application quits: the run is then cancelled, not awaited.
-    if (!finished) {
-      FMainCancel.store(true);
-      run->SetWake({});
-    }
-  }
   while (!finished) {
     run->WaitForNotice();
     dispatchBatch();
   }
   worker.join();
-  run->SetWake({});
 
   FLastError = result.LastError;
   FNamesOfVolumesWritten = result.Volumes;

@@ -11,16 +11,9 @@ TSevenZipRun::TSevenZipRun(std::atomic<bool>& ACancel)
   : FCancel(ACancel)
 {}
 
-void TSevenZipRun::SetWake(std::function<void()> AWake)
-{
-  std::lock_guard lock(FLock);
-  FWake = std::move(AWake);
-}
-
 std::deque<TSevenZipNotice> TSevenZipRun::Take()
 {
   std::lock_guard lock(FLock);
-  FWakePending = false;
   return std::exchange(FNotices, {});
 }
 
@@ -118,11 +111,10 @@ void TSevenZipRun::Decide(bool AKeep)
 
 void TSevenZipRun::Push(TSevenZipNotice&& ANotice, bool AMergeProgress)
 {
-  // Each wake costs the receiving thread, which may own a window, a turn of its event loop.
+  // Each wake costs the waiting thread a turn through the component's events.
   static constexpr std::chrono::milliseconds WakeInterval(20);
   const bool routine = ANotice.Kind == TSevenZipNotice::nkProgress || ANotice.Kind == TSevenZipNotice::nkStreamOpened;
   const auto now = std::chrono::steady_clock::now();
-  std::function<void()> wake;
   {
     std::lock_guard lock(FLock);
     if (AMergeProgress && !FNotices.empty() && FNotices.back().Kind == TSevenZipNotice::nkProgress) {
@@ -134,12 +126,6 @@ void TSevenZipRun::Push(TSevenZipNotice&& ANotice, bool AMergeProgress)
     if (routine && now - FLastWake < WakeInterval)
       return;
     FLastWake = now;
-    if (!FWakePending && FWake) {
-      FWakePending = true;
-      wake = FWake;
-    }
   }
   FArrived.notify_one();
-  if (wake)
-    wake();
 }

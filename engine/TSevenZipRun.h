@@ -15,7 +15,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <functional>
 #include <mutex>
 
 struct TSevenZipNotice
@@ -37,13 +36,10 @@ class TSevenZipRun
 public:
   explicit TSevenZipRun(std::atomic<bool>& ACancel);
 
-  // Thread that called Add: called (outside the lock) when notices arrive and no wake-up is
-  // outstanding; it must only schedule a call of Take. Progress and opened streams, reported
-  // hundreds of times a second, wake it at most every WakeInterval; the rest at once.
-  void SetWake(std::function<void()> AWake);
-  // Takes every queued notice and re-arms the wake-up.
+  // Thread that called Add: takes every queued notice.
   std::deque<TSevenZipNotice> Take();
-  // For callers without an event loop: blocks until a notice is queued.
+  // Thread that called Add: blocks until a notice is queued. Progress and opened streams,
+  // reported hundreds of times a second, wake it at most every WakeInterval; the rest at once.
   void WaitForNotice();
 
   // Any thread.
@@ -86,9 +82,7 @@ private:
   std::mutex FLock;
   std::condition_variable FArrived;
   std::deque<TSevenZipNotice> FNotices;
-  bool FWakePending = false;
   std::chrono::steady_clock::time_point FLastWake;
   std::condition_variable FDecided;
   int FDecision = -1;
-  std::function<void()> FWake;
 };

@@ -21,6 +21,8 @@ public:
 
   // The user chose the default action of notification AId (sent by this object).
   std::function<void(unsigned AId)> OnDefaultAction;
+  // Notification AId (sent by this object) has gone, clicked, dismissed or expired.
+  std::function<void(unsigned AId)> OnClosed;
 };
 
 // Notifications through the desktop's notification service on the session bus.

@@ -329,6 +329,8 @@ bool TBackupProfileManager::Backup()
       continue;
     }
     Log(QStringLiteral("Starting Backup: ") + name);
+    // A cancel is for the profile that was running when it was asked.
+    FCancelRequested = false;
     if (OnStartBackup)
       OnStartBackup(this, profile);
     entry->SetQueueStatus(qsInProgress);
@@ -511,21 +513,25 @@ void TBackupProfileManager::ConfigureEngine(const TBackupProfile& AProfile)
 
 void TBackupProfileManager::EngineItemProgress(const QString& AMessage, int AProgress)
 {
-  // The engine clears its cancel flag when a profile starts: a stop that came between two
-  // profiles is passed on at the new one's first report.
-  if (FStopRequested)
-    FBackup->Cancel();
   if (OnBackupProgress)
     OnBackupProgress(this, AMessage, AProgress);
   if (OnRemainingTime)
     OnRemainingTime(this, FProcessTimer->Total(), FProcessTimer->Current(), FProcessTimer->ElapsedTime(),
                     FProcessTimer->EstimatedTime());
+  // After the handlers: a cancel asked from one of them is passed on in this report.
+  TakeCancelRequest();
+}
+
+void TBackupProfileManager::TakeCancelRequest()
+{
+  // The engine clears its cancel flag when a profile starts: a stop that came between two
+  // profiles is passed on at the new one's first report.
+  if (FStopRequested || FCancelRequested.exchange(false))
+    FBackup->Cancel();
 }
 
 void TBackupProfileManager::EngineProfileProgress(const QString& AMessage, int AProgress)
 {
-  if (FStopRequested)
-    FBackup->Cancel();
   if (OnProfileProgress)
     OnProfileProgress(this, AMessage, AProgress);
   const int finished = FBackupProfileQueue->FinishedCount();
@@ -543,6 +549,7 @@ void TBackupProfileManager::EngineProfileProgress(const QString& AMessage, int A
       PluginException(e);
     }
   }
+  TakeCancelRequest();
 }
 
 void TBackupProfileManager::EngineFileList(QStringList& AFileList)
@@ -574,14 +581,12 @@ void TBackupProfileManager::CancelBackup()
   if (!cancel)
     return;
   Log(QStringLiteral("Backup Cancel Request..."));
-  FBackup->Cancel();
+  FCancelRequested = true;
 }
 
 void TBackupProfileManager::StopBackup()
 {
-  if (!FBackupActive || FStopRequested)
+  if (!FBackupActive || FStopRequested.exchange(true))
     return;
-  FStopRequested = true;
   Log(QStringLiteral("Backup Cancel Request..."));
-  FBackup->Cancel();
 }

@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -96,7 +97,8 @@ public:
   // The program-wide SMTP server, filled from the program settings.
   TBackupProfileSMTPSettings& SMTPSettings() { return *FSMTPSettings; }
   const TBackupProfileQueue& Queue() const { return *FBackupProfileQueue; }
-  bool IsBackupActive() const { return FBackupActive; }
+  // Safe from any thread: the run may be on a thread of its own.
+  bool IsBackupActive() const { return FBackupActive.load(); }
 
   int ProfileCount() const { return FBackupProfiles->Count(); }
   TBackupProfile* GetProfileByIndex(int AIndex) const { return FBackupProfiles->GetItem(AIndex); }
@@ -137,12 +139,15 @@ public:
   void ClearQueue();
 
   // Runs every queued profile in order; true when none failed or was cancelled by the engine.
-  // Must not be called while a run is active.
+  // Must not be called while a run is active. It may run on a thread of its own; its events are
+  // then raised on that thread.
   bool Backup();
-  // Asks (OnCancelConfirm) and then stops the running profile at the engine's next check.
+  // Asks (OnCancelConfirm, on the calling thread) and then stops the running profile at the
+  // engine's next report. Safe from any thread: it only leaves a request the run picks up.
   void CancelBackup();
   // Ends the run without asking (the end of the session, a termination request): the running
-  // profile is cancelled at the engine's next check and no further profile starts.
+  // profile is cancelled at the engine's next report and no further profile starts. Safe from
+  // any thread.
   void StopBackup();
   // Elapsed and estimated time of the run.
   TProcessTimer& ProcessTimer() { return *FProcessTimer; }
@@ -170,6 +175,8 @@ private:
   void EngineItemProgress(const QString& AMessage, int AProgress);
   void EngineProfileProgress(const QString& AMessage, int AProgress);
   void EngineFileList(QStringList& AFileList);
+  // Passes a cancel or stop request on to the engine, on the run's own thread.
+  void TakeCancelRequest();
   void PluginException(const std::exception& AError);
   // Gives a profile the manager's callbacks and storage.
   void SetUpProfile(TBackupProfile* AProfile) const;
@@ -185,8 +192,10 @@ private:
   QString FPluginFolder;
   bool FDebugBackup = false;
   bool FVerifyArchives = true;
-  bool FBackupActive = false;
-  bool FStopRequested = false;
+  // Written by whichever thread asks, read by the run at each report of the engine.
+  std::atomic<bool> FBackupActive = false;
+  std::atomic<bool> FStopRequested = false;
+  std::atomic<bool> FCancelRequested = false;
   std::unique_ptr<TBackup> FBackup;
   std::unique_ptr<TLog> FLog;
   std::unique_ptr<TBackupProfileQueue> FBackupProfileQueue;

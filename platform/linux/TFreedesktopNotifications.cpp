@@ -75,5 +75,6 @@ void TFreedesktopNotifications::ActionInvoked(uint AId, const QString& AActionKe
 
 void TFreedesktopNotifications::NotificationClosed(uint AId, uint)
 {
-  FOpen.remove(AId);
+  if (FOpen.remove(AId) && OnClosed)
+    OnClosed(AId);
 }

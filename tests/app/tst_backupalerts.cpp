@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Overdue alerts in the program: the 13-hour rule on the program's clock, the balloon's click,
 // and the Backup Alerts window behind the main window's dialogs.
+#include "app/TDesktopIntegration.h"
 #include "app/TShellDialogWindows.h"
 #include "app/TfrmOrvel.h"
 #include "platform/TFileManager.h"
@@ -19,6 +20,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,22 +68,22 @@ void TestBackupAlerts::checksAtMostEvery13Hours()
   rig.Fake.OnCheckBackupAlerts = [&] { ++checks; };
   rig.Fake.OnIsBackupActive = [&] { return active; };
 
-  rig.Form.TimerCheckAlertsTimer(); // the first check happens at once
+  rig.Form.OverdueCheck().Tick(); // the first check happens at once
   QCOMPARE(checks, 1);
   now = now.addSecs(12 * 3600 + 59 * 60);
-  rig.Form.TimerCheckAlertsTimer();
+  rig.Form.OverdueCheck().Tick();
   QCOMPARE(checks, 1);
   now = now.addSecs(60);
-  rig.Form.TimerCheckAlertsTimer();
+  rig.Form.OverdueCheck().Tick();
   QCOMPARE(checks, 2);
   // A tick during a run is skipped and does not count as a check.
   now = now.addSecs(13 * 3600);
   active = true;
-  rig.Form.TimerCheckAlertsTimer();
+  rig.Form.OverdueCheck().Tick();
   QCOMPARE(checks, 2);
   active = false;
   now = now.addSecs(5 * 60);
-  rig.Form.TimerCheckAlertsTimer();
+  rig.Form.OverdueCheck().Tick();
   QCOMPARE(checks, 3);
 }
 
@@ -90,7 +92,7 @@ void TestBackupAlerts::balloonClickOpensTheAlertsUnlessADialogIsOpen()
   auto session = std::make_unique<TFakeSession>();
   TFakeSession* calls = session.get();
   TShellRig rig(std::move(session));
-  rig.Form.TrayAvailable = [] { return true; };
+  rig.Form.Desktop().TrayAvailable = [] { return true; };
   int asked = 0;
   int runs = 0;
   rig.Fake.OnBackupAlerts = [&] {
@@ -116,7 +118,9 @@ void TestBackupAlerts::balloonClickOpensTheAlertsUnlessADialogIsOpen()
            QStringLiteral("A dialog box is open in Corvale. Close the dialog box and try again."));
 
   // Otherwise the alerts are asked, and Backup there runs the queue with no exit action after it.
+  QSignalSpy finished(&rig.Form.RunSession(), &TRunSession::Finished);
   rig.Form.ShowBackupAlerts();
+  QVERIFY(finished.wait(5000));
   QCOMPARE(asked, 1);
   QCOMPARE(runs, 1);
   QVERIFY(calls->Calls.isEmpty());

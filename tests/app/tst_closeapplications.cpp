@@ -2,6 +2,7 @@
 // The tray program closes the programs a profile lists before its backup: the real composition,
 // headless, with real X clients on a private X server. A declined dialog skips the profile.
 #include "app/TComposition.h"
+#include "app/TDesktopIntegration.h"
 #include "app/TShellServices.h"
 #include "app/TfrmOrvel.h"
 #include "profiles/TBackupProfileManager.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -79,7 +81,7 @@ void TestCloseApplications::declinedDialogSkipsTheProfile()
 
   TComposition composition(std::make_unique<TFakeSession>());
   TfrmOrvel& form = composition.MainWindow();
-  form.TrayAvailable = [] { return true; };
+  form.Desktop().TrayAvailable = [] { return true; };
   form.ApplicationLog()->SetCacheSize(1000);
   form.FormActivate();
   TBackupProfileManager& manager = composition.Services().BackupProfileManager();
@@ -103,7 +105,9 @@ void TestCloseApplications::declinedDialogSkipsTheProfile()
   });
   answer.start();
   form.SetSelectedIndex(4); // back up only
+  QSignalSpy finished(&form.RunSession(), &TRunSession::Finished);
   form.ActionOk->trigger();
+  QVERIFY(finished.wait(30000));
   answer.stop();
 
   QCOMPARE(shownFor, QStringList({"Ledger", "Ledger"}));

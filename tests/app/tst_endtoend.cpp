@@ -3,6 +3,7 @@
 // window bound to the real services, real ZIP and 7z archives checked by the 7z command, and the
 // power-off reaching logind (a mock on a private system bus) after the count-down runs out.
 #include "app/TComposition.h"
+#include "app/TDesktopIntegration.h"
 #include "app/TShellServices.h"
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,7 +108,7 @@ void TestEndToEnd::backupThenShutDown()
   auto composition = std::make_unique<TComposition>();
   TfrmOrvel* frmOrvel = &composition->MainWindow();
   TfrmExitConfirm* frmExitConfirm = &composition->ExitConfirm();
-  frmOrvel->TrayAvailable = [] { return true; };
+  frmOrvel->Desktop().TrayAvailable = [] { return true; };
   composition->Services().BackupProfileManager().SetPluginFolder(Path(QStringLiteral("plugins")) + QLatin1Char('/'));
   frmOrvel->FormActivate();
   frmExitConfirm->TimerConfirm.setInterval(1);
@@ -115,7 +117,9 @@ void TestEndToEnd::backupThenShutDown()
   // "Corvale": back up every enabled profile, then shut down when the count-down runs out.
   frmOrvel->SetSelectedIndex(0);
   QCOMPARE(frmOrvel->SelectedExitParameter(), xpShutdown);
+  QSignalSpy finished(&frmOrvel->RunSession(), &TRunSession::Finished);
   frmOrvel->ActionOk->trigger();
+  QVERIFY(finished.wait(60000));
 
   // Both archives are whole and hold the tree.
   const auto runLog = [this](const QString& AName) {
@@ -143,7 +147,7 @@ void TestEndToEnd::backupThenShutDown()
     const QString log = runLog(name);
     QVERIFY2(log.contains(QStringLiteral("Backup Complete.")), qPrintable(name + QLatin1Char('\n') + log));
   }
-  QCOMPARE(frmOrvel->Balloons().last().Text, QStringLiteral("Backup Complete."));
+  QCOMPARE(frmOrvel->Desktop().Balloons().last().Text, QStringLiteral("Backup Complete."));
 
   // Then the power-off, after the privilege question, with nothing left keeping the machine awake.
   const QStringList calls = FLogind.NewCalls();

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's action flow, tray, start-up and shutdown, with a fake session control.
+#include "app/TDesktopIntegration.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
@@ -15,16 +16,20 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+
+#include <thread>
 
 namespace {
 
@@ -33,14 +38,49 @@ TfrmOrvel* frmOrvel = nullptr;
 TfrmBackupProgress* frmBackupProgress = nullptr;
 TfrmExitConfirm* frmExitConfirm = nullptr;
 
-// Acts on the exit confirmation as soon as it is on screen.
+// Acts on the exit confirmation as soon as it is on screen, also when that is inside a run's end.
 void WhenConfirmationShows(const std::function<void(TfrmExitConfirm*)>& AAction)
 {
-  QTimer::singleShot(0, frmExitConfirm, [AAction] {
-    QTRY_VERIFY(frmExitConfirm->isVisible());
+  auto* poll = new QTimer(frmExitConfirm);
+  poll->setInterval(5);
+  QObject::connect(poll, &QTimer::timeout, frmExitConfirm, [poll, AAction] {
+    if (!frmExitConfirm->isVisible())
+      return;
+    poll->stop();
+    poll->deleteLater();
     AAction(frmExitConfirm);
   });
+  poll->start();
 }
+
+// Does AStart and waits until the run it starts has ended, exit action included.
+bool RunToEnd(const std::function<void()>& AStart)
+{
+  QSignalSpy finished(&frmOrvel->RunSession(), &TRunSession::Finished);
+  AStart();
+  return finished.wait(10000);
+}
+
+// A run that lasts until the test lets it end.
+class TBlockedRun
+{
+public:
+  explicit TBlockedRun(TFakeBackupRunner& ARunner, bool AResult = true)
+  {
+    ARunner.OnBackup = [this, AResult] {
+      FInside.release();
+      FGate.acquire();
+      return AResult;
+    };
+  }
+  // Waits until the run's thread is inside the runner.
+  bool Entered() { return FInside.tryAcquire(1, 5000); }
+  void Release() { FGate.release(); }
+
+private:
+  QSemaphore FInside;
+  QSemaphore FGate;
+};
 
 QStringList Texts(const QList<QAction*>& AActions)
 {
@@ -81,6 +121,8 @@ private slots:
   void customBackupWithLockLocksAtOnce();
   void exitOnlyAfterSuccessHoldsTheExitBack();
   void hidingWithoutTrayMinimises();
+  void nothingReachesIntoARun();
+  void cancelledSessionEndLeavesLaterExitsAlone();
 
 private:
   void MakeForms(bool AActivate);
@@ -118,7 +160,7 @@ void TestMainWindow::MakeForms(bool AActivate)
   frmOrvel = &FRig->Form;
   frmBackupProgress = &FRig->BackupProgress;
   frmExitConfirm = &FRig->ExitConfirm;
-  frmOrvel->TrayAvailable = [] { return true; };
+  frmOrvel->Desktop().TrayAvailable = [] { return true; };
   TFakeShell& hooks = FRig->Fake;
   hooks.OnStoreLastSelection = [this](int AIndex) { FHooks << QStringLiteral("Store %1").arg(AIndex); };
   hooks.OnShowException = [this](QWidget*, const QString& AMessage, const QString&) {
@@ -260,7 +302,7 @@ void TestMainWindow::okOnExitOnlyActions()
     FHooks.clear();
     FSession->Inhibited.clear();
   }
-  QVERIFY(frmOrvel->Balloons().isEmpty());
+  QVERIFY(frmOrvel->Desktop().Balloons().isEmpty());
 
   // Lock Workstation locks at once, without the confirmation.
   QSignalSpy confirmations(frmExitConfirm, &QDialog::finished);
@@ -272,8 +314,9 @@ void TestMainWindow::okOnExitOnlyActions()
   // An exit that fails raises the balloon only.
   FSession->Succeeds = false;
   frmOrvel->ActionOk->trigger();
-  QCOMPARE(frmOrvel->Balloons().size(), 1);
-  QCOMPARE(frmOrvel->Balloons().last().Text, QStringLiteral("Unable to exit windows, you may not have permission."));
+  QCOMPARE(frmOrvel->Desktop().Balloons().size(), 1);
+  QCOMPARE(frmOrvel->Desktop().Balloons().last().Text,
+           QStringLiteral("Unable to exit windows, you may not have permission."));
   QVERIFY(TMessageBox::Shown().isEmpty());
 }
 
@@ -288,8 +331,8 @@ void TestMainWindow::missingPrivilegeShowsMessageThenBalloon()
   QCOMPARE(TMessageBox::Shown().size(), 1);
   QCOMPARE(TMessageBox::Shown().first().Kind, TMessageBox::mkError);
   QCOMPARE(TMessageBox::Shown().first().Text, QStringLiteral("You do not have sufficient privileges to exit windows."));
-  QCOMPARE(frmOrvel->Balloons().size(), 1);
-  const TfrmOrvel::TBalloon balloon = frmOrvel->Balloons().first();
+  QCOMPARE(frmOrvel->Desktop().Balloons().size(), 1);
+  const TDesktopIntegration::TBalloon balloon = frmOrvel->Desktop().Balloons().first();
   QCOMPARE(balloon.Text, QStringLiteral("Unable to exit windows, you may not have permission."));
   QCOMPARE(balloon.Type, btError);
   QCOMPARE(balloon.Time, 5000);
@@ -323,10 +366,10 @@ void TestMainWindow::startupAndShutdownSequences()
       QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath(QStringLiteral("Corvale/Logs/251215143005.log"));
   QVERIFY(frmOrvel->ApplicationLog()->Active());
   QCOMPARE(frmOrvel->ApplicationLog()->FileName(), logName);
-  QVERIFY(frmOrvel->TrayIcon->isVisible());
-  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
-  QCOMPARE(frmOrvel->TrayIconHint(), QStringLiteral("Corvale"));
-  QVERIFY(frmOrvel->TimerCheckAlerts.isActive());
+  QVERIFY(frmOrvel->Desktop().TrayIcon->isVisible());
+  QCOMPARE(frmOrvel->Desktop().TrayIconIndex(), 0);
+  QCOMPARE(frmOrvel->Desktop().TrayIconHint(), QStringLiteral("Corvale"));
+  QVERIFY(frmOrvel->OverdueCheck().Timer.isActive());
 
   FHooks.clear();
   QVERIFY(frmOrvel->QueryEndSession());
@@ -334,8 +377,8 @@ void TestMainWindow::startupAndShutdownSequences()
   QCOMPARE(FHooks, QStringList({"AutoUpdate 0", "SaveSettings 0", "LoadSettings", "SaveProfiles"}));
   QCOMPARE(closed, 1);
   QVERIFY(!QFile::exists(logName));
-  QVERIFY(!frmOrvel->TrayIcon->isVisible());
-  QVERIFY(!frmOrvel->TimerCheckAlerts.isActive());
+  QVERIFY(!frmOrvel->Desktop().TrayIcon->isVisible());
+  QVERIFY(!frmOrvel->OverdueCheck().Timer.isActive());
 
   // A log folder that cannot be made ends the start-up there; the error reaches the exception window.
   MakeForms(false);
@@ -348,7 +391,7 @@ void TestMainWindow::startupAndShutdownSequences()
   frmOrvel->FormActivate();
   QCOMPARE(FHooks.size(), 1);
   QVERIFY(FHooks.first().startsWith(QLatin1String("Exception Failed to create log file folder \"")));
-  QVERIFY(!frmOrvel->TrayIcon->isVisible());
+  QVERIFY(!frmOrvel->Desktop().TrayIcon->isVisible());
   QVERIFY(!frmOrvel->ApplicationLog()->Active());
   blocker.remove();
 }
@@ -406,8 +449,8 @@ void TestMainWindow::shutdownErrorStopsTheClose()
   QCOMPARE(sender, frmOrvel);
   QVERIFY(QFile::exists(logName));
   QVERIFY(frmOrvel->ApplicationLog()->Active());
-  QVERIFY(frmOrvel->TimerCheckAlerts.isActive());
-  QVERIFY(frmOrvel->TrayIcon->isVisible());
+  QVERIFY(frmOrvel->OverdueCheck().Timer.isActive());
+  QVERIFY(frmOrvel->Desktop().TrayIcon->isVisible());
   // Closing the window any other way is refused again.
   QVERIFY(!frmOrvel->close());
   QCOMPARE(saves, 1);
@@ -442,7 +485,7 @@ void TestMainWindow::shutdownErrorStopsTheClose()
 
 void TestMainWindow::profileEditorFromTrayAndCommandLine()
 {
-  QMenu* menu = frmOrvel->PopupMenuTrayIcon;
+  QMenu* menu = frmOrvel->Desktop().PopupMenuTrayIcon;
   FRig->Fake.OnProfileNames = [] { return QStringList({QStringLiteral("Documents"), QStringLiteral("R&D")}); };
   FRig->Fake.OnEditProfile = [this](const QString& AName) {
     FHooks << QStringLiteral("Edit ") + AName;
@@ -456,9 +499,9 @@ void TestMainWindow::profileEditorFromTrayAndCommandLine()
   FRig->Fake.OnIsBackupActive = [&active] { return active; };
 
   emit menu->aboutToShow();
-  QCOMPARE(Texts(frmOrvel->mnuEditProfile->actions()), QStringList({"Documents...", "R&&D..."}));
-  frmOrvel->mnuEditProfile->actions().at(1)->trigger();
-  frmOrvel->mnuNewProfile->trigger();
+  QCOMPARE(Texts(frmOrvel->Desktop().mnuEditProfile->actions()), QStringList({"Documents...", "R&&D..."}));
+  frmOrvel->Desktop().mnuEditProfile->actions().at(1)->trigger();
+  frmOrvel->Desktop().mnuNewProfile->trigger();
   QCOMPARE(FHooks, QStringList({"Edit R&D", "New"}));
 
   // The command line names the profile in the argument after the switch; a missing name is reported.
@@ -473,7 +516,7 @@ void TestMainWindow::profileEditorFromTrayAndCommandLine()
   FHooks.clear();
   active = true;
   emit menu->aboutToShow();
-  QVERIFY(!frmOrvel->mnuEditProfile->isEnabled() && !frmOrvel->mnuNewProfile->isEnabled());
+  QVERIFY(!frmOrvel->Desktop().mnuEditProfile->isEnabled() && !frmOrvel->Desktop().mnuNewProfile->isEnabled());
   frmOrvel->ProcessCommandLine({QStringLiteral("--new-profile")});
   QVERIFY(FHooks.isEmpty());
   QCOMPARE(TMessageBox::Shown().last().Text, QStringLiteral("Backup already active."));
@@ -523,18 +566,22 @@ void TestMainWindow::commandsFromLaterStarts()
   QTRY_COMPARE(FHooks, QStringList({"Options"}));
 
   // While a backup runs, Open shows the progress window and Exit asks to cancel instead of quitting.
-  bool active = true;
-  FRig->Fake.OnIsBackupActive = [&active] { return active; };
+  TBlockedRun run(FRig->Fake);
   FRig->Fake.OnCancelBackup = [this] { FHooks << QStringLiteral("Cancel"); };
-  frmOrvel->hide();
-  frmOrvel->ExecuteCommand(TInstanceCommand::Show);
-  QVERIFY(frmBackupProgress->isVisible());
-  QVERIFY(!frmOrvel->isVisible());
-  frmOrvel->ExecuteCommand(TInstanceCommand::Options); // options are disabled during a run
-  frmOrvel->ExecuteCommand(TInstanceCommand::Exit);
-  QCOMPARE(FHooks, QStringList({"Options", "Cancel"}));
-  QCOMPARE(closed, 0);
-  active = false;
+  QVERIFY(RunToEnd([&] {
+    QVERIFY(frmOrvel->RunBackup());
+    QVERIFY(run.Entered());
+    frmBackupProgress->hide();
+    frmOrvel->ExecuteCommand(TInstanceCommand::Show);
+    QVERIFY(frmBackupProgress->isVisible());
+    QVERIFY(!frmOrvel->isVisible());
+    frmOrvel->ExecuteCommand(TInstanceCommand::Options); // options are disabled during a run
+    frmOrvel->ExecuteCommand(TInstanceCommand::Exit);
+    QTest::qWait(20);
+    QCOMPARE(FHooks, QStringList({"Options", "Cancel"}));
+    QCOMPARE(closed, 0);
+    run.Release();
+  }));
   frmOrvel->ExecuteCommand(TInstanceCommand::Exit);
   QCOMPARE(closed, 1);
 }
@@ -553,41 +600,38 @@ void TestMainWindow::reloadWaitsForTheRunAndTheOptions()
 
   // Idle: the sender is answered first, the store is read from the event loop, and an alert on
   // show is counted again.
-  frmOrvel->SetTrayIcon(12, QStringLiteral("Corvale - Backup Alerts: 1"));
+  frmOrvel->Desktop().SetTrayIcon(12, QStringLiteral("Corvale - Backup Alerts: 1"));
   frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
   QVERIFY(FHooks.isEmpty());
   QTRY_COMPARE(FHooks, QStringList({"LoadSettings", "LoadProfiles", "Alerts"}));
-  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+  QCOMPARE(frmOrvel->Desktop().TrayIconIndex(), 0);
   QVERIFY(frmOrvel->ApplicationLog()
               ->LogCache()
               .join(QLatin1Char('\n'))
               .contains(QStringLiteral("Reloading settings and backup profiles...")));
 
   // During a run the manager is left alone; the store is read once the run has saved its profiles.
-  FHooks.clear();
-  hooks.OnBackup = [&] {
-    active = true;
-    FHooks << QStringLiteral("Backup");
-    frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
-    QTest::qWait(20); // the run processes events as it reports progress
-    FHooks << QStringLiteral("Saved");
-    active = false;
-    return true;
-  };
-  frmOrvel->RunBackup();
-  QCOMPARE(FHooks, QStringList({"Backup", "Saved", "LoadSettings", "LoadProfiles"}));
-  QVERIFY(!frmOrvel->ReloadPending());
   // An error out of the run still leaves nothing waiting.
-  FHooks.clear();
-  hooks.OnBackup = [&]() -> bool {
-    active = true;
-    frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
-    QTest::qWait(20);
-    active = false;
-    throw std::runtime_error("disk gone");
-  };
-  QVERIFY_THROWS_EXCEPTION(std::runtime_error, frmOrvel->RunBackup());
-  QCOMPARE(FHooks, QStringList({"LoadSettings", "LoadProfiles"}));
+  for (const bool raises : {false, true}) {
+    FHooks.clear();
+    QSemaphore gate;
+    hooks.OnBackup = [&]() -> bool {
+      gate.acquire();
+      if (raises)
+        throw std::runtime_error("disk gone");
+      return true;
+    };
+    QVERIFY(RunToEnd([&] {
+      QVERIFY(frmOrvel->RunBackup());
+      frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
+      QTest::qWait(20);
+      FHooks << QStringLiteral("Saved");
+      gate.release();
+    }));
+    QCOMPARE(FHooks, QStringList({"Saved", "LoadSettings", "LoadProfiles"}) +
+                         (raises ? QStringList({"Exception disk gone"}) : QStringList()));
+    QVERIFY(!frmOrvel->ReloadPending());
+  }
 
   // With the options dialog on screen the reading waits until it closes.
   FHooks.clear();
@@ -634,7 +678,11 @@ void TestMainWindow::enabledRulesAndShiftCancel()
     QVERIFY(action->isEnabled());
   QVERIFY(!frmOrvel->btnOk->isEnabled() && !frmOrvel->bntOptions->isEnabled() && frmOrvel->btnCancel->isEnabled());
   active = false;
-  QTRY_VERIFY(frmOrvel->btnOk->isEnabled()); // re-evaluated when the program is idle
+  // Re-evaluated when the event loop waits for the next event.
+  QEventLoop idle;
+  QTimer::singleShot(20, &idle, &QEventLoop::quit);
+  idle.exec();
+  QVERIFY(frmOrvel->btnOk->isEnabled());
 
   int closed = 0;
   frmOrvel->OnClosed = [&closed](QObject*) { ++closed; };
@@ -649,20 +697,20 @@ void TestMainWindow::enabledRulesAndShiftCancel()
 
 void TestMainWindow::trayMenuAndQuickBackup()
 {
-  QMenu* menu = frmOrvel->PopupMenuTrayIcon;
+  QMenu* menu = frmOrvel->Desktop().PopupMenuTrayIcon;
   QCOMPARE(Texts(menu->actions()), QStringList({"Open", "Backup", "", "Options", "About", "", "Exit"}));
   QCOMPARE(menu->defaultAction(), frmOrvel->ActionShow);
   QVERIFY(frmOrvel->ActionShow->font().bold());
-  QCOMPARE(frmOrvel->TrayIcon->contextMenu(), menu);
+  QCOMPARE(frmOrvel->Desktop().TrayIcon->contextMenu(), menu);
 
   QStringList profiles = {QStringLiteral("Documents"), QStringLiteral("R&D")};
   FRig->Fake.OnProfileNames = [&profiles] { return profiles; };
   emit menu->aboutToShow();
-  QCOMPARE(Texts(frmOrvel->mnuBackup->actions()),
+  QCOMPARE(Texts(frmOrvel->Desktop().mnuBackup->actions()),
            QStringList({"Custom Backup...", "Documents", "R&&D", "", "Edit Profile", "New Profile..."}));
   profiles = {QStringLiteral("Mail")};
   emit menu->aboutToShow();
-  QCOMPARE(Texts(frmOrvel->mnuBackup->actions()),
+  QCOMPARE(Texts(frmOrvel->Desktop().mnuBackup->actions()),
            QStringList({"Custom Backup...", "Mail", "", "Edit Profile", "New Profile..."}));
 
   // A profile entry asks, runs that profile alone and ends hidden, without an exit action.
@@ -678,7 +726,7 @@ void TestMainWindow::trayMenuAndQuickBackup()
   };
   emit menu->aboutToShow();
   TMessageBox::QueueAnswer(TMessageBox::maYes);
-  frmOrvel->mnuBackup->actions().at(1)->trigger();
+  QVERIFY(RunToEnd([] { frmOrvel->Desktop().mnuBackup->actions().at(1)->trigger(); }));
   QCOMPARE(TMessageBox::Shown().last().Text, QStringLiteral("Are you sure you want to launch backup \"R&D\"?"));
   QCOMPARE(FHooks, QStringList({"Queue R&D", "Backup"}));
   QVERIFY(FSession->Calls.isEmpty());
@@ -690,51 +738,52 @@ void TestMainWindow::trayMenuAndQuickBackup()
 
   active = true;
   emit menu->aboutToShow();
-  QVERIFY(!frmOrvel->mnuBackup->actions().at(1)->isEnabled());
+  QVERIFY(!frmOrvel->Desktop().mnuBackup->actions().at(1)->isEnabled());
   frmOrvel->QuickBackup(QStringLiteral("R&D"));
   QCOMPARE(TMessageBox::Shown().last().Text, QStringLiteral("Backup already active."));
   QCOMPARE(FHooks.size(), 2);
 
   // A double click on the icon opens the window.
   active = false;
-  emit frmOrvel->TrayIcon->activated(QSystemTrayIcon::DoubleClick);
+  emit frmOrvel->Desktop().TrayIcon->activated(QSystemTrayIcon::DoubleClick);
   QVERIFY(frmOrvel->isVisible());
+
+  // The submenus are made once, not again at each opening.
+  for (int opening = 0; opening < 50; ++opening)
+    emit menu->aboutToShow();
+  QCOMPARE(frmOrvel->Desktop().mnuBackup->findChildren<QMenu*>().size(), 1);
+  QCOMPARE(frmOrvel->Desktop().mnuEditProfile->actions().size(), 1);
 }
 
 void TestMainWindow::trayIconsAndBalloons()
 {
-  frmOrvel->SetTrayIcon(5, QStringLiteral("hint"));
-  frmOrvel->SetTrayIcon(-1, QString());
-  QCOMPARE(frmOrvel->TrayIconIndex(), 5);
-  QCOMPARE(frmOrvel->TrayIconHint(), QStringLiteral("hint"));
-  frmOrvel->SetTrayIcon(-1, QStringLiteral("other"));
-  QCOMPARE(frmOrvel->TrayIconIndex(), 5);
-  QCOMPARE(frmOrvel->TrayIconHint(), QStringLiteral("other"));
+  frmOrvel->Desktop().SetTrayIcon(5, QStringLiteral("hint"));
+  frmOrvel->Desktop().SetTrayIcon(-1, QString());
+  QCOMPARE(frmOrvel->Desktop().TrayIconIndex(), 5);
+  QCOMPARE(frmOrvel->Desktop().TrayIconHint(), QStringLiteral("hint"));
+  frmOrvel->Desktop().SetTrayIcon(-1, QStringLiteral("other"));
+  QCOMPARE(frmOrvel->Desktop().TrayIconIndex(), 5);
+  QCOMPARE(frmOrvel->Desktop().TrayIconHint(), QStringLiteral("other"));
 
   const QList<std::pair<int, int>> steps = {{0, 1},  {10, 1}, {11, 2}, {20, 2},  {21, 3},
                                             {50, 5}, {51, 6}, {90, 9}, {91, 10}, {100, 10}};
   for (const auto& [progress, icon] : steps)
-    QCOMPARE(TfrmOrvel::ProgressIconIndex(progress), icon);
-  frmOrvel->TotalProgress(nullptr, QStringLiteral("45%"), 45);
-  QCOMPARE(frmOrvel->TrayIconIndex(), 5);
-  QCOMPARE(frmOrvel->TrayIconHint(), QStringLiteral("Corvale - Progress: 45%"));
-  TMessageBox::QueueAnswer(TMessageBox::maNo);
-  bool cancelAll = false;
-  frmOrvel->CancelQueueRequest(nullptr, cancelAll);
-  QVERIFY(cancelAll);
-  QCOMPARE(frmOrvel->TrayIconIndex(), 11);
+    QCOMPARE(TDesktopIntegration::ProgressIconIndex(progress), icon);
+  frmOrvel->Desktop().ShowRunProgress(45);
+  QCOMPARE(frmOrvel->Desktop().TrayIconIndex(), 5);
+  QCOMPARE(frmOrvel->Desktop().TrayIconHint(), QStringLiteral("Corvale - Progress: 45%"));
 
   // A click on a balloon runs the handler given with the last balloon.
   int first = 0;
   int second = 0;
-  frmOrvel->ShowBalloon(QStringLiteral("one"), btWarning, 30000, [&first](QObject*) { ++first; });
-  frmOrvel->ShowBalloon(QStringLiteral("two"), btInfo, 5000, {});
-  emit frmOrvel->TrayIcon->messageClicked();
-  frmOrvel->ShowBalloon(QStringLiteral("three"), btInfo, 5000, [&second](QObject*) { ++second; });
-  emit frmOrvel->TrayIcon->messageClicked();
+  frmOrvel->Desktop().ShowBalloon(QStringLiteral("one"), btWarning, 30000, [&first] { ++first; });
+  frmOrvel->Desktop().ShowBalloon(QStringLiteral("two"), btInfo, 5000, {});
+  emit frmOrvel->Desktop().TrayIcon->messageClicked();
+  frmOrvel->Desktop().ShowBalloon(QStringLiteral("three"), btInfo, 5000, [&second] { ++second; });
+  emit frmOrvel->Desktop().TrayIcon->messageClicked();
   QCOMPARE(first, 0);
   QCOMPARE(second, 1);
-  QCOMPARE(frmOrvel->Balloons().first().Title, QStringLiteral("Corvale"));
+  QCOMPARE(frmOrvel->Desktop().Balloons().first().Title, QStringLiteral("Corvale"));
 }
 
 void TestMainWindow::runBackupRestoresTheWindows()
@@ -743,76 +792,82 @@ void TestMainWindow::runBackupRestoresTheWindows()
   bool result = false;
   hooks.OnQueueAllEnabled = [this] { FHooks << QStringLiteral("QueueAll"); };
   hooks.OnShowFailedBackup = [this](int ASeconds) { FHooks << QStringLiteral("Failed %1").arg(ASeconds); };
+  bool during = false;
   hooks.OnBackup = [&] {
-    // During the run: main window hidden, progress window shown, icon 1, the start balloon.
-    const bool during = !frmOrvel->isVisible() && frmBackupProgress->isVisible() && frmOrvel->TrayIconIndex() == 1 &&
-                        frmOrvel->Balloons().last().Text == QLatin1String("Backup in progress...");
-    FHooks << (during ? QStringLiteral("Backup") : QStringLiteral("Backup in the wrong state"));
+    // Not the window's thread: what it set up before the run started is what it reads.
+    during = !frmOrvel->isVisible() && frmBackupProgress->isVisible() && frmOrvel->Desktop().TrayIconIndex() == 1 &&
+             frmOrvel->Desktop().Balloons().last().Text == QLatin1String("Backup in progress...");
     return result;
   };
   frmOrvel->show();
-  frmOrvel->RunBackup();
-  QCOMPARE(frmOrvel->Balloons().last().Text, QStringLiteral("Backup Failed."));
-  QCOMPARE(frmOrvel->Balloons().last().Type, btError);
-  QCOMPARE(FHooks, QStringList({"Backup", "Failed 60"}));
+  QVERIFY(RunToEnd([] { QVERIFY(frmOrvel->RunBackup()); }));
+  QVERIFY(during);
+  QCOMPARE(frmOrvel->Desktop().Balloons().last().Text, QStringLiteral("Backup Failed."));
+  QCOMPARE(frmOrvel->Desktop().Balloons().last().Type, btError);
+  QCOMPARE(FHooks, QStringList({"Failed 60"}));
   QVERIFY(frmOrvel->isVisible() && !frmBackupProgress->isVisible());
-  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+  QCOMPARE(frmOrvel->Desktop().TrayIconIndex(), 0);
 
-  // Ok on "Backup and Restart": the run, then the exit action whatever its outcome.
+  // Ok on "Backup and Restart": the run, then the exit action whatever its outcome; the window
+  // goes once the run is over.
   FHooks.clear();
   result = true;
   frmOrvel->SetSelectedIndex(1);
   WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnCancel, Qt::LeftButton); });
-  frmOrvel->ActionOk->trigger();
-  QCOMPARE(FHooks, QStringList({"QueueAll", "Backup", "Store 1"}));
-  QCOMPARE(frmOrvel->Balloons().last().Text, QStringLiteral("Backup Complete."));
+  QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
+  QCOMPARE(FHooks, QStringList({"QueueAll", "Store 1"}));
+  QCOMPARE(frmOrvel->Desktop().Balloons().last().Text, QStringLiteral("Backup Complete."));
   QCOMPARE(FSession->Calls, QStringList({"May Reboot"}));
   QVERIFY(!frmOrvel->isVisible());
 
   // "Backup" alone ends with no exit action.
   FSession->Calls.clear();
   frmOrvel->SetSelectedIndex(4);
-  frmOrvel->ActionOk->trigger();
+  QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
   QVERIFY(FSession->Calls.isEmpty());
 
   // An error out of the run leaves the windows restored and stops the rest of the action.
   FHooks.clear();
   hooks.OnBackup = []() -> bool { throw std::runtime_error("disk gone"); };
   frmOrvel->SetSelectedIndex(0);
-  frmOrvel->ActionOk->trigger();
-  QCOMPARE(FHooks, QStringList({"QueueAll", "Exception disk gone"}));
+  QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
+  QCOMPARE(FHooks, QStringList({"QueueAll", "Store 0", "Exception disk gone"}));
   QVERIFY(FSession->Calls.isEmpty());
   QVERIFY(frmOrvel->isVisible() && !frmBackupProgress->isVisible());
-  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+  QCOMPARE(frmOrvel->Desktop().TrayIconIndex(), 0);
 }
 
 void TestMainWindow::progressReportsAreThinnedNotLost()
 {
-  // The first report is shown at once.
+  // The first report is shown as soon as the window's thread turns; reports close behind it wait.
+  TRunProgress& progress = frmOrvel->RunProgress();
   QElapsedTimer since;
   since.start();
-  frmOrvel->BackupProgress(nullptr, QStringLiteral("/data/a.txt"), 10);
-  QCOMPARE(frmBackupProgress->lblBackupProgress->text(), QStringLiteral("/data/a.txt"));
-
-  // Reports close behind it wait; a click posted meanwhile is handled while they keep coming.
-  frmOrvel->BackupProgress(nullptr, QStringLiteral("/data/b.txt"), 20);
-  frmOrvel->RemainingTime(nullptr, 3, 2, 7.0 / 86400, 0);
-  frmOrvel->BackupProgress(nullptr, QString(), 30);
+  progress.Item(10, QStringLiteral("/data/a.txt"));
+  QTRY_COMPARE(frmBackupProgress->lblBackupProgress->text(), QStringLiteral("/data/a.txt"));
+  progress.Item(20, QStringLiteral("/data/b.txt"));
+  progress.Times(7.0 / 86400, 0);
+  progress.Item(30, QString());
+  QCoreApplication::processEvents();
   if (since.elapsed() < 40)
     QCOMPARE(frmBackupProgress->lblBackupProgress->text(), QStringLiteral("/data/a.txt"));
-  bool clicked = false;
-  QTimer::singleShot(0, frmBackupProgress, [&] { clicked = true; });
-  QElapsedTimer reporting;
-  reporting.start();
-  while (!clicked && !reporting.hasExpired(5000))
-    frmOrvel->BackupProgress(nullptr, QString(), 30);
-  QVERIFY(clicked);
 
   // The latest of each is shown when the period ends, with no report after it; an empty message
   // keeps the last file's name.
   QTRY_COMPARE(frmBackupProgress->ProgressBarBackup->value(), 30);
   QCOMPARE(frmBackupProgress->lblBackupProgress->text(), QStringLiteral("/data/b.txt"));
   QCOMPARE(frmBackupProgress->lblTimeElapsed->text(), QStringLiteral("Elapsed: 7 seconds "));
+
+  // A million reports from another thread wake the window a handful of times.
+  int wakes = 0;
+  connect(&progress, &TRunProgress::Arrived, frmOrvel, [&wakes] { ++wakes; });
+  std::thread reporter([&progress] {
+    for (int i = 0; i < 1000000; ++i)
+      progress.Item(i % 100, QString());
+  });
+  reporter.join();
+  QTRY_COMPARE(frmBackupProgress->ProgressBarBackup->value(), 99);
+  QVERIFY2(wakes <= 3, qPrintable(QString::number(wakes)));
 }
 
 void TestMainWindow::failedRunShowsItsDialogBeforeTheExitAction()
@@ -824,8 +879,8 @@ void TestMainWindow::failedRunShowsItsDialogBeforeTheExitAction()
   };
   frmOrvel->SetSelectedIndex(0);
   WhenConfirmationShows([](TfrmExitConfirm* ADialog) { QTest::mouseClick(ADialog->btnCancel, Qt::LeftButton); });
-  frmOrvel->ActionOk->trigger();
-  QCOMPARE(FHooks, QStringList({"Failed 60, exit calls so far: 0", "Store 0"}));
+  QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
+  QCOMPARE(FHooks, QStringList({"Store 0", "Failed 60, exit calls so far: 0"}));
   QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
 }
 
@@ -836,14 +891,11 @@ void TestMainWindow::customBackupWithLockLocksAtOnce()
     AExitParameter = xpLockWorkstation;
     return true;
   };
-  hooks.OnBackup = [this] {
-    FHooks << QStringLiteral("Backup");
-    return true;
-  };
+  hooks.OnBackup = [] { return true; };
   QSignalSpy confirmations(frmExitConfirm, &QDialog::finished);
   frmOrvel->SetSelectedIndex(9);
-  frmOrvel->ActionOk->trigger();
-  QCOMPARE(FHooks, QStringList({"Backup", "Store 9"}));
+  QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
+  QCOMPARE(FHooks, QStringList({"Store 9"}));
   QCOMPARE(FSession->Calls, QStringList({"Lock"}));
   QCOMPARE(confirmations.size(), 0);
 }
@@ -862,18 +914,19 @@ void TestMainWindow::exitOnlyAfterSuccessHoldsTheExitBack()
   };
 
   // A failed run with the option: the dialog stays until closed, no exit action, the tray says why.
-  frmOrvel->ActionOk->trigger();
-  QCOMPARE(FHooks, QStringList({"Failed 0", "Store 0"}));
+  QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
+  QCOMPARE(FHooks, QStringList({"Store 0", "Failed 0"}));
   QVERIFY(FSession->Calls.isEmpty());
-  QCOMPARE(frmOrvel->Balloons().last().Type, btWarning);
-  QVERIFY(frmOrvel->Balloons().last().Text.startsWith(QStringLiteral("The backup failed, so the session was left")));
+  QCOMPARE(frmOrvel->Desktop().Balloons().last().Type, btWarning);
+  QVERIFY(frmOrvel->Desktop().Balloons().last().Text.startsWith(
+      QStringLiteral("The backup failed, so the session was left")));
 
   // Without the option the exit action follows the failed run, and the dialog closes by itself.
   FHooks.clear();
   option = false;
   cancelCountDown();
-  frmOrvel->ActionOk->trigger();
-  QCOMPARE(FHooks, QStringList({"Failed 60", "Store 0"}));
+  QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
+  QCOMPARE(FHooks, QStringList({"Store 0", "Failed 60"}));
   QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
 
   // With the option, a run that succeeded ends the session.
@@ -882,22 +935,89 @@ void TestMainWindow::exitOnlyAfterSuccessHoldsTheExitBack()
   option = true;
   result = true;
   cancelCountDown();
-  frmOrvel->ActionOk->trigger();
+  QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
   QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
 }
 
 void TestMainWindow::hidingWithoutTrayMinimises()
 {
   MakeForms(false);
-  frmOrvel->TrayAvailable = [] { return false; };
+  frmOrvel->Desktop().TrayAvailable = [] { return false; };
   frmOrvel->FormActivate();
-  QVERIFY(!frmOrvel->TrayIcon->isVisible());
+  QVERIFY(!frmOrvel->Desktop().TrayIcon->isVisible());
   frmOrvel->show();
   frmOrvel->ActionHide->trigger();
   QVERIFY(frmOrvel->isVisible());
   QVERIFY(frmOrvel->isMinimized());
   frmOrvel->ExecuteCommand(TInstanceCommand::Show);
   QVERIFY(!frmOrvel->isMinimized());
+
+  // During a run nothing of the program leaves the screen: the main window and, on Hide, the
+  // progress window are minimised.
+  TBlockedRun run(FRig->Fake);
+  QVERIFY(RunToEnd([&] {
+    QVERIFY(frmOrvel->RunBackup());
+    QVERIFY(run.Entered());
+    QVERIFY(frmOrvel->isVisible() && frmOrvel->isMinimized());
+    QTest::mouseClick(frmBackupProgress->btnHide, Qt::LeftButton);
+    QVERIFY(frmBackupProgress->isVisible() && frmBackupProgress->isMinimized());
+    run.Release();
+  }));
+}
+
+void TestMainWindow::nothingReachesIntoARun()
+{
+  // Every way in, tried while a run is on its thread: none changes the queue or starts a run; the
+  // alert offered from a click waits for the run and follows it.
+  TFakeShell& hooks = FRig->Fake;
+  TBlockedRun run(hooks);
+  hooks.OnProfileNames = [] { return QStringList({QStringLiteral("Documents")}); };
+  hooks.OnQueueProfile = [this](const QString& AName) { FHooks << QStringLiteral("Queue ") + AName; };
+  hooks.OnQueueAllEnabled = [this] { FHooks << QStringLiteral("QueueAll"); };
+  hooks.OnCustomBackup = [this](TExitParameter&) { return FHooks << QStringLiteral("Custom"), false; };
+  hooks.OnShowOptions = [this] { return FHooks << QStringLiteral("Options"), false; };
+  hooks.OnEditProfile = [this](const QString&) { return FHooks << QStringLiteral("Edit"), false; };
+  hooks.OnBackupAlerts = [this] { return FHooks << QStringLiteral("Alerts"), false; };
+  hooks.OnCheckBackupAlerts = [this] { FHooks << QStringLiteral("Overdue check"); };
+  frmOrvel->Desktop().ShowAlerts(1, [] { frmOrvel->ShowBackupAlerts(); });
+  QVERIFY(RunToEnd([&] {
+    QVERIFY(frmOrvel->RunBackup());
+    QVERIFY(run.Entered());
+    QVERIFY(!frmOrvel->RunBackup());
+    emit frmOrvel->Desktop().TrayIcon->messageClicked();
+    frmOrvel->ActionCheckBackupAlerts->trigger();
+    frmOrvel->QuickBackup(QStringLiteral("Documents"));
+    frmOrvel->EditProfile(QStringLiteral("Documents"));
+    frmOrvel->SetSelectedIndex(0);
+    QTest::keyClick(frmOrvel, Qt::Key_Return);
+    frmOrvel->ActionCustomBackup->trigger();
+    frmOrvel->ProcessCommandLine({QStringLiteral("/BACKUP"), QStringLiteral("/OPTIONS")});
+    frmOrvel->ExecuteCommand(TInstanceCommand::Options);
+    frmOrvel->OverdueCheck().Tick();
+    QTest::qWait(20);
+    QVERIFY2(FHooks.isEmpty(), qPrintable(FHooks.join(QLatin1String(", "))));
+    run.Release();
+  }));
+  QTRY_COMPARE(FHooks, QStringList({"Alerts"}));
+  QCOMPARE(TMessageBox::Shown().size(), 2); // "Backup already active." for the quick backup and the editor
+}
+
+void TestMainWindow::cancelledSessionEndLeavesLaterExitsAlone()
+{
+  // The session manager asked, the run stopped, then the session went on: a later "Shutdown"
+  // still shuts down.
+  TBlockedRun run(FRig->Fake);
+  QVERIFY(RunToEnd([&] {
+    QVERIFY(frmOrvel->RunBackup(xpShutdown, true));
+    QVERIFY(run.Entered());
+    QVERIFY(frmOrvel->QueryEndSession());
+    run.Release();
+  }));
+  QVERIFY(FSession->Calls.isEmpty());
+  frmExitConfirm->TimerConfirm.setInterval(1);
+  frmOrvel->SetSelectedIndex(5);
+  frmOrvel->ActionOk->trigger();
+  QCOMPARE(FSession->Calls, QStringList({"May PowerOff", "Exit PowerOff"}));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Balloons on a desktop without a tray: desktop notifications on a private session bus with
 // python3-dbusmock's notification daemon, and their default action running the click handler.
+#include "app/TDesktopIntegration.h"
 #include "platform/linux/TFreedesktopNotifications.h"
 #include "tests/support/OffscreenNoise.h"
 #include "tests/support/StopProcess.h"
@@ -129,15 +130,15 @@ void TestNotifications::balloonsBecomeNotificationsWithoutATray()
   TShellRig rig(std::make_unique<TFakeSession>(), &notifications);
   TfrmOrvel& form = rig.Form;
   bool trayAvailable = false;
-  form.TrayAvailable = [&trayAvailable] { return trayAvailable; };
+  form.Desktop().TrayAvailable = [&trayAvailable] { return trayAvailable; };
   form.FormActivate();
-  QVERIFY(!form.TrayIcon->isVisible());
+  QVERIFY(!form.Desktop().TrayIcon->isVisible());
   (void)NewCalls();
 
   // Title, text, urgency from the kind, the time-out, and a default action.
   int failedClicks = 0;
   int alertClicks = 0;
-  form.ShowBalloon(QStringLiteral("Backup Failed."), btError, 5000, [&failedClicks](QObject*) { ++failedClicks; });
+  form.Desktop().ShowBalloon(QStringLiteral("Backup Failed."), btError, 5000, [&failedClicks] { ++failedClicks; });
   QStringList calls = NewCalls();
   QCOMPARE(calls.size(), 1);
   const QString call = calls.first();
@@ -146,8 +147,8 @@ void TestNotifications::balloonsBecomeNotificationsWithoutATray()
   QVERIFY2(call.contains(QLatin1String("\"urgency\": 2")) || call.contains(QLatin1String("'urgency': 2")),
            qPrintable(call));
   QVERIFY2(call.endsWith(QLatin1String(" 5000")), qPrintable(call));
-  form.ShowBalloon(QStringLiteral("You have 1 Backup Alerts pending, click here for more details."), btWarning, 30000,
-                   [&alertClicks](QObject*) { ++alertClicks; });
+  form.Desktop().ShowBalloon(QStringLiteral("You have 1 Backup Alerts pending, click here for more details."),
+                             btWarning, 30000, [&alertClicks] { ++alertClicks; });
   calls = NewCalls();
   QCOMPARE(calls.size(), 1);
   QVERIFY2(calls.first().contains(QLatin1String("urgency\": 1")) ||
@@ -167,13 +168,30 @@ void TestNotifications::balloonsBecomeNotificationsWithoutATray()
   QTRY_COMPARE(failedClicks, 1);
   QCOMPARE(alertClicks, 1);
 
+  // A notification that closes unclicked takes its handler with it.
+  int lateClicks = 0;
+  form.Desktop().ShowBalloon(QStringLiteral("Backup Failed."), btError, 5000, [&lateClicks] { ++lateClicks; });
+  QCOMPARE(form.Desktop().PendingNotificationClicks(), 1);
+  QDBusMessage closed =
+      QDBusMessage::createMethodCall(TFreedesktopNotifications::Service, TFreedesktopNotifications::ObjectPath,
+                                     QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
+  closed << QStringLiteral("org.freedesktop.Notifications") << QStringLiteral("NotificationClosed")
+         << QStringLiteral("uu")
+         << QVariant::fromValue(
+                QVariantList{QVariant::fromValue(QDBusVariant(3u)), QVariant::fromValue(QDBusVariant(1u))});
+  QCOMPARE(FConnection->call(closed).type(), QDBusMessage::ReplyMessage);
+  QTRY_COMPARE(form.Desktop().PendingNotificationClicks(), 0);
+  InvokeAction(3, QStringLiteral("default"));
+  QTest::qWait(50);
+  QCOMPARE(lateClicks, 0);
+
   // With a tray the balloon stays a balloon.
   (void)NewCalls(); // the signals sent above
   trayAvailable = true;
-  form.TrayIcon->show();
-  form.ShowBalloon(QStringLiteral("Backup Complete."), btInfo, 5000, {});
+  form.Desktop().TrayIcon->show();
+  form.Desktop().ShowBalloon(QStringLiteral("Backup Complete."), btInfo, 5000, {});
   QVERIFY(NewCalls().isEmpty());
-  QCOMPARE(form.Balloons().last().Text, QStringLiteral("Backup Complete."));
+  QCOMPARE(form.Desktop().Balloons().last().Text, QStringLiteral("Backup Complete."));
 }
 
 QTEST_MAIN(TestNotifications)

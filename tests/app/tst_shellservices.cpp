@@ -2,7 +2,9 @@
 // The main window bound to the real settings store and profile manager: start-up and shutdown
 // against the user's key store, real ZIP runs from Ok and from the tray, cancelling a run.
 #include "app/TComposition.h"
+#include "app/TDesktopIntegration.h"
 #include "app/TShellServices.h"
+#include "app/TWindowRunQuestions.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmExitConfirm.h"
 #include "app/TfrmOrvel.h"
@@ -30,6 +32,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -78,7 +81,7 @@ QStringList Texts(const QList<QAction*>& AActions)
 QStringList BalloonTexts()
 {
   QStringList texts;
-  for (const TfrmOrvel::TBalloon& balloon : frmOrvel->Balloons())
+  for (const TDesktopIntegration::TBalloon& balloon : frmOrvel->Desktop().Balloons())
     texts << balloon.Text;
   return texts;
 }
@@ -97,6 +100,20 @@ QList<TBackupProfileQueueStatus> Statuses(const TBackupProfileManager& AManager)
   for (int i = 0; i < AManager.Queue().Count(); ++i)
     result << AManager.Queue().GetItem(i)->QueueStatus();
   return result;
+}
+
+// Runs AAction on the window's thread and waits for it: a run's handlers act as the user would.
+void OnWindowThread(const std::function<void()>& AAction)
+{
+  QMetaObject::invokeMethod(frmOrvel, AAction, Qt::BlockingQueuedConnection);
+}
+
+// Does AStart and waits until the run it starts has ended, exit action included.
+bool RunToEnd(const std::function<void()>& AStart)
+{
+  QSignalSpy finished(&frmOrvel->RunSession(), &TRunSession::Finished);
+  AStart();
+  return finished.wait(30000);
 }
 
 bool IsZip(const QString& APath)
@@ -211,7 +228,7 @@ void TestShellServices::MakeForms()
   frmBackupProgress = &FComposition->BackupProgress();
   frmExitConfirm = &FComposition->ExitConfirm();
   FServices = &FComposition->Services();
-  frmOrvel->TrayAvailable = [] { return true; };
+  frmOrvel->Desktop().TrayAvailable = [] { return true; };
   frmOrvel->OnClosed = [this](QObject*) { ++FClosed; };
   frmOrvel->ApplicationLog()->SetCacheSize(1000);
   Manager().SetPluginFolder(Path(QStringLiteral("plugins")) + QLatin1Char('/'));
@@ -263,8 +280,8 @@ void TestShellServices::startupLoadsAndShutdownSaves()
   QVERIFY(log.contains(QStringLiteral("Debug: (LoadProfilesRegistry): Loading profile: Mail")));
 
   // The tray's Backup submenu lists the profiles in the manager's order.
-  emit frmOrvel->PopupMenuTrayIcon->aboutToShow();
-  QCOMPARE(Texts(frmOrvel->mnuBackup->actions()),
+  emit frmOrvel->Desktop().PopupMenuTrayIcon->aboutToShow();
+  QCOMPARE(Texts(frmOrvel->Desktop().mnuBackup->actions()),
            QStringList({"Custom Backup...", "Documents", "Mail", "", "Edit Profile", "New Profile..."}));
   QVERIFY(TMessageBox::Shown().isEmpty());
 
@@ -334,7 +351,7 @@ void TestShellServices::damagedProfileIsReported()
   QVERIFY(log.contains(QStringLiteral("Failed to load profile: Broken, Error: ")));
   // The start-up went on: the other profile loaded, the tray shows.
   QVERIFY(Manager().ProfileByName(QStringLiteral("Good")));
-  QVERIFY(frmOrvel->TrayIcon->isVisible());
+  QVERIFY(frmOrvel->Desktop().TrayIcon->isVisible());
 
   // Read again (corvale-cli changed the store), the same damage is logged but not shown again.
   frmOrvel->ExecuteCommand(TInstanceCommand::Reload);
@@ -407,7 +424,8 @@ void TestShellServices::okRunsTheEnabledProfiles()
   QStringList taskbar;
   frmBackupProgress->SetTaskbarProgress(std::make_unique<TFakeTaskbar>(taskbar));
 
-  // Watch the windows and the tray icon during the run, behind the main window's own handlers.
+  // Watch the windows and the tray icon during the run, behind the main window's own handlers:
+  // a look posted after the window's own call sees what it did.
   TBackupProfileManager& manager = Manager();
   QStringList started;
   bool progressShown = true;
@@ -416,19 +434,18 @@ void TestShellServices::okRunsTheEnabledProfiles()
   const TOnStartBackup start = manager.OnStartBackup;
   manager.OnStartBackup = [&, start](QObject* ASender, TBackupProfile* AProfile) {
     start(ASender, AProfile);
-    started << frmBackupProgress->lblProfileName->text();
+    QMetaObject::invokeMethod(
+        frmOrvel, [&] { started << frmBackupProgress->lblProfileName->text(); }, Qt::QueuedConnection);
   };
-  const TOnProgress total = manager.OnTotalProgress;
-  manager.OnTotalProgress = [&, total](QObject* ASender, const QString& AMessage, int AProgress) {
-    total(ASender, AMessage, AProgress);
+  connect(frmBackupProgress, &TfrmBackupProgress::TotalShown, frmOrvel, [&](int) {
     progressShown = progressShown && frmBackupProgress->isVisible() && FSession->HeldLocks() == 1;
     mainHidden = mainHidden && !frmOrvel->isVisible();
-    if (icons.isEmpty() || icons.last() != frmOrvel->TrayIconIndex())
-      icons << frmOrvel->TrayIconIndex();
-  };
+    if (icons.isEmpty() || icons.last() != frmOrvel->Desktop().TrayIconIndex())
+      icons << frmOrvel->Desktop().TrayIconIndex();
+  });
 
   frmOrvel->SetSelectedIndex(4);
-  frmOrvel->btnOk->click();
+  QVERIFY(RunToEnd([] { frmOrvel->btnOk->click(); }));
   QCOMPARE(started, QStringList({"Backup: First", "Backup: Second"}));
   QVERIFY(progressShown);
   QVERIFY(mainHidden);
@@ -451,7 +468,7 @@ void TestShellServices::okRunsTheEnabledProfiles()
   QVERIFY(!frmBackupProgress->isVisible());
   QCOMPARE(frmBackupProgress->lblProfileName->text(), QStringLiteral("Backup Complete: Second"));
   QCOMPARE(frmBackupProgress->lblTotalProgress->text(), QStringLiteral("100%"));
-  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+  QCOMPARE(frmOrvel->Desktop().TrayIconIndex(), 0);
   QCOMPARE(BalloonTexts(), QStringList({"Backup in progress...", "Backup Complete."}));
   QVERIFY(FSession->Calls.isEmpty());
   QCOMPARE(FServices->ProgramSettings().GetValueByName(QStringLiteral("LastSelectionID")).toInt(), 4);
@@ -478,7 +495,7 @@ void TestShellServices::okRunsTheEnabledProfiles()
       QTest::mouseClick(frmExitConfirm->btnCancel, Qt::LeftButton);
   });
   decline.start();
-  frmOrvel->ActionOk->trigger();
+  QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
   QCOMPARE(Statuses(Manager()), (QList<TBackupProfileQueueStatus>{qsComplete, qsComplete}));
   QCOMPARE(FSession->Calls, QStringList({"May PowerOff"}));
 }
@@ -510,26 +527,27 @@ void TestShellServices::cancelDuringARun()
     if (running == QLatin1String("First") && !declinedOnce) {
       // The progress window's Cancel asks first; No goes on.
       declinedOnce = true;
-      TMessageBox::QueueAnswer(TMessageBox::maNo);
-      frmBackupProgress->btnCancel->click();
+      OnWindowThread([] {
+        TMessageBox::QueueAnswer(TMessageBox::maNo);
+        frmBackupProgress->btnCancel->click();
+      });
     } else if (running == QLatin1String("Second") && !cancelledOnce) {
       // Exit during a run shows the progress window and cancels instead of quitting.
       cancelledOnce = true;
-      frmBackupProgress->hide();
-      TMessageBox::QueueAnswer(TMessageBox::maYes);
-      TMessageBox::QueueAnswer(TMessageBox::maYes);
-      frmOrvel->ActionExit->trigger();
-      progressWindowShown = frmBackupProgress->isVisible();
+      OnWindowThread([&] {
+        frmBackupProgress->hide();
+        TMessageBox::QueueAnswer(TMessageBox::maYes);
+        TMessageBox::QueueAnswer(TMessageBox::maYes);
+        frmOrvel->ActionExit->trigger();
+        progressWindowShown = frmBackupProgress->isVisible();
+      });
     }
   };
-  const TOnCancelQueueRequest question = manager.OnCancelQueueRequest;
-  manager.OnCancelQueueRequest = [&, question](QObject* ASender, bool& ACancelAll) {
-    question(ASender, ACancelAll);
-    iconDuringQuestion = frmOrvel->TrayIconIndex();
-  };
+  connect(&FComposition->RunQuestions(), &TWindowRunQuestions::RemainingProfilesAsked, frmOrvel,
+          [&] { iconDuringQuestion = frmOrvel->Desktop().TrayIconIndex(); });
 
   frmOrvel->SetSelectedIndex(4);
-  frmOrvel->ActionOk->trigger();
+  QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
   QVERIFY(declinedOnce && cancelledOnce);
   QVERIFY(progressWindowShown);
   QCOMPARE(FClosed, 0);
@@ -541,8 +559,8 @@ void TestShellServices::cancelDuringARun()
   QCOMPARE(Statuses(manager), (QList<TBackupProfileQueueStatus>{qsComplete, qsCancelled, qsComplete}));
   QVERIFY(!QFile::exists(Path(QStringLiteral("Second.zip"))));
   QVERIFY(IsZip(Path(QStringLiteral("Third.zip"))));
-  QCOMPARE(frmOrvel->Balloons().last().Text, QStringLiteral("Backup Failed."));
-  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
+  QCOMPARE(frmOrvel->Desktop().Balloons().last().Text, QStringLiteral("Backup Failed."));
+  QCOMPARE(frmOrvel->Desktop().TrayIconIndex(), 0);
   const QString log = LogText();
   QCOMPARE(log.count(QStringLiteral("Backup Cancel Request...")), 1);
   QVERIFY(log.contains(QStringLiteral("Backup Cancelled: Second")));
@@ -583,14 +601,18 @@ void TestShellServices::endOfSessionStopsTheRun()
       if (running != QLatin1String("Second") || stopped || ++reports < 3)
         return;
       stopped = true;
+      // The run goes on once the window has taken the request.
       if (signal)
         QVERIFY(::kill(::getpid(), SIGTERM) == 0);
-      else
-        QVERIFY(frmOrvel->QueryEndSession());
+      OnWindowThread([signal] {
+        if (!signal)
+          QVERIFY(frmOrvel->QueryEndSession());
+        QTRY_VERIFY(frmOrvel->RunSession().Stopped());
+      });
     };
 
     frmOrvel->SetSelectedIndex(0);
-    frmOrvel->ActionOk->trigger();
+    QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
     QVERIFY(stopped);
     QCOMPARE(Statuses(manager), (QList<TBackupProfileQueueStatus>{qsComplete, qsCancelled, qsPending}));
     QCOMPARE(ShownTexts(), QStringList());
@@ -622,11 +644,11 @@ void TestShellServices::quickBackupFromTheTray()
   StoreProfile(QStringLiteral("First"));
   StoreProfile(QStringLiteral("Second"));
   Start();
-  emit frmOrvel->PopupMenuTrayIcon->aboutToShow();
-  QAction* entry = frmOrvel->mnuBackup->actions().at(2);
+  emit frmOrvel->Desktop().PopupMenuTrayIcon->aboutToShow();
+  QAction* entry = frmOrvel->Desktop().mnuBackup->actions().at(2);
   QCOMPARE(entry->text(), QStringLiteral("Second"));
   TMessageBox::QueueAnswer(TMessageBox::maYes);
-  entry->trigger();
+  QVERIFY(RunToEnd([entry] { entry->trigger(); }));
   QCOMPARE(ShownTexts(), QStringList({"Are you sure you want to launch backup \"Second\"?"}));
   QCOMPARE(Manager().Queue().Count(), 1);
   QCOMPARE(Statuses(Manager()), QList<TBackupProfileQueueStatus>{qsComplete});
@@ -646,12 +668,12 @@ void TestShellServices::overdueProfilesRaiseTheAlert()
     QVERIFY(profile->SaveProfile());
   }
   Start();
-  QCOMPARE(frmOrvel->TrayIconIndex(), 12);
-  QCOMPARE(frmOrvel->TrayIconHint(), QStringLiteral("Corvale - Backup Alerts: 2"));
-  QCOMPARE(frmOrvel->Balloons().last().Text,
+  QCOMPARE(frmOrvel->Desktop().TrayIconIndex(), 12);
+  QCOMPARE(frmOrvel->Desktop().TrayIconHint(), QStringLiteral("Corvale - Backup Alerts: 2"));
+  QCOMPARE(frmOrvel->Desktop().Balloons().last().Text,
            QStringLiteral("You have 2 Backup Alerts pending, click here for more details."));
-  QCOMPARE(frmOrvel->Balloons().last().Type, btWarning);
-  QCOMPARE(frmOrvel->Balloons().last().Time, 30000);
+  QCOMPARE(frmOrvel->Desktop().Balloons().last().Type, btWarning);
+  QCOMPARE(frmOrvel->Desktop().Balloons().last().Time, 30000);
   // The click opens the window and the Backup Alerts window with both profiles; leaving it
   // (Ignore, then Yes to the question) runs nothing.
   frmOrvel->hide();
@@ -663,7 +685,7 @@ void TestShellServices::overdueProfilesRaiseTheAlert()
     TMessageBox::QueueAnswer(TMessageBox::maYes);
     alerts->reject();
   });
-  frmOrvel->BalloonClicked();
+  frmOrvel->Desktop().BalloonClicked();
   QVERIFY(frmOrvel->isVisible());
   QCOMPARE(rows, 2);
   QVERIFY(!QFile::exists(Path(QStringLiteral("First.zip"))));
@@ -672,8 +694,8 @@ void TestShellServices::overdueProfilesRaiseTheAlert()
   // Switched off, the same profiles raise nothing.
   WriteSetting(QStringLiteral("CheckLastBackup"), 0);
   Start();
-  QCOMPARE(frmOrvel->TrayIconIndex(), 0);
-  QVERIFY(frmOrvel->Balloons().isEmpty());
+  QCOMPARE(frmOrvel->Desktop().TrayIconIndex(), 0);
+  QVERIFY(frmOrvel->Desktop().Balloons().isEmpty());
 }
 
 void TestShellServices::optionsBehindTheirPassword()

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TComposition.h"
+#include "app/TDesktopIntegration.h"
 #include "app/TShellDialogWindows.h"
 #include "app/TShellServices.h"
 #include "app/TfrmOrvel.h"
@@ -56,7 +57,7 @@ void TestUpdateWiring::firstStartShowsTheReleaseNotesOnceTheWindowIsShown()
   dialogs->OnSetAutoUpdateEnabled = [&](bool AEnabled) { enabled << AEnabled; };
   TComposition composition(std::make_unique<TFakeSession>(), nullptr, std::move(fakeDialogs));
   TfrmOrvel& form = composition.MainWindow();
-  form.TrayAvailable = [] { return true; };
+  form.Desktop().TrayAvailable = [] { return true; };
   const auto storedVersion = [] {
     TProgramSettings store;
     TApplicationOptions::ConfigureStore(store);
@@ -129,7 +130,7 @@ void TestUpdateWiring::startedInstallerEndsTheProgramThroughItsShutdown()
 {
   TComposition composition(std::make_unique<TFakeSession>(), nullptr, std::make_unique<TFakeDialogs>());
   TfrmOrvel& form = composition.MainWindow();
-  form.TrayAvailable = [] { return true; };
+  form.Desktop().TrayAvailable = [] { return true; };
   form.FormActivate();
   int closed = 0;
   form.OnClosed = [&closed](QObject*) { ++closed; };

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <QTimer>
 
 #include <csignal>
 #include <thread>
@@ -201,14 +200,11 @@ private slots:
   void eventsFollowTheFiles();
   void missingFilesAreLeftOut();
   void cancelKeepsThePreviousArchive();
-  void windowStaysResponsiveAndCancelWorks();
   void handlerErrorStopsTheRun();
   void worksOnAThreadWithoutAnEventLoop();
   void unreadableFileFailsTheRun();
   void failedWriteKeepsThePreviousArchive();
   void archiveThatCannotBeCreatedAborts();
-  // Last: once told to exit, the thread's event loops stay ended.
-  void quittingTheApplicationCancelsTheRun();
 
 private:
   QString Path(const QString& AName) const { return FDir.filePath(AName); }
@@ -597,31 +593,6 @@ void TestSevenZip::cancelKeepsThePreviousArchive()
   }
 }
 
-void TestSevenZip::windowStaysResponsiveAndCancelWorks()
-{
-  const QString source = FreshFolder(QStringLiteral("responsive"));
-  const QByteArray big = EncodeFileName(source) + "/big.bin";
-  WriteBytes(big, RandomBytes(24 * 1024 * 1024));
-  TSevenZip zip;
-  zip.Files() << DecodeFileName(big);
-  zip.SetSZFileName(Path(QStringLiteral("responsive.7z")));
-  zip.SetLZMACompressStrength(TCompressStrength::ULTRA);
-  // No handler pumps events here: Add itself keeps the thread's event loop turning.
-  int ticks = 0;
-  QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, &ticker, [&ticks] { ++ticks; });
-  ticker.start(10);
-  QTimer::singleShot(300, &zip, [&zip] { zip.Cancel(); });
-  QElapsedTimer clock;
-  clock.start();
-  const int result = zip.Add();
-  QCOMPARE(result, static_cast<int>(0x80004004u));
-  QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
-  QCOMPARE(zip.ErrCode(), 6);
-  QVERIFY(!QFileInfo::exists(zip.SZFileName()));
-  QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
-}
-
 void TestSevenZip::handlerErrorStopsTheRun()
 {
   const QString source = FreshFolder(QStringLiteral("handler"));
@@ -757,21 +728,6 @@ void TestSevenZip::archiveThatCannotBeCreatedAborts()
   QCOMPARE(zip.ErrCode(), 11);
   QCOMPARE(zip.LastError(), ENOENT);
   QCOMPARE(recorder.Messages.size(), 1);
-}
-
-void TestSevenZip::quittingTheApplicationCancelsTheRun()
-{
-  const QString source = FreshFolder(QStringLiteral("quit"));
-  const QByteArray big = EncodeFileName(source) + "/big.bin";
-  WriteBytes(big, RandomBytes(24 * 1024 * 1024));
-  TSevenZip zip;
-  zip.Files() << DecodeFileName(big);
-  zip.SetSZFileName(Path(QStringLiteral("quit.7z")));
-  zip.SetLZMACompressStrength(TCompressStrength::ULTRA);
-  QTimer::singleShot(300, qApp, [] { QCoreApplication::exit(0); });
-  QCOMPARE(zip.Add(), static_cast<int>(0x80004004u));
-  QCOMPARE(zip.ErrCode(), 6);
-  QVERIFY(!QFileInfo::exists(zip.SZFileName()));
 }
 
 QTEST_GUILESS_MAIN(TestSevenZip)

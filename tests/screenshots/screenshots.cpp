@@ -9,6 +9,7 @@
 #include "app/TdlgProgress.h"
 #include "app/TfrmBackupProgress.h"
 #include "app/TfrmExitConfirm.h"
+#include "app/TDesktopIntegration.h"
 #include "app/TfrmOrvel.h"
 #include "tests/support/TFakeSession.h"
 #include "tests/support/TShellRig.h"
@@ -67,12 +68,12 @@ void ShootShell()
   form.show();
   Grab(QStringLiteral("main-window"), &form);
 
-  form.PopupMenuTrayIcon->popup(form.geometry().bottomLeft());
-  Grab(QStringLiteral("tray-menu"), form.PopupMenuTrayIcon);
-  form.mnuBackup->popup(form.geometry().bottomRight());
-  Grab(QStringLiteral("tray-menu-backup"), form.mnuBackup);
-  form.mnuBackup->hide();
-  form.PopupMenuTrayIcon->hide();
+  form.Desktop().PopupMenuTrayIcon->popup(form.geometry().bottomLeft());
+  Grab(QStringLiteral("tray-menu"), form.Desktop().PopupMenuTrayIcon);
+  form.Desktop().mnuBackup->popup(form.geometry().bottomRight());
+  Grab(QStringLiteral("tray-menu-backup"), form.Desktop().mnuBackup);
+  form.Desktop().mnuBackup->hide();
+  form.Desktop().PopupMenuTrayIcon->hide();
 
   TfrmExitConfirm& confirm = rig.ExitConfirm;
   QTimer::singleShot(0, &confirm, [&confirm] {
