@@ -76,6 +76,7 @@ TComposition::~TComposition()
   // them. A question it waits on is answered "no" as the questions close.
   FRunQuestions->Close();
   FMainWindow->AwaitRun();
+  FAutoUpdate->OnTerminate = nullptr;
   FServices->Disconnect();
   FRunQuestions.reset();
   // The windows go first: the main window holds every service. Then the profile manager, the

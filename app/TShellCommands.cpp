@@ -8,7 +8,7 @@
 #include <QLoggingCategory>
 #include <QTimer>
 
-Q_LOGGING_CATEGORY(lcCommands, "corvale.shell.commands", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcCommands, "corvale.shell", QtWarningMsg)
 
 TShellCommands::TShellCommands(TfrmOrvel& AForm)
   : FForm(AForm)

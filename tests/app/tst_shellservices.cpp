@@ -20,6 +20,7 @@
 #include "tests/support/TFakeSession.h"
 #include "ui/TMessageBox.h"
 #include "ui/TfrmBackupAlert.h"
+#include "ui/TfrmFailedBackup.h"
 #include "ui/TfrmOptions.h"
 #include "ui/TfrmPassword.h"
 
@@ -546,6 +547,14 @@ void TestShellServices::cancelDuringARun()
   connect(&FComposition->RunQuestions(), &TWindowRunQuestions::RemainingProfilesAsked, frmOrvel,
           [&] { iconDuringQuestion = frmOrvel->Desktop().TrayIconIndex(); });
 
+  // The failed-backup window that follows is closed as soon as it shows.
+  QTimer closeFailed;
+  closeFailed.setInterval(10);
+  connect(&closeFailed, &QTimer::timeout, frmOrvel, [] {
+    if (auto* failed = qobject_cast<TfrmFailedBackup*>(QApplication::activeModalWidget()))
+      failed->close();
+  });
+  closeFailed.start();
   frmOrvel->SetSelectedIndex(4);
   QVERIFY(RunToEnd([] { frmOrvel->ActionOk->trigger(); }));
   QVERIFY(declinedOnce && cancelledOnce);
