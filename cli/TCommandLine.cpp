@@ -225,6 +225,8 @@ bool TCommandLine::LoadConfiguration()
     TApplicationOptions options(FSettings.get());
     options.RegisterOptions();
     FSettings->LoadDefaults();
+    if (const QString refused = FSettings->RefusedDefaultsText(); !refused.isEmpty())
+      TTerminal::Error(QStringLiteral("corvale-cli: ") + refused + QLatin1Char('\n'));
     FSettings->LoadSettings();
 
     // The manager as the tray program configures it.
