@@ -4,6 +4,7 @@
 #include "platform/TProgramWindows.h"
 #include "tests/support/TXServer.h"
 
+#include <QDir>
 #include <QTest>
 
 #include <grp.h>
@@ -77,8 +78,13 @@ void TestProgramWindows::init()
 {
   // Root ends no program, so every test after the first runs as an ordinary user (for good: a
   // process cannot take root back).
-  if (::geteuid() == 0 && qstrcmp(QTest::currentTestFunction(), "rootTerminatesNothing") != 0)
+  if (::geteuid() == 0 && qstrcmp(QTest::currentTestFunction(), "rootTerminatesNothing") != 0) {
     QVERIFY(::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
+    // Root's own folders are not the user's.
+    qputenv("HOME", QFile::encodeName(QDir::tempPath()));
+    qunsetenv("XDG_RUNTIME_DIR");
+    qunsetenv("XDG_CONFIG_HOME");
+  }
 }
 
 void TestProgramWindows::rootTerminatesNothing()
