@@ -3,9 +3,9 @@
 
 #include "engine/TArchiveVerifier.h"
 #include "engine/TNTBackup.h"
+#include "engine/TPrivateFolder.h"
 #include "engine/TSevenZip.h"
 #include "engine/TSevenZipLibrary.h"
-#include "engine/TPrivateFolder.h"
 #include "engine/TSystemState.h"
 #include "engine/TZipWriter.h"
 #include "platform/FileNames.h"

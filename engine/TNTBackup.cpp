@@ -67,8 +67,12 @@ bool TNTBackup::RunNTBackup(const QString& ABkfFile, bool ASystemStateOnly, bool
   const QString temp = GetTempFolder();
   if (ASystemStateOnly) {
     const QString target = ABkfFile.isEmpty() ? temp + BaseName() + QStringLiteral(".bkf") : ABkfFile;
-    const QStringList arguments{QStringLiteral("ntbackup"), QStringLiteral("backup"), QStringLiteral("systemstate"),
-                                QStringLiteral("/j"),       QStringLiteral("System State"), QStringLiteral("/f"),
+    const QStringList arguments{QStringLiteral("ntbackup"),
+                                QStringLiteral("backup"),
+                                QStringLiteral("systemstate"),
+                                QStringLiteral("/j"),
+                                QStringLiteral("System State"),
+                                QStringLiteral("/f"),
                                 target};
     Log(QStringLiteral("Starting NT Backup ntbackup backup systemstate /j \"System State\" /f \"") + target +
             QLatin1Char('"'),
@@ -83,8 +87,12 @@ bool TNTBackup::RunNTBackup(const QString& ABkfFile, bool ASystemStateOnly, bool
   const QString bksFile = folder.Path() + BaseName() + QStringLiteral(".bks");
   const QString target = ABkfFile.isEmpty() ? FZipFileName : ABkfFile;
   // An argument list: a name with quotes in it stays one argument.
-  const QStringList arguments{QStringLiteral("ntbackup"), QStringLiteral("backup"), QLatin1Char('@') + bksFile,
-                              QStringLiteral("/j"),       BaseName(),               QStringLiteral("/f"),
+  const QStringList arguments{QStringLiteral("ntbackup"),
+                              QStringLiteral("backup"),
+                              QLatin1Char('@') + bksFile,
+                              QStringLiteral("/j"),
+                              BaseName(),
+                              QStringLiteral("/f"),
                               target};
   if (!GenerateBKSFile(bksFile))
     return false;

@@ -36,8 +36,8 @@ int TPrivateFolder::CreateFile(const QString& AName, int& AError) const
   }
   int fd;
   do
-    fd = ::open(EncodeFileName(FPath + AName).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
-                0600);
+    fd = ::open(EncodeFileName(FPath + AName).constData(),
+                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
   while (fd < 0 && errno == EINTR);
   AError = fd < 0 ? errno : 0;
   return fd;

@@ -65,8 +65,8 @@ QString UntrustedReason(const struct stat& AInfo, const QString& AWhat)
   if (AInfo.st_uid != 0 && AInfo.st_uid != ::geteuid())
     return QStringLiteral("%1 belongs to another user (%2)").arg(AWhat).arg(AInfo.st_uid);
   if (AInfo.st_mode & (S_IWGRP | S_IWOTH))
-    return QStringLiteral("%1 is writable by %2").arg(AWhat, AInfo.st_mode & S_IWOTH ? QStringLiteral("others")
-                                                                                    : QStringLiteral("its group"));
+    return QStringLiteral("%1 is writable by %2")
+        .arg(AWhat, AInfo.st_mode & S_IWOTH ? QStringLiteral("others") : QStringLiteral("its group"));
   return QString();
 }
 
@@ -140,8 +140,8 @@ void TPlugins::LoadPlugins(const QString& AFolder)
     return;
   }
   struct stat info = {};
-  QString reason = ::fstat(folder, &info) == 0 ? UntrustedReason(info, QStringLiteral("the folder"))
-                                               : qt_error_string(errno);
+  QString reason =
+      ::fstat(folder, &info) == 0 ? UntrustedReason(info, QStringLiteral("the folder")) : qt_error_string(errno);
   DIR* dir = reason.isEmpty() ? ::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0)) : nullptr;
   if (reason.isEmpty() && !dir)
     reason = qt_error_string(errno);

@@ -228,8 +228,7 @@ void TProgramSettings::LoadDefaults()
     TIniFile iniFile(FDefaultINIFileName);
     for (int i = 0; i < FSettings.Count(); ++i) {
       TSettingItem* item = FSettings.GetItem(i);
-      take(item,
-           ReadIniValue(iniFile, DefaultsSection, item->KeyName(), item->ValueType(), item->DefaultValue(), key));
+      take(item, ReadIniValue(iniFile, DefaultsSection, item->KeyName(), item->ValueType(), item->DefaultValue(), key));
     }
     if (OnLoadDefaultCustomINIFileSettings)
       OnLoadDefaultCustomINIFileSettings(this, iniFile);

@@ -100,8 +100,8 @@ void TfrmAutoUpdate::CheckForUpdates()
 
 void TfrmAutoUpdate::UpdateAvailable(const QString& AApplicationName, const QString& ANewVersion, bool& AStart)
 {
-  QString text =
-      QStringLiteral("Version %1 of \"%2\" is available, would you like to update now?").arg(ANewVersion, AApplicationName);
+  QString text = QStringLiteral("Version %1 of \"%2\" is available, would you like to update now?")
+                     .arg(ANewVersion, AApplicationName);
   if (!FAutoUpdate.DescriptionVerified())
     text += QStringLiteral("\n\nThe update details were fetched over plain http: the download is not verified.");
   AStart = TMessageBox::Question(this, TMessageBox::mkInformation, text);

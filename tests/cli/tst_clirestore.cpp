@@ -298,9 +298,10 @@ void TestCliRestore::restoreHandsOutNoOneElsesRights()
     static const char data[] = "payload\n";
     const auto add = [zip](const QByteArray& AName, mode_t AMode) {
       const bool folder = AName.endsWith('/');
-      const zip_int64_t index =
-          folder ? zip_dir_add(zip, AName.chopped(1).constData(), ZIP_FL_ENC_UTF_8)
-                 : zip_file_add(zip, AName.constData(), zip_source_buffer(zip, data, sizeof data - 1, 0), ZIP_FL_ENC_UTF_8);
+      const zip_int64_t index = folder
+                                    ? zip_dir_add(zip, AName.chopped(1).constData(), ZIP_FL_ENC_UTF_8)
+                                    : zip_file_add(zip, AName.constData(),
+                                                   zip_source_buffer(zip, data, sizeof data - 1, 0), ZIP_FL_ENC_UTF_8);
       const zip_uint32_t type = folder ? S_IFDIR : S_IFREG;
       return index >= 0 && zip_file_set_external_attributes(zip, static_cast<zip_uint64_t>(index), 0, ZIP_OPSYS_UNIX,
                                                             (type | AMode) << 16) == 0;
@@ -330,7 +331,8 @@ void TestCliRestore::restoreHandsOutNoOneElsesRights()
     return ::lstat(QByteArray(rawTarget + '/' + AName).constData(), &info) == 0 ? info.st_mode & 07777 : 0777777u;
   };
   {
-    const TCliResult restore = RunCli({QStringLiteral("restore"), QStringLiteral("Modes"), QStringLiteral("--to"), target});
+    const TCliResult restore =
+        RunCli({QStringLiteral("restore"), QStringLiteral("Modes"), QStringLiteral("--to"), target});
     QCOMPARE(restore.Status, 1);
     // Special bits dropped, the umask applied, files and folders alike.
     QCOMPARE(mode("setuid"), 0755u);
@@ -345,7 +347,8 @@ void TestCliRestore::restoreHandsOutNoOneElsesRights()
     QVERIFY(::stat(QByteArray(rawTarget + "/private").constData(), &info) == 0);
     QCOMPARE(info.st_mtim.tv_sec, 1000000000);
     // Names reach the terminal escaped.
-    QVERIFY2(!restore.Out.contains(QChar(0x1b)) && !restore.Out.contains(QChar(0x07)), qPrintable(restore.Out.toLatin1().toHex()));
+    QVERIFY2(!restore.Out.contains(QChar(0x1b)) && !restore.Out.contains(QChar(0x07)),
+             qPrintable(restore.Out.toLatin1().toHex()));
     QVERIFY2(restore.Out.contains(QStringLiteral("\\x1b]0;owned\\x07/../x: refused")), qPrintable(restore.Out));
     QVERIFY2(restore.Out.contains(QStringLiteral("\\x1b[2Jclear.txt: not restored")), qPrintable(restore.Out));
   }

@@ -263,9 +263,10 @@ void TestPlugins::onlyTrustedFilesAreLoaded()
     // A file others may change, a link and a hidden file are left out; the rest loads.
     Activate(plugins);
     QCOMPARE(plugins.Names(), QStringList{QStringLiteral("Valid")});
-    QCOMPARE(log, (QStringList{QStringLiteral("Plugin \"%1appendfirst.so\" not loaded: the file is writable by others")
-                                   .arg(Folder()),
-                               QStringLiteral("Plugin \"%1link.so\" not loaded: it is a symbolic link").arg(Folder())}));
+    QCOMPARE(log,
+             (QStringList{
+                 QStringLiteral("Plugin \"%1appendfirst.so\" not loaded: the file is writable by others").arg(Folder()),
+                 QStringLiteral("Plugin \"%1link.so\" not loaded: it is a symbolic link").arg(Folder())}));
   }
   {
     // A folder others may write to: nothing in it is loaded.
@@ -275,11 +276,13 @@ void TestPlugins::onlyTrustedFilesAreLoaded()
     plugins.SetActive(true);
     QVERIFY(plugins.Active());
     QCOMPARE(plugins.Count(), 0);
-    QCOMPARE(log, QStringList{QStringLiteral("Plugin \"%1\" not loaded: the folder is writable by others").arg(Folder())});
+    QCOMPARE(log,
+             QStringList{QStringLiteral("Plugin \"%1\" not loaded: the folder is writable by others").arg(Folder())});
     QVERIFY(::chmod(QFile::encodeName(Folder()).constData(), 0775) == 0);
     log.clear();
     plugins.SetActive(true);
-    QCOMPARE(log, QStringList{QStringLiteral("Plugin \"%1\" not loaded: the folder is writable by its group").arg(Folder())});
+    QCOMPARE(log, QStringList{
+                      QStringLiteral("Plugin \"%1\" not loaded: the folder is writable by its group").arg(Folder())});
   }
   {
     // Someone else's file (root can hand one over to test it).
@@ -290,8 +293,9 @@ void TestPlugins::onlyTrustedFilesAreLoaded()
     QVERIFY(::chown(open.constData(), 4242, 4242) == 0);
     plugins.SetActive(true);
     QCOMPARE(plugins.Count(), 1);
-    QCOMPARE(log, QStringList{QStringLiteral("Plugin \"%1appendfirst.so\" not loaded: the file belongs to another user (4242)")
-                                  .arg(Folder())});
+    QCOMPARE(log, QStringList{
+                      QStringLiteral("Plugin \"%1appendfirst.so\" not loaded: the file belongs to another user (4242)")
+                          .arg(Folder())});
   }
 }
 

@@ -259,8 +259,8 @@ void TestProgramWindows::terminateEndsProgramsThatIgnoreTheClose()
     QProcess decoy;
     decoy.start(QStringLiteral("sleep"), {QStringLiteral("600")});
     QVERIFY(decoy.waitForStarted());
-    QProcess* liar = server.StartStubborn({QStringLiteral("Liar"), QStringLiteral("Stubborn"),
-                                           QStringLiteral("pid=%1").arg(decoy.processId())});
+    QProcess* liar = server.StartStubborn(
+        {QStringLiteral("Liar"), QStringLiteral("Stubborn"), QStringLiteral("pid=%1").arg(decoy.processId())});
     QTRY_VERIFY_WITH_TIMEOUT(windows->FindProgramWindow(QStringLiteral("Liar"), QString()) != 0, 30000);
     QVERIFY(windows->TerminateProgramWindow(windows->FindProgramWindow(QStringLiteral("Liar"), QString())));
     QVERIFY(TXServer::WaitEnded(liar));

@@ -286,7 +286,8 @@ void TestAutoUpdate::httpsCertificatesAreVerified()
   TPeer https;
   QVERIFY2(https.StartServer(FWww.path(), certificate, key), qPrintable(https.Error()));
   const QByteArray binSum = Serve(QStringLiteral("setup.bin"), "binary");
-  Describe(QStringLiteral("Version=3.0\nURL=%1\nSHA256=%2").arg(Url(QStringLiteral("setup.bin")), QString::fromLatin1(binSum)));
+  Describe(QStringLiteral("Version=3.0\nURL=%1\nSHA256=%2")
+               .arg(Url(QStringLiteral("setup.bin")), QString::fromLatin1(binSum)));
   const QString description = QStringLiteral("https://127.0.0.1:%1/autoupdate.ini").arg(https.Port());
   {
     TCheck check(description);
@@ -308,7 +309,8 @@ void TestAutoUpdate::httpsCertificatesAreVerified()
 void TestAutoUpdate::proxiesAreUsedWithTheirCredentials()
 {
   const QByteArray sum = Serve(QStringLiteral("setup.bin"), QByteArray(100000, 'u'));
-  Describe(QStringLiteral("Version=3.0\nURL=%1\nSHA256=%2").arg(Url(QStringLiteral("setup.bin")), QString::fromLatin1(sum)));
+  Describe(
+      QStringLiteral("Version=3.0\nURL=%1\nSHA256=%2").arg(Url(QStringLiteral("setup.bin")), QString::fromLatin1(sum)));
   QTemporaryDir folder;
   TPeer httpProxy;
   QVERIFY2(httpProxy.StartHttpProxy(folder.path(), QStringLiteral("hal"), QStringLiteral("s3cret")),
@@ -345,7 +347,8 @@ void TestAutoUpdate::proxiesAreUsedWithTheirCredentials()
       if (good)
         QCOMPARE(QFileInfo(check.FileName).size(), 100000);
       // tinyproxy offers Basic only: used, and said once for the two transfers of the check.
-      const QString basic = QStringLiteral("The proxy accepts only Basic authentication: its password is sent unencrypted.");
+      const QString basic =
+          QStringLiteral("The proxy accepts only Basic authentication: its password is sent unencrypted.");
       QCOMPARE(check.Log.count(basic), http ? 1 : 0);
     }
   }
@@ -354,7 +357,8 @@ void TestAutoUpdate::proxiesAreUsedWithTheirCredentials()
 void TestAutoUpdate::cancelStopsASlowDownload()
 {
   const QByteArray sum = Serve(QStringLiteral("big.bin"), QByteArray(4 * 1024 * 1024, 'b'));
-  Describe(QStringLiteral("Version=3.0\nURL=%1\nSHA256=%2").arg(Url(QStringLiteral("slow/big.bin")), QString::fromLatin1(sum)));
+  Describe(QStringLiteral("Version=3.0\nURL=%1\nSHA256=%2")
+               .arg(Url(QStringLiteral("slow/big.bin")), QString::fromLatin1(sum)));
   TCheck check(Url(QStringLiteral("autoupdate.ini")));
   bool installer = false;
   check.OnProgress = [&check, &installer](const QString& AMessage) {
@@ -431,7 +435,8 @@ void TestAutoUpdate::brokenOrUnverifiableDownloadsStartNothing()
   {
     // Details over plain http (the user's own address) are offered, saying they are not verified.
     const QByteArray sum = QCryptographicHash::hash(installer, QCryptographicHash::Sha256).toHex();
-    Describe(QStringLiteral("Version=3.0\nURL=%1\nSHA256=%2").arg(Url(QStringLiteral("setup.run")), QString::fromLatin1(sum)));
+    Describe(QStringLiteral("Version=3.0\nURL=%1\nSHA256=%2")
+                 .arg(Url(QStringLiteral("setup.run")), QString::fromLatin1(sum)));
     TCheck check(Url(QStringLiteral("autoupdate.ini")));
     check.Answer = false;
     QVERIFY(check.Run());

@@ -12,9 +12,9 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>

@@ -108,9 +108,9 @@ void TestUpdateRules::installerNamesAreCleanedOrRefused()
     QVERIFY2(TUpdateDescription::InstallerFileName(url, name), qPrintable(url));
     QCOMPARE(name, expected);
   }
-  for (const QString& url :
-       QStringList{QString(), QStringLiteral("http://h/"), QStringLiteral("http://h/.."), QStringLiteral("http://h/ .. "),
-                   QStringLiteral("http://h/?x=1"), QStringLiteral("http://h/") + QString(300, QLatin1Char('a'))}) {
+  for (const QString& url : QStringList{QString(), QStringLiteral("http://h/"), QStringLiteral("http://h/.."),
+                                        QStringLiteral("http://h/ .. "), QStringLiteral("http://h/?x=1"),
+                                        QStringLiteral("http://h/") + QString(300, QLatin1Char('a'))}) {
     QString name = QStringLiteral("unchanged");
     QVERIFY2(!TUpdateDescription::InstallerFileName(url, name), qPrintable(url));
     QVERIFY(name.isEmpty());
