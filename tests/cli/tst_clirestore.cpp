@@ -324,7 +324,7 @@ void TestCliRestore::restoreHandsOutNoOneElsesRights()
   const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
   QVERIFY(::utimensat(AT_FDCWD, QByteArray(rawTarget + "/private").constData(), old, 0) == 0);
   QVERIFY(WriteRaw(rawTarget + "/\x1b[2Jclear.txt", "mine\n"));
-  const mode_t umask = ::umask(022);
+  const mode_t savedUmask = ::umask(022);
   const auto mode = [&rawTarget](const char* AName) {
     struct stat info
     {};
@@ -365,7 +365,7 @@ void TestCliRestore::restoreHandsOutNoOneElsesRights()
       QCOMPARE(mode("setuid"), 0755u);
     }
   }
-  ::umask(umask);
+  ::umask(savedUmask);
 }
 
 QTEST_GUILESS_MAIN(TestCliRestore)
