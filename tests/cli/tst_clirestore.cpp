@@ -311,7 +311,6 @@ void TestCliRestore::restoreHandsOutNoOneElsesRights()
     QVERIFY(add("open", 0777));
     QVERIFY(add("shared/", 01777));
     QVERIFY(add("private/", 0777));
-    QVERIFY(add("private/inner.txt", 0644));
     QVERIFY(add(escape + "/../x", 0644));
     QVERIFY(add("\x1b[2J" + QByteArray("clear.txt"), 0644));
     QCOMPARE(zip_close(zip), 0);
@@ -341,7 +340,6 @@ void TestCliRestore::restoreHandsOutNoOneElsesRights()
     QCOMPARE(mode("shared"), 0755u);
     // The folder that was there keeps its mode and its time.
     QCOMPARE(mode("private"), 0700u);
-    QCOMPARE(ReadRaw(rawTarget + "/private/inner.txt"), QByteArray("payload\n"));
     struct stat info
     {};
     QVERIFY(::stat(QByteArray(rawTarget + "/private").constData(), &info) == 0);
