@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,6 +69,37 @@ QString UntrustedReason(const struct stat& AInfo, const QString& AWhat)
     return QStringLiteral("%1 is writable by %2")
         .arg(AWhat, AInfo.st_mode & S_IWOTH ? QStringLiteral("others") : QStringLiteral("its group"));
   return QString();
+}
+
+QByteArray DescriptorPath(int AFd)
+{
+  return "/proc/self/fd/" + QByteArray::number(AFd);
+}
+
+// A copy of AFd whose "/proc/self/fd/N" names no library loaded before: the loader looks a
+// library up by its name before it opens the file, so a number used by an earlier plug-in
+// (kept loaded, as C++ libraries with unique symbols are) would hand that plug-in back. -1 when
+// none is found.
+int UnclaimedDescriptor(int AFd)
+{
+  for (int from = AFd + 1, tries = 0; tries < 64; ++tries) {
+    const int candidate = ::fcntl(AFd, F_DUPFD_CLOEXEC, from);
+    if (candidate < 0)
+      return -1;
+    const QByteArray path = DescriptorPath(candidate);
+    void* loaded = ::dlopen(path.constData(), RTLD_LAZY | RTLD_NOLOAD);
+    link_map* map = nullptr;
+    // Found by its file (the same library loaded before) is no conflict; found by its name is.
+    const bool claimed =
+        loaded && (::dlinfo(loaded, RTLD_DI_LINKMAP, &map) != 0 || !map || qstrcmp(map->l_name, path) == 0);
+    if (loaded)
+      ::dlclose(loaded);
+    if (!claimed)
+      return candidate;
+    ::close(candidate);
+    from = candidate + 1;
+  }
+  return -1;
 }
 
 QString ListText(const QStringList& AList)
@@ -184,8 +216,13 @@ void TPlugins::LoadPlugin(int AFolder, const QByteArray& AName, const QString& A
   // The file checked is the file loaded: through its descriptor, not its name again.
   // Every symbol is bound now: a library with a missing dependency is refused here rather than
   // failing in the middle of a run.
-  void* handle = ::dlopen(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), RTLD_NOW | RTLD_LOCAL);
-  const QString loadError = handle ? QString() : QString::fromLocal8Bit(::dlerror());
+  const int loadFd = UnclaimedDescriptor(fd);
+  void* handle = loadFd < 0 ? nullptr : ::dlopen(DescriptorPath(loadFd).constData(), RTLD_NOW | RTLD_LOCAL);
+  const QString loadError = handle       ? QString()
+                            : loadFd < 0 ? QStringLiteral("no descriptor to load it through")
+                                         : QString::fromLocal8Bit(::dlerror());
+  if (loadFd >= 0)
+    ::close(loadFd);
   ::close(fd);
   if (!handle) {
     Refuse(AFileName, QStringLiteral("it cannot be loaded (%1)").arg(loadError));

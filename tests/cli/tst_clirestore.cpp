@@ -298,10 +298,9 @@ void TestCliRestore::restoreHandsOutNoOneElsesRights()
     static const char data[] = "payload\n";
     const auto add = [zip](const QByteArray& AName, mode_t AMode) {
       const bool folder = AName.endsWith('/');
-      const zip_int64_t index = folder
-                                    ? zip_dir_add(zip, AName.chopped(1).constData(), ZIP_FL_ENC_UTF_8)
-                                    : zip_file_add(zip, AName.constData(),
-                                                   zip_source_buffer(zip, data, sizeof data - 1, 0), ZIP_FL_ENC_UTF_8);
+      const zip_int64_t index = folder ? zip_dir_add(zip, AName.chopped(1).constData(), ZIP_FL_ENC_RAW)
+                                       : zip_file_add(zip, AName.constData(),
+                                                      zip_source_buffer(zip, data, sizeof data - 1, 0), ZIP_FL_ENC_RAW);
       const zip_uint32_t type = folder ? S_IFDIR : S_IFREG;
       return index >= 0 && zip_file_set_external_attributes(zip, static_cast<zip_uint64_t>(index), 0, ZIP_OPSYS_UNIX,
                                                             (type | AMode) << 16) == 0;
