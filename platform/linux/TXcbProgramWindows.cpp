@@ -62,6 +62,7 @@ private:
 
   std::function<void(const QString&)> FOnLog;
   bool FToldNoServer = false;
+  bool FToldRoot = false;
   xcb_connection_t* FConnection = nullptr;
   xcb_ewmh_connection_t FEwmh{};
   int FScreen = 0;
@@ -369,8 +370,9 @@ bool TXcbProgramWindows::TerminateProgramWindow(TWindowId AWindow)
     return false;
   // As root, any process could be hit by a window that names it: nothing is ended.
   if (::geteuid() == 0) {
-    if (FOnLog)
+    if (FOnLog && !FToldRoot)
       FOnLog(QStringLiteral("Programs are not terminated while this program runs as root."));
+    FToldRoot = true;
     return false;
   }
   const pid_t pid = ProcessOf(AWindow);

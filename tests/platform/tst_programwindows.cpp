@@ -2,13 +2,10 @@
 // The window facility against a private X server, bare and with a window manager, and real X
 // clients: listing, the lookups in their order, closing and ending programs.
 #include "platform/TProgramWindows.h"
+#include "tests/support/DropRoot.h"
 #include "tests/support/TXServer.h"
 
-#include <QDir>
 #include <QTest>
-
-#include <grp.h>
-#include <unistd.h>
 
 namespace {
 
@@ -78,13 +75,8 @@ void TestProgramWindows::init()
 {
   // Root ends no program, so every test after the first runs as an ordinary user (for good: a
   // process cannot take root back).
-  if (::geteuid() == 0 && qstrcmp(QTest::currentTestFunction(), "rootTerminatesNothing") != 0) {
-    QVERIFY(::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
-    // Root's own folders are not the user's.
-    qputenv("HOME", QFile::encodeName(QDir::tempPath()));
-    qunsetenv("XDG_RUNTIME_DIR");
-    qunsetenv("XDG_CONFIG_HOME");
-  }
+  if (qstrcmp(QTest::currentTestFunction(), "rootTerminatesNothing") != 0)
+    QVERIFY(DropRootForGood());
 }
 
 void TestProgramWindows::rootTerminatesNothing()
