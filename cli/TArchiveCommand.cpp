@@ -5,6 +5,7 @@
 #include "engine/TArchiveRestorer.h"
 #include "engine/TArchiveVerifier.h"
 #include "engine/TSevenZipLibrary.h"
+#include "platform/FileNames.h"
 #include "platform/TTerminationWatcher.h"
 #include "profiles/TBackupProfile.h"
 
@@ -56,6 +57,7 @@ int TArchiveCommand::Restore(const QString& ATarget, const QStringList& APattern
 {
   FLive = TTerminal::OutputIsTerminal();
   TArchiveRestorer restorer(LibraryFor(FProfile.ZipType()));
+  restorer.SetKeepSpecialModes(FKeepSpecialModes);
   TTerminationWatcher watcher;
   watcher.OnTerminate = [&restorer](int) { restorer.Cancel(); };
   restorer.OnProgress = [this](const QString& AEntry, int APerCent) {
@@ -83,7 +85,8 @@ void TArchiveCommand::ShowProgress(const QString& AVerb, const QString& AEntry, 
 {
   if (!FLive)
     return;
-  const QString line = AVerb + QStringLiteral(" ") + QString::number(APerCent) + QStringLiteral("%  ") + AEntry;
+  const QString line =
+      AVerb + QStringLiteral(" ") + QString::number(APerCent) + QStringLiteral("%  ") + PrintableText(AEntry);
   const QString text = line.left(qMax(10, TTerminal::Width() - 1));
   if (text == FShownProgress)
     return;
@@ -94,7 +97,8 @@ void TArchiveCommand::ShowProgress(const QString& AVerb, const QString& AEntry, 
 void TArchiveCommand::ShowLine(const QString& AText)
 {
   ClearProgress();
-  TTerminal::Out(AText + QLatin1Char('\n'));
+  // Names come from the archive: their control characters must not drive the terminal.
+  TTerminal::Out(PrintableText(AText) + QLatin1Char('\n'));
 }
 
 void TArchiveCommand::ClearProgress()

@@ -17,6 +17,8 @@ public:
   int Verify();
   // 0 every selected entry restored, 1 some not (each is named), 2 cancelled.
   int Restore(const QString& ATarget, const QStringList& APatterns, bool AOverwrite);
+  // Root only: keep setuid, setgid and sticky bits and ignore the umask when restoring.
+  void SetKeepSpecialModes(bool AKeep) { FKeepSpecialModes = AKeep; }
 
 private:
   void ShowProgress(const QString& AVerb, const QString& AEntry, int APerCent);
@@ -25,5 +27,6 @@ private:
 
   const TBackupProfile& FProfile;
   bool FLive = false;
+  bool FKeepSpecialModes = false;
   QString FShownProgress;
 };

@@ -90,10 +90,13 @@ QString TCommandLine::Usage()
       "                             every profile succeeded (as the option ExitOnlyAfterSuccess does).\n"
       "  verify PROFILE             read the profile's archive back whole (every volume, every entry) and\n"
       "                             check it; exit status 0 sound, 1 damaged or missing\n"
-      "  restore PROFILE --to FOLDER [PATTERN...] [--overwrite]\n"
+      "  restore PROFILE --to FOLDER [PATTERN...] [--overwrite] [--keep-special-modes]\n"
       "                             restore the profile's archive (or the entries whose path, name or\n"
       "                             folder matches a PATTERN) into FOLDER, with their times and\n"
-      "                             permissions; existing files are kept unless --overwrite is given\n"
+      "                             permissions; existing files are kept unless --overwrite is given;\n"
+      "                             setuid, setgid and sticky bits are dropped and the umask applies\n"
+      "                             (as root, --keep-special-modes keeps them); existing folders keep\n"
+      "                             their own permissions and times\n"
       "  export FILE.reg            write the program's key (options and profiles, with their passwords)\n"
       "                             as a registry file, readable by you only\n"
       "  import [--replace] FILE.reg\n"
@@ -222,6 +225,8 @@ bool TCommandLine::LoadConfiguration()
     TApplicationOptions options(FSettings.get());
     options.RegisterOptions();
     FSettings->LoadDefaults();
+    if (const QString refused = FSettings->RefusedDefaultsText(); !refused.isEmpty())
+      TTerminal::Error(QStringLiteral("corvale-cli: ") + refused + QLatin1Char('\n'));
     FSettings->LoadSettings();
 
     // The manager as the tray program configures it.
@@ -389,6 +394,7 @@ int TCommandLine::Restore(const QStringList& AArguments)
   QString target;
   QStringList patterns;
   bool overwrite = false;
+  bool keepSpecialModes = false;
   bool onlyNames = false;
   for (qsizetype i = 0; i < AArguments.size(); ++i) {
     const QString& argument = AArguments.at(i);
@@ -401,6 +407,11 @@ int TCommandLine::Restore(const QStringList& AArguments)
       onlyNames = true;
     } else if (argument == QLatin1String("--overwrite")) {
       overwrite = true;
+    } else if (argument == QLatin1String("--keep-special-modes")) {
+      // Only root can own what setuid and setgid bits would hand out.
+      if (::geteuid() != 0)
+        return UsageError(QStringLiteral("--keep-special-modes is for root only."));
+      keepSpecialModes = true;
     } else if (argument == QLatin1String("--to")) {
       if (++i >= AArguments.size() || AArguments.at(i).isEmpty())
         return UsageError(QStringLiteral("--to needs a folder."));
@@ -420,7 +431,9 @@ int TCommandLine::Restore(const QStringList& AArguments)
   const TBackupProfile* profile = ArchiveProfile(name);
   if (!profile)
     return esUsage;
-  return TArchiveCommand(*profile).Restore(target, patterns, overwrite);
+  TArchiveCommand command(*profile);
+  command.SetKeepSpecialModes(keepSpecialModes);
+  return command.Restore(target, patterns, overwrite);
 }
 
 int TCommandLine::Export(const QString& AFileName)

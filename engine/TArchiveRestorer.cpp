@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <cerrno>
 #include <cstdio>
@@ -21,6 +22,24 @@ namespace {
 
 // Files stored without permissions get the usual ones for a new file.
 constexpr mode_t DefaultFileMode = 0644;
+
+// The process's umask, read without changing it (another thread may be creating files).
+mode_t CurrentUmask()
+{
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status))
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found)
+      return static_cast<mode_t>(mask);
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
 
 // The steps of a stored path, or empty when the path must be refused (AReason says why).
 QList<QByteArray> SafeSteps(const QString& AName, QString& AReason)
@@ -45,8 +64,9 @@ QList<QByteArray> SafeSteps(const QString& AName, QString& AReason)
   return steps;
 }
 
-// The folder AStep inside AParent, created when missing, never through a symbolic link.
-TFileDescriptor OpenFolder(int AParent, const QByteArray& AStep, bool ACreate, int& AError)
+// The folder AStep inside AParent, created when missing (ACreated tells), never through a
+// symbolic link.
+TFileDescriptor OpenFolder(int AParent, const QByteArray& AStep, bool ACreate, int& AError, bool* ACreated = nullptr)
 {
   for (int attempt = 0; attempt < 2; ++attempt) {
     const int fd = ::openat(AParent, AStep.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -55,7 +75,10 @@ TFileDescriptor OpenFolder(int AParent, const QByteArray& AStep, bool ACreate, i
     AError = errno;
     if (AError != ENOENT || !ACreate || attempt > 0)
       return TFileDescriptor();
-    if (::mkdirat(AParent, AStep.constData(), 0777) != 0 && errno != EEXIST) {
+    if (::mkdirat(AParent, AStep.constData(), 0777) == 0) {
+      if (ACreated)
+        *ACreated = true;
+    } else if (errno != EEXIST) {
       AError = errno;
       return TFileDescriptor();
     }
@@ -66,9 +89,11 @@ TFileDescriptor OpenFolder(int AParent, const QByteArray& AStep, bool ACreate, i
 class TRestoreSink final : public TArchiveSink
 {
 public:
-  TRestoreSink(int ARoot, const QStringList& APatterns, bool AOverwrite)
+  TRestoreSink(int ARoot, const QStringList& APatterns, bool AOverwrite, bool AKeepSpecialModes)
     : FRoot(ARoot)
     , FOverwrite(AOverwrite)
+    , FKeepSpecialModes(AKeepSpecialModes)
+    , FUmask(CurrentUmask())
   {
     for (const QString& pattern : APatterns)
       FPatterns << QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern));
@@ -106,16 +131,23 @@ public:
     int parent = FRoot;
     for (qsizetype i = 0; i < folders; ++i) {
       int error = 0;
-      folder = OpenFolder(parent, steps[i], true, error);
+      bool created = false;
+      folder = OpenFolder(parent, steps[i], true, error, &created);
       if (!folder.IsOpen())
         return FolderFailure(steps, i, error);
+      if (created)
+        FCreatedFolders.insert(steps.mid(0, i + 1).join('/'));
       parent = folder.Fd();
     }
-    if (AItem.IsFolder) {
+    // A folder that was there before keeps its own mode and times: the archive's are for the
+    // folders this restore makes.
+    if (AItem.IsFolder && FCreatedFolders.contains(steps.join('/'))) {
       if (AItem.HasMode)
-        (void)::fchmod(parent, AItem.Mode | S_IRWXU);
+        (void)::fchmod(parent, RestoredMode(AItem.Mode) | S_IRWXU);
       if (AItem.HasTime)
         FFolderTimes.push_back({steps, AItem.Seconds, AItem.Nanoseconds});
+    }
+    if (AItem.IsFolder) {
       FItem = AItem;
       return QString();
     }
@@ -156,7 +188,7 @@ public:
       return QString();
     }
     int error = 0;
-    if (::fchmod(FFile.Fd(), FItem.HasMode ? FItem.Mode : DefaultFileMode) != 0)
+    if (::fchmod(FFile.Fd(), RestoredMode(FItem.HasMode ? FItem.Mode : DefaultFileMode)) != 0)
       error = errno;
     const timespec times[2] = {{0, UTIME_OMIT},
                                FItem.HasTime ? timespec{static_cast<time_t>(FItem.Seconds), FItem.Nanoseconds}
@@ -213,6 +245,15 @@ private:
     long Nanoseconds;
   };
 
+  // Setuid, setgid and sticky bits and what the umask forbids are dropped: an archive may come
+  // from someone else, and its modes must not hand the restoring user's rights to others.
+  mode_t RestoredMode(mode_t AMode) const
+  {
+    if (FKeepSpecialModes)
+      return AMode & 07777;
+    return AMode & 0777 & ~FUmask;
+  }
+
   QString FolderFailure(const QList<QByteArray>& ASteps, qsizetype AStep, int AError)
   {
     const QString folder = DecodeFileName(ASteps.mid(0, AStep + 1).join('/'));
@@ -234,6 +275,9 @@ private:
 
   int FRoot;
   bool FOverwrite;
+  bool FKeepSpecialModes;
+  mode_t FUmask;
+  QSet<QByteArray> FCreatedFolders;
   QList<QRegularExpression> FPatterns;
   std::vector<TFolderTime> FFolderTimes;
   TArchiveItem FItem;
@@ -289,7 +333,7 @@ bool TArchiveRestorer::Restore(TZipType AType, const QString& AArchive, bool AVo
   QList<QByteArray> files;
   for (const QString& name : std::as_const(names))
     files << EncodeFileName(name);
-  TRestoreSink sink(root.Fd(), APatterns, AOverwrite);
+  TRestoreSink sink(root.Fd(), APatterns, AOverwrite, FKeepSpecialModes && ::geteuid() == 0);
   const bool restored = FReader.Read(AType, files, names, APassword, &sink);
   sink.SetFolderTimes();
   FErrors << FReader.Errors();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Restores the entries of an archive into a folder: the folder structure, the files' contents,
-// permissions and modification times, and the names as stored, byte for byte.
+// permissions (without setuid, setgid and sticky bits, within the umask) and modification times,
+// and the names as stored, byte for byte. Folders that already exist keep their mode and times.
 //
 // Nothing is written outside the target folder: entries with an absolute path or a ".." step
 // are refused, and every step of a path is opened without following symbolic links, so a link
@@ -24,6 +25,10 @@ public:
   [[nodiscard]] bool Restore(TZipType AType, const QString& AArchive, bool AVolumes, const QString& APassword,
                              const QString& ATarget, const QStringList& APatterns, bool AOverwrite);
 
+  // Restored files and folders drop setuid, setgid and sticky bits and take the umask, unless
+  // this is set and the process runs as root.
+  void SetKeepSpecialModes(bool AKeep) { FKeepSpecialModes = AKeep; }
+
   // Any thread.
   void Cancel() { FReader.Cancel(); }
   bool Cancelled() const { return FReader.Cancelled(); }
@@ -39,4 +44,5 @@ private:
 
   TArchiveReader FReader;
   QStringList FErrors;
+  bool FKeepSpecialModes = false;
 };

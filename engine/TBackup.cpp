@@ -3,6 +3,7 @@
 
 #include "engine/TArchiveVerifier.h"
 #include "engine/TNTBackup.h"
+#include "engine/TPrivateFolder.h"
 #include "engine/TSevenZip.h"
 #include "engine/TSevenZipLibrary.h"
 #include "engine/TSystemState.h"
@@ -343,6 +344,12 @@ TBackupResult TBackup::Backup(QStringList* AZipFileList)
     return brFailed;
   }
   RemoveLeftovers();
+  // The run's private folder goes when the run ends, however it ends.
+  struct TRunFolderRemoval
+  {
+    std::unique_ptr<TPrivateFolder>& Folder;
+    ~TRunFolderRemoval() { Folder.reset(); }
+  } runFolderRemoval{FRunFolder};
 
   // An exception out of an event handler leaves at once: no result message, and Busy stays set.
   switch (FZipType) {
@@ -758,11 +765,20 @@ void TBackup::BackupNTBackup(QStringList& AZipFileList, TBackupResult& AResult)
 void TBackup::AddSystemState(QStringList& AFileList)
 {
   // Linux has no system backup program: the engine collects the state itself, into a file that
-  // joins the archive like any other and stays in the temporary folder afterwards.
+  // joins the archive like any other. It lives in the run's private folder, gone when the run ends.
   Log(QStringLiteral("Performing System State Backup, Please wait..."), 0);
+  if (!FRunFolder)
+    FRunFolder = std::make_unique<TPrivateFolder>(GetTempFolder(), QStringLiteral("corvale-run-"));
+  if (!FRunFolder->IsValid()) {
+    Log(QStringLiteral("System state could not be collected: cannot create a private folder in \"%1\": %2")
+            .arg(GetTempFolder(), qt_error_string(FRunFolder->Error())),
+        1);
+    return;
+  }
   const QString name = FZipFileName.mid(FZipFileName.lastIndexOf(PathDelim) + 1);
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-  const QString stateFile = GetTempFolder() + (dot < 0 ? name : name.left(dot)) + QStringLiteral("-system-state.tar");
+  const QString stateFile =
+      FRunFolder->Path() + (dot < 0 ? name : name.left(dot)) + QStringLiteral("-system-state.tar");
   TSystemState state(this);
   state.OnLog = OnLog;
   if (state.Collect(stateFile)) {

@@ -16,6 +16,7 @@
 #include <utility>
 
 class TArchiveVerifier;
+class TPrivateFolder;
 class TSevenZip;
 class TSevenZipLibrary;
 class TZipWriter;
@@ -148,4 +149,6 @@ private:
   bool FArchiveWasBusy = false;
   bool FCancelled = false;
   bool FSearchFailed = false; // a folder or entry of the last search could not be read
+  // The run's own folder in the temporary folder (the system-state file), made when needed.
+  std::unique_ptr<TPrivateFolder> FRunFolder;
 };

@@ -3,6 +3,7 @@
 
 #include "engine/TBackup.h"
 #include "engine/TBackupFiles.h"
+#include "engine/TPrivateFolder.h"
 #include "platform/FileNames.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
@@ -64,26 +65,47 @@ bool TNTBackup::RunNTBackup(const QString& ABkfFile, bool ASystemStateOnly, bool
   } finished{this};
 
   const QString temp = GetTempFolder();
-  const QString bksFile = temp + BaseName() + QStringLiteral(".bks");
   if (ASystemStateOnly) {
     const QString target = ABkfFile.isEmpty() ? temp + BaseName() + QStringLiteral(".bkf") : ABkfFile;
-    const QString commandLine =
-        QStringLiteral("ntbackup backup systemstate /j \"System State\" /f \"") + target + QLatin1Char('"');
-    Log(QStringLiteral("Starting NT Backup %1").arg(commandLine), 0);
-    return Execute(commandLine, AHidden);
+    const QStringList arguments{QStringLiteral("ntbackup"),
+                                QStringLiteral("backup"),
+                                QStringLiteral("systemstate"),
+                                QStringLiteral("/j"),
+                                QStringLiteral("System State"),
+                                QStringLiteral("/f"),
+                                target};
+    Log(QStringLiteral("Starting NT Backup ntbackup backup systemstate /j \"System State\" /f \"") + target +
+            QLatin1Char('"'),
+        0);
+    return Execute(arguments, AHidden);
   }
+  // The selection file lives in a private folder of this run, never under a fixed name in the
+  // shared temporary folder; the folder goes when the program has ended.
+  const TPrivateFolder folder(temp, QStringLiteral("corvale-ntbackup-"));
+  if (!folder.IsValid())
+    RaiseFileError(QStringLiteral("Cannot create a private folder in \"%1\". %2"), temp, folder.Error());
+  const QString bksFile = folder.Path() + BaseName() + QStringLiteral(".bks");
   const QString target = ABkfFile.isEmpty() ? FZipFileName : ABkfFile;
-  const QString commandLine = QStringLiteral("ntbackup backup \"@") + bksFile + QStringLiteral("\" /j \"") +
-                              BaseName() + QStringLiteral("\"  /f \"") + target + QLatin1Char('"');
+  // An argument list: a name with quotes in it stays one argument.
+  const QStringList arguments{QStringLiteral("ntbackup"),
+                              QStringLiteral("backup"),
+                              QLatin1Char('@') + bksFile,
+                              QStringLiteral("/j"),
+                              BaseName(),
+                              QStringLiteral("/f"),
+                              target};
   if (!GenerateBKSFile(bksFile))
     return false;
-  Log(QStringLiteral("Starting NT Backup %1").arg(commandLine), 0);
-  return Execute(commandLine, AHidden);
+  Log(QStringLiteral("Starting NT Backup ntbackup backup \"@") + bksFile + QStringLiteral("\" /j \"") + BaseName() +
+          QStringLiteral("\"  /f \"") + target + QLatin1Char('"'),
+      0);
+  return Execute(arguments, AHidden);
 }
 
-bool TNTBackup::Execute(const QString& ACommandLine, bool AHidden)
+bool TNTBackup::Execute(const QStringList& AArguments, bool)
 {
-  const TExecuteResult result = ExecuteAndWait(ACommandLine, AHidden);
+  // Without output files: the program writes where this process does.
+  const TExecuteResult result = ExecuteToFiles(AArguments, QString(), QString());
   if (!result.Started) {
     Log(QStringLiteral("NT Backup could not be started: %1").arg(result.Error), 1);
     return false;
@@ -101,8 +123,8 @@ bool TNTBackup::Execute(const QString& ACommandLine, bool AHidden)
 bool TNTBackup::GenerateBKSFile(const QString& ABksFile)
 {
   const QByteArray path = EncodeFileName(ABksFile);
-  if (FileExists(ABksFile))
-    (void)::unlink(path.constData());
+  // A file (or link) of that name goes; unlink never follows a link.
+  (void)::unlink(path.constData());
   Log(QStringLiteral("Generating BKS file list (%1)").arg(ABksFile), 0);
   // Created before the list is gathered, so that a folder that cannot take it fails first.
   struct TFile
@@ -113,7 +135,7 @@ bool TNTBackup::GenerateBKSFile(const QString& ABksFile)
       if (Fd >= 0)
         ::close(Fd);
     }
-  } file{::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0600)};
+  } file{::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600)};
   if (file.Fd < 0)
     RaiseFileError(QStringLiteral("Cannot create file \"%1\". %2"), ABksFile, errno);
 

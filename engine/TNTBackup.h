@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class TBackupFiles;
 
@@ -27,7 +28,8 @@ public:
   // it. True when it started and exited with status 0. Raises EBackupException when the
   // selection file cannot be written; OnNTBackupFinished is raised in every case.
   [[nodiscard]] bool RunNTBackup(const QString& ABkfFile, bool ASystemStateOnly, bool AHidden);
-  // Writes the selection file ABksFile (UTF-16LE, CR LF after every line); true when it exists.
+  // Writes the selection file ABksFile (UTF-16LE, CR LF after every line), a new file that
+  // replaces no link; true when it exists.
   [[nodiscard]] bool GenerateBKSFile(const QString& ABksFile);
   // ZipFileName without its folder and extension: the job name.
   QString BaseName() const;
@@ -39,7 +41,7 @@ public:
 
 private:
   void Log(const QString& AMessage, int AErrorCode);
-  [[nodiscard]] bool Execute(const QString& ACommandLine, bool AHidden);
+  [[nodiscard]] bool Execute(const QStringList& AArguments, bool AHidden);
 
   QObject* FSender;
   const TBackupFiles& FFiles;

@@ -95,10 +95,11 @@ bool TSystemState::Collect(const QString& ATarFile)
       parts << file;
   }
 
-  // Created here so that the state, which holds private settings, is readable by the user alone.
+  // Created here so that the state, which holds private settings, is readable by the user alone;
+  // a name that exists already (a planted file or link) is never written through.
   const QByteArray tarPath = EncodeFileName(ATarFile);
-  const int fd = ::open(tarPath.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0 || ::fchmod(fd, 0600) != 0 || ::close(fd) != 0) {
+  const int fd = ::open(tarPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0 || ::close(fd) != 0) {
     Log(QStringLiteral("System state could not be collected: cannot create \"%1\": %2")
             .arg(ATarFile, qt_error_string(errno)),
         1);

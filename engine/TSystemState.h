@@ -18,8 +18,9 @@ public:
   const QString& EtcFolder() const { return FEtcFolder; }
   void SetEtcFolder(const QString& AValue) { FEtcFolder = AValue; }
 
-  // Writes the state into ATarFile (replaced, mode 0600). A part that cannot be collected is
-  // named through OnLog and left out; false only when the tar file itself could not be written.
+  // Writes the state into ATarFile, which must not exist yet (mode 0600; a run's private folder
+  // holds it). A part that cannot be collected is named through OnLog and left out; false only
+  // when the tar file itself could not be written.
   [[nodiscard]] bool Collect(const QString& ATarFile);
 
   TOnBackupLog OnLog;

@@ -224,27 +224,15 @@ void TKeywordEmail::SetLoopbackCheck(TLoopbackCheck ACheck)
 
 bool TKeywordEmail::IsLoopbackHost(const QString& AHost)
 {
+  // Literal names only: what a name resolves to can change between this check and the connection.
   if (AHost.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0)
     return true;
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* list = nullptr;
-  if (getaddrinfo(AHost.toUtf8().constData(), nullptr, &hints, &list) != 0)
-    return false;
-  bool result = list != nullptr;
-  for (const addrinfo* entry = list; entry; entry = entry->ai_next) {
-    if (entry->ai_family == AF_INET) {
-      const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
-      result = result && (ntohl(address->sin_addr.s_addr) >> 24) == 127;
-    } else if (entry->ai_family == AF_INET6) {
-      const auto* address = reinterpret_cast<const sockaddr_in6*>(entry->ai_addr);
-      result = result && IN6_IS_ADDR_LOOPBACK(&address->sin6_addr);
-    } else {
-      result = false;
-    }
-  }
-  freeaddrinfo(list);
-  return result;
+  const QByteArray host = AHost.toLatin1();
+  in_addr address4{};
+  if (inet_pton(AF_INET, host.constData(), &address4) == 1)
+    return (ntohl(address4.s_addr) >> 24) == 127;
+  in6_addr address6{};
+  return inet_pton(AF_INET6, host.constData(), &address6) == 1 && IN6_IS_ADDR_LOOPBACK(&address6);
 }
 
 bool TKeywordEmail::Send()
@@ -328,11 +316,17 @@ bool TKeywordEmail::Send()
   for (const QString& line : headerLines)
     headers.reset(curl_slist_append(headers.release(), Utf8(line).constData()));
 
-  // The transport. A login goes only over TLS, unless the server is on this machine.
+  // The transport. A login or a secure connection goes only over TLS, unless the server is on
+  // this machine.
   const bool implicitTls = port == ImplicitTlsPort;
   const bool login = FSMTPAuthentication;
   const TLoopbackCheck& check = LoopbackCheck();
   const bool loopback = check ? check(host) : IsLoopbackHost(host);
+  const bool requireTls = (login || FSMTPSecure) && !loopback;
+  // "localhost" is connected to at the address that was exempted, whatever a resolver says.
+  std::unique_ptr<curl_slist, TCurlFree> resolve;
+  if (host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0)
+    resolve.reset(curl_slist_append(nullptr, Utf8(host + QStringLiteral(":%1:127.0.0.1").arg(port)).constData()));
   const QString urlHost = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
   const QByteArray url = Utf8((implicitTls ? QStringLiteral("smtps://") : QStringLiteral("smtp://")) + urlHost +
                               QLatin1Char(':') + QString::number(port));
@@ -355,7 +349,9 @@ bool TKeywordEmail::Send()
   if (!certificates.isEmpty())
     curl_easy_setopt(c, CURLOPT_CAINFO, certificates.constData()); // the system's folder stays in use
   if (!implicitTls)
-    curl_easy_setopt(c, CURLOPT_USE_SSL, long(login && !loopback ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+    curl_easy_setopt(c, CURLOPT_USE_SSL, long(requireTls ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+  if (resolve)
+    curl_easy_setopt(c, CURLOPT_RESOLVE, resolve.get());
   if (login) {
     curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
@@ -385,8 +381,9 @@ bool TKeywordEmail::Send()
     return false;
   }
   if (code == CURLE_USE_SSL_FAILED)
-    fail(QStringLiteral("E-mail not sent: the SMTP server %1 offers no TLS, and the login is never sent in clear.")
-             .arg(host));
+    fail(QStringLiteral("E-mail not sent: the SMTP server %1 offers no TLS, and %2")
+             .arg(host, login ? QStringLiteral("the login is never sent in clear.")
+                              : QStringLiteral("a secure connection was asked for.")));
   QString message = QStringLiteral("E-mail not sent through %1:%2: %3").arg(host).arg(port).arg(detail);
   if (!FLastReply.isEmpty() && !message.contains(FLastReply))
     message += QStringLiteral(" (server: ") + FLastReply + QLatin1Char(')');

@@ -2,7 +2,7 @@
 // A one-shot e-mail whose subject, sender name, body and attachment names carry keywords that
 // are replaced at sending. It goes out over SMTP through libcurl: STARTTLS whenever the server
 // offers it, implicit TLS on port 465, certificates verified against the system's store, and a
-// login never sent in clear except to a server on this machine.
+// login or a secure connection never without TLS except to a server on this machine.
 #pragma once
 
 #include "notify/TEmailKeywordItem.h"
@@ -54,7 +54,8 @@ public:
   void SetSMTPPort(int AValue) { FSMTPPort = AValue; }
   bool SMTPAuthentication() const { return FSMTPAuthentication; }
   void SetSMTPAuthentication(bool AValue) { FSMTPAuthentication = AValue; }
-  // With SMTPAuthentication: let client and server agree on the strongest SASL mechanism both
+  // TLS is required (STARTTLS or implicit) unless the server is on this machine; with
+  // SMTPAuthentication, client and server also agree on the strongest SASL mechanism both
   // know, instead of the LOGIN exchange.
   bool SMTPSecure() const { return FSMTPSecure; }
   void SetSMTPSecure(bool AValue) { FSMTPSecure = AValue; }
@@ -79,7 +80,8 @@ public:
   // tells a server on this machine from a remote one. Empty values restore the defaults.
   static void SetTrustedCertificates(const QString& AFileName);
   static void SetLoopbackCheck(TLoopbackCheck ACheck);
-  // Resolves the host; true when every address it has is a loopback address.
+  // True for the literal names of this machine only: "localhost", 127.0.0.0/8 and ::1. Nothing
+  // is resolved.
   static bool IsLoopbackHost(const QString& AHost);
 
 private:

@@ -4,14 +4,20 @@
 #include "platform/FileNames.h"
 #include "platform/FileSystem.h"
 #include "sysinfo/Common.h"
-#include "sysinfo/FindFiles.h"
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <string>
 
+#include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -53,6 +59,49 @@ template <typename TCall> auto Guarded(const TPluginItem& AItem, const char* AEx
   }
 }
 
+// Why a file or folder with AInfo cannot be trusted, or empty: it must belong to root or this
+// user, and neither group nor others may write to it.
+QString UntrustedReason(const struct stat& AInfo, const QString& AWhat)
+{
+  if (AInfo.st_uid != 0 && AInfo.st_uid != ::geteuid())
+    return QStringLiteral("%1 belongs to another user (%2)").arg(AWhat).arg(AInfo.st_uid);
+  if (AInfo.st_mode & (S_IWGRP | S_IWOTH))
+    return QStringLiteral("%1 is writable by %2")
+        .arg(AWhat, AInfo.st_mode & S_IWOTH ? QStringLiteral("others") : QStringLiteral("its group"));
+  return QString();
+}
+
+QByteArray DescriptorPath(int AFd)
+{
+  return "/proc/self/fd/" + QByteArray::number(AFd);
+}
+
+// A copy of AFd whose "/proc/self/fd/N" names no library loaded before: the loader looks a
+// library up by its name before it opens the file, so a number used by an earlier plug-in
+// (kept loaded, as C++ libraries with unique symbols are) would hand that plug-in back. -1 when
+// none is found.
+int UnclaimedDescriptor(int AFd)
+{
+  for (int from = AFd + 1, tries = 0; tries < 64; ++tries) {
+    const int candidate = ::fcntl(AFd, F_DUPFD_CLOEXEC, from);
+    if (candidate < 0)
+      return -1;
+    const QByteArray path = DescriptorPath(candidate);
+    void* loaded = ::dlopen(path.constData(), RTLD_LAZY | RTLD_NOLOAD);
+    link_map* map = nullptr;
+    // Found by its file (the same library loaded before) is no conflict; found by its name is.
+    const bool claimed =
+        loaded && (::dlinfo(loaded, RTLD_DI_LINKMAP, &map) != 0 || !map || qstrcmp(map->l_name, path) == 0);
+    if (loaded)
+      ::dlclose(loaded);
+    if (!claimed)
+      return candidate;
+    ::close(candidate);
+    from = candidate + 1;
+  }
+  return -1;
+}
+
 QString ListText(const QStringList& AList)
 {
   QString text;
@@ -89,10 +138,7 @@ void TPlugins::SetActive(bool AValue)
     throw EPluginError(QStringLiteral("Failed to locate plugin folder \"%1\"").arg(FPluginFolder));
 
   Unload();
-  QStringList files;
-  FindFiles(IncludeTrailingPathDelimiter(FPluginFolder), QStringLiteral("*.so"), false, {}, files);
-  for (const QString& file : std::as_const(files))
-    LoadPlugin(file);
+  LoadPlugins(IncludeTrailingPathDelimiter(FPluginFolder));
   FActive = true;
 }
 
@@ -110,13 +156,78 @@ void TPlugins::Unload()
     FItems.pop_back();
 }
 
-void TPlugins::LoadPlugin(const QString& AFileName)
+void TPlugins::Refuse(const QString& AFileName, const QString& AReason)
 {
+  if (OnLog)
+    OnLog(QStringLiteral("Plugin \"%1\" not loaded: %2").arg(PrintableText(AFileName), AReason));
+}
+
+void TPlugins::LoadPlugins(const QString& AFolder)
+{
+  // A library runs its constructors as it is loaded, before any check of ours could refuse it,
+  // so only files that no other user could have placed or changed are loaded.
+  const int folder = ::open(EncodeFileName(AFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) {
+    Refuse(AFolder, qt_error_string(errno));
+    return;
+  }
+  struct stat info = {};
+  QString reason =
+      ::fstat(folder, &info) == 0 ? UntrustedReason(info, QStringLiteral("the folder")) : qt_error_string(errno);
+  DIR* dir = reason.isEmpty() ? ::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0)) : nullptr;
+  if (reason.isEmpty() && !dir)
+    reason = qt_error_string(errno);
+  if (!reason.isEmpty()) {
+    Refuse(AFolder, reason);
+    ::close(folder);
+    return;
+  }
+  QList<QByteArray> names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const QByteArray name(entry->d_name);
+    // Hidden files are never plug-ins.
+    if (!name.startsWith('.') && name.endsWith(".so"))
+      names << name;
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  for (const QByteArray& name : std::as_const(names))
+    LoadPlugin(folder, name, AFolder + DecodeFileName(name));
+  ::close(folder);
+}
+
+void TPlugins::LoadPlugin(int AFolder, const QByteArray& AName, const QString& AFileName)
+{
+  // O_NOFOLLOW: a link is refused rather than followed; O_NONBLOCK: a FIFO cannot stall the run.
+  const int fd = ::openat(AFolder, AName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    Refuse(AFileName, errno == ELOOP ? QStringLiteral("it is a symbolic link") : qt_error_string(errno));
+    return;
+  }
+  struct stat info = {};
+  QString reason = ::fstat(fd, &info) == 0 ? UntrustedReason(info, QStringLiteral("the file")) : qt_error_string(errno);
+  if (reason.isEmpty() && !S_ISREG(info.st_mode))
+    reason = QStringLiteral("it is not a regular file");
+  if (!reason.isEmpty()) {
+    ::close(fd);
+    Refuse(AFileName, reason);
+    return;
+  }
+  // The file checked is the file loaded: through its descriptor, not its name again.
   // Every symbol is bound now: a library with a missing dependency is refused here rather than
   // failing in the middle of a run.
-  void* handle = ::dlopen(EncodeFileName(AFileName).constData(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle)
+  const int loadFd = UnclaimedDescriptor(fd);
+  void* handle = loadFd < 0 ? nullptr : ::dlopen(DescriptorPath(loadFd).constData(), RTLD_NOW | RTLD_LOCAL);
+  const QString loadError = handle       ? QString()
+                            : loadFd < 0 ? QStringLiteral("no descriptor to load it through")
+                                         : QString::fromLocal8Bit(::dlerror());
+  if (loadFd >= 0)
+    ::close(loadFd);
+  ::close(fd);
+  if (!handle) {
+    Refuse(AFileName, QStringLiteral("it cannot be loaded (%1)").arg(loadError));
     return;
+  }
   const auto developer = Export<TCorvaleGetPluginDeveloper>(handle, "GetPluginDeveloper");
   const auto name = Export<TCorvaleGetPluginName>(handle, "GetPluginName");
   const auto version = Export<TCorvaleGetPluginVersion>(handle, "GetPluginVersion");

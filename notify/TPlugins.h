@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,9 @@ public:
   bool Active() const { return FActive; }
   // True (also when already true) loads the folder's plug-ins afresh; raises EPluginError when
   // no folder is set or it is missing and cannot be created. False unloads them.
+  // Only what no one else can change is loaded: the folder and each "*.so" must belong to root
+  // or this user and be writable by neither group nor others; hidden files and links are left
+  // out. Each refusal is one OnLog line, and loading goes on without that file.
   void SetActive(bool AValue);
   const QString& PluginFolder() const { return FPluginFolder; }
   void SetPluginFolder(const QString& AValue) { FPluginFolder = AValue; }
@@ -55,9 +59,14 @@ public:
   // The names of the loaded plug-ins in load order.
   QStringList Names() const;
 
+  // A line for the log: why a plug-in (or the folder) was not loaded.
+  std::function<void(const QString& ALine)> OnLog;
+
 private:
   void Unload();
-  void LoadPlugin(const QString& AFileName);
+  void LoadPlugins(const QString& AFolder);
+  void LoadPlugin(int AFolder, const QByteArray& AName, const QString& AFileName);
+  void Refuse(const QString& AFileName, const QString& AReason);
   // The plug-in that answers for the one at AIndex: the first of the same name.
   TPluginItem* Receiver(int AIndex) const;
 

@@ -81,7 +81,9 @@ TBackupProfileManager::TBackupProfileManager(QObject* AOwner)
   , FProcessTimer(std::make_unique<TProcessTimer>())
   , FSMTPSettings(std::make_unique<TBackupProfileSMTPSettings>())
   , FPlugins(std::make_unique<TPlugins>())
-{}
+{
+  FPlugins->OnLog = [this](const QString& ALine) { Log(ALine); };
+}
 
 TBackupProfileManager::~TBackupProfileManager()
 {

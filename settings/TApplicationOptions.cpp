@@ -199,6 +199,11 @@ void TApplicationOptions::LoadApplicationSettings()
     }
   }
   FSettings->LoadDefaults();
+  if (const QString refused = FSettings->RefusedDefaultsText(); !refused.isEmpty() && !FDefaultsRefusalShown) {
+    FDefaultsRefusalShown = true;
+    if (OnStoreError)
+      OnStoreError(refused);
+  }
   FSettings->LoadSettings();
   CheckVersion();
   if (OnApply)

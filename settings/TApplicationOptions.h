@@ -118,7 +118,8 @@ public:
   // The version check failed; AMessage is the error box's text.
   std::function<void(const QString& AMessage)> OnVersionCheckError;
   // The store cannot be used (a damaged file, kept as it is); the program goes on with defaults.
-  // Called once, by the first cycle that finds it.
+  // Called once, by the first cycle that finds it. Also called once when the machine-wide
+  // defaults hold a password, which is refused.
   std::function<void(const QString& AMessage)> OnStoreError;
   // Apply the loaded options: the profile manager takes "Debug" and the SMTP options.
   std::function<void(const TProgramSettings& ASettings)> OnApply;
@@ -137,4 +138,5 @@ private:
 
   TProgramSettings* FSettings;
   bool FStoreErrorShown = false;
+  bool FDefaultsRefusalShown = false;
 };

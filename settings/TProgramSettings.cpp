@@ -159,6 +159,9 @@ void TProgramSettings::SaveValues(TSettingsStore AStore)
     }
     if (OnSaveCustomINIFileSettings)
       OnSaveCustomINIFileSettings(this, iniFile);
+    // It holds the passwords of the options: the user's alone, also when it existed before.
+    if (QFile::exists(FINIFileName))
+      (void)QFile::setPermissions(FINIFileName, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   }
 }
 
@@ -198,6 +201,16 @@ void TProgramSettings::SaveSettings()
 void TProgramSettings::LoadDefaults()
 {
   const QString key = EffectiveEncryptKey();
+  FRefusedDefaults.clear();
+  // The machine-wide defaults are readable by every user: a password there is no secret, so it
+  // is never taken over.
+  const auto take = [this](TSettingItem* AItem, const QVariant& AValue) {
+    if (AItem->ValueType() == vtPassword && !AValue.toString().isEmpty()) {
+      FRefusedDefaults << AItem->KeyName();
+      return;
+    }
+    AItem->SetDefaultValue(AValue);
+  };
   if (FDefaultSettingsStore == ssRegistry) {
     // Read-only: an ordinary user may read the defaults an administrator seeded, not create them.
     TRegistry registry(HKEY_USERS);
@@ -205,7 +218,7 @@ void TProgramSettings::LoadDefaults()
       for (int i = 0; i < FSettings.Count(); ++i) {
         TSettingItem* item = FSettings.GetItem(i);
         if (registry.ValueExists(item->KeyName()))
-          item->SetDefaultValue(ReadRegistryValue(registry, item->KeyName(), item->ValueType(), key));
+          take(item, ReadRegistryValue(registry, item->KeyName(), item->ValueType(), key));
       }
       registry.CloseKey();
     }
@@ -215,8 +228,7 @@ void TProgramSettings::LoadDefaults()
     TIniFile iniFile(FDefaultINIFileName);
     for (int i = 0; i < FSettings.Count(); ++i) {
       TSettingItem* item = FSettings.GetItem(i);
-      item->SetDefaultValue(
-          ReadIniValue(iniFile, DefaultsSection, item->KeyName(), item->ValueType(), item->DefaultValue(), key));
+      take(item, ReadIniValue(iniFile, DefaultsSection, item->KeyName(), item->ValueType(), item->DefaultValue(), key));
     }
     if (OnLoadDefaultCustomINIFileSettings)
       OnLoadDefaultCustomINIFileSettings(this, iniFile);
@@ -231,7 +243,9 @@ void TProgramSettings::SaveDefaults()
     if (registry.OpenKey(DefaultsKey(), true)) {
       for (int i = 0; i < FSettings.Count(); ++i) {
         const TSettingItem* item = FSettings.GetItem(i);
-        WriteRegistryValue(registry, item->KeyName(), item->ValueType(), item->DefaultValue(), key);
+        // The machine-wide store never receives a password.
+        if (item->ValueType() != vtPassword)
+          WriteRegistryValue(registry, item->KeyName(), item->ValueType(), item->DefaultValue(), key);
       }
       registry.CloseKey();
     }
@@ -241,7 +255,8 @@ void TProgramSettings::SaveDefaults()
     TIniFile iniFile(FDefaultINIFileName);
     for (int i = 0; i < FSettings.Count(); ++i) {
       const TSettingItem* item = FSettings.GetItem(i);
-      WriteIniValue(iniFile, DefaultsSection, item->KeyName(), item->ValueType(), item->DefaultValue(), key);
+      if (item->ValueType() != vtPassword)
+        WriteIniValue(iniFile, DefaultsSection, item->KeyName(), item->ValueType(), item->DefaultValue(), key);
     }
     if (OnSaveDefaultCustomINIFileSettings)
       OnSaveDefaultCustomINIFileSettings(this, iniFile);
@@ -497,6 +512,15 @@ void TProgramSettings::SaveFormPlacement(const QString& AFormClass, const TFormP
   TIniFile iniFile(FINIFileName);
   for (const auto& [name, value] : std::as_const(values))
     iniFile.WriteString(QStringLiteral("Form.") + AFormClass, name, QString::number(value));
+}
+
+QString TProgramSettings::RefusedDefaultsText() const
+{
+  if (FRefusedDefaults.isEmpty())
+    return QString();
+  return QStringLiteral("The machine-wide default settings hold a password (%1), which every user can read; it was "
+                        "not used. Remove it from the defaults and set it in your own options.")
+      .arg(FRefusedDefaults.join(QStringLiteral(", ")));
 }
 
 QString TProgramSettings::StoreErrorText() const

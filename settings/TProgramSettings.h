@@ -80,9 +80,13 @@ public:
   // All values and all sections from or to SettingsStore.
   virtual void LoadSettings();
   virtual void SaveSettings();
-  // All default values from or to DefaultSettingsStore; values are not touched.
+  // All default values from or to DefaultSettingsStore; values are not touched. That store is
+  // machine-wide: passwords are never written to it, and one found there is not taken
+  // (RefusedDefaultsText says so).
   virtual void LoadDefaults();
   virtual void SaveDefaults();
+  // Empty, or the message that the last LoadDefaults refused a password of the defaults.
+  QString RefusedDefaultsText() const;
   // One setting from or to SettingsStore.
   void LoadValue(const QString& AName);
   void SaveValue(const QString& AName);
@@ -128,6 +132,7 @@ private:
   QString FSettingsKey;
   QString FINIFileName;
   QString FDefaultINIFileName;
+  QStringList FRefusedDefaults;
   QString FEncryptKey = DefaultEncryptKey;
   TSettingsStore FSettingsStore = ssINIFile;
   TLoadedState FLoadedState = lsNone;

@@ -100,9 +100,11 @@ void TfrmAutoUpdate::CheckForUpdates()
 
 void TfrmAutoUpdate::UpdateAvailable(const QString& AApplicationName, const QString& ANewVersion, bool& AStart)
 {
-  AStart = TMessageBox::Question(this, TMessageBox::mkInformation,
-                                 QStringLiteral("Version %1 of \"%2\" is available, would you like to update now?")
-                                     .arg(ANewVersion, AApplicationName));
+  QString text = QStringLiteral("Version %1 of \"%2\" is available, would you like to update now?")
+                     .arg(ANewVersion, AApplicationName);
+  if (!FAutoUpdate.DescriptionVerified())
+    text += QStringLiteral("\n\nThe update details were fetched over plain http: the download is not verified.");
+  AStart = TMessageBox::Question(this, TMessageBox::mkInformation, text);
   if (AStart)
     show();
 }
@@ -122,6 +124,11 @@ void TfrmAutoUpdate::UpdateEnd(bool ASuccess, const QString& AMessage)
   if (!ASuccess && !IsBlank(AMessage))
     TMessageBox::Error(this, AMessage);
   hide();
+}
+
+void TfrmAutoUpdate::reject()
+{
+  btnCancel->click();
 }
 
 void TfrmAutoUpdate::showEvent(QShowEvent* AEvent)

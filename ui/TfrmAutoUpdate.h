@@ -44,6 +44,9 @@ public:
   QLabel* lblElapsed = nullptr;
   QPushButton* btnCancel = nullptr;
 
+  // Esc: the same as the Cancel button.
+  void reject() override;
+
 protected:
   void showEvent(QShowEvent* AEvent) override;
   void closeEvent(QCloseEvent* AEvent) override;

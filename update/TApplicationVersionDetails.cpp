@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "update/TApplicationVersionDetails.h"
 
+#include <QStringList>
+
+#include <algorithm>
+#include <tuple>
+
 void TApplicationVersionDetails::Reset()
 {
   MajorVersion = 0;
@@ -36,15 +41,30 @@ void TApplicationVersionDetails::SetVersion(const QString& AVersion)
   }
 }
 
+bool TApplicationVersionDetails::ValidVersion(const QString& AVersion)
+{
+  const QStringList parts = AVersion.split(QLatin1Char('.'));
+  if (parts.size() > 4)
+    return false;
+  for (const QString& part : parts) {
+    bool ok = false;
+    // Digits only: no sign, no blanks.
+    const bool digits = !part.isEmpty() && std::all_of(part.begin(), part.end(), [](QChar AChar) {
+      return AChar >= QLatin1Char('0') && AChar <= QLatin1Char('9');
+    });
+    if (!digits || part.toInt(&ok) < 0 || !ok)
+      return false;
+  }
+  return true;
+}
+
 bool TApplicationVersionDetails::IsCurrent(const QString& ACompareVersion) const
 {
   TApplicationVersionDetails other;
   other.SetVersion(ACompareVersion);
-  // 64-bit sums, so large numbers compare without overflow.
-  const auto weigh = [](std::int32_t AHigh, std::int32_t ALow) { return std::int64_t(AHigh) * 1000 + ALow; };
-  const std::int64_t a = weigh(MajorVersion, MinorVersion);
-  const std::int64_t b = weigh(ReleaseVersion, BuildVersion);
-  const std::int64_t a2 = weigh(other.MajorVersion, other.MinorVersion);
-  const std::int64_t b2 = weigh(other.ReleaseVersion, other.BuildVersion);
-  return a < a2 || (a == a2 && b <= b2);
+  // Part by part: a sum would let a large build number outweigh a newer release.
+  const auto parts = [](const TApplicationVersionDetails& AVersion) {
+    return std::tuple(AVersion.MajorVersion, AVersion.MinorVersion, AVersion.ReleaseVersion, AVersion.BuildVersion);
+  };
+  return parts(*this) <= parts(other);
 }

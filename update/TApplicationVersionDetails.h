@@ -19,7 +19,9 @@ public:
   QString Version() const { return AsString(); }
   // Parts that are not integers count as 0; parts beyond the fourth are ignored.
   void SetVersion(const QString& AVersion);
-  // True when this version is not newer than ACompareVersion. Minor and build numbers weigh
-  // 1/1000 of the number above them, so 1000 builds equal one release.
+  // True when AVersion is one to four parts separated by dots, each a number from 0 up.
+  [[nodiscard]] static bool ValidVersion(const QString& AVersion);
+  // True when this version is not newer than ACompareVersion: major, minor, release and build
+  // compare in that order, each as a whole number.
   bool IsCurrent(const QString& ACompareVersion) const;
 };

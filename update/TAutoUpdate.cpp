@@ -7,6 +7,7 @@
 #include "sysinfo/Common.h"
 #include "sysinfo/TApplicationVersionInfo.h"
 #include "update/EAutoUpdateError.h"
+#include "update/THttpClient.h"
 #include "update/TThreadTimer.h"
 #include "update/UpdateLauncher.h"
 
@@ -149,6 +150,11 @@ TProxySettings TAutoUpdate::ProxyChoice() const
   return proxy;
 }
 
+bool TAutoUpdate::DescriptionVerified() const
+{
+  return THttpClient::IsSecureUrl(UpdateURL);
+}
+
 void TAutoUpdate::Execute()
 {
   if (FBusy) {
@@ -170,6 +176,8 @@ void TAutoUpdate::Execute()
                                        const QString& AOldVersion, bool& AStart) {
     Log(QStringLiteral("\"%1\" (%2) a new version \"%3\" is available")
             .arg(AApplicationName, AOldVersion, ANewVersion));
+    if (!DescriptionVerified())
+      Log(QStringLiteral("The update details were fetched over plain http: the download is not verified."));
     if (OnUpdateAvailable)
       OnUpdateAvailable(this, AApplicationName, ANewVersion, AOldVersion, AStart);
   };
@@ -188,6 +196,7 @@ void TAutoUpdate::Execute()
                                  const QString& AParameters) {
     UpdateEnd(ASender, ASuccess, AMessage, AFileName, AParameters);
   };
+  callbacks.OnLog = [this](QObject*, const QString& AMessage) { Log(AMessage); };
   callbacks.OnDebug = [this](QObject*, const QString& AProcedure, const QString& AMessage) {
     if (OnDebug)
       OnDebug(this, AProcedure, AMessage);

@@ -84,6 +84,9 @@ public:
   static int SocksVersionToOption(TSocksVersion AVersion);
   // The proxy the worker is handed: the HTTP one when both are on.
   TProxySettings ProxyChoice() const;
+  // False when the update details come over plain http (the user's own choice of address):
+  // then nothing in them, the checksum included, is verified.
+  bool DescriptionVerified() const;
 
 private:
   void Log(const QString& AMessage);

@@ -109,6 +109,10 @@ void TAutoUpdateThread::Check()
     FErrorMessage = QStringLiteral("No update URL specified.");
     return;
   }
+  if (const QString problem = THttpClient::ProxyProblem(FProxy); !problem.isEmpty()) {
+    FErrorMessage = problem;
+    return;
+  }
   if (!CreatePrivateFolder()) {
     FErrorMessage = QStringLiteral("Cannot create a private folder for the download in \"%1\".").arg(GetTempFolder());
     return;
@@ -123,6 +127,10 @@ void TAutoUpdateThread::Check()
     return;
   if (!found) {
     FErrorMessage = QStringLiteral("Error loading \"%1\" update details.").arg(FApplicationName);
+    return;
+  }
+  if (!TApplicationVersionDetails::ValidVersion(description.Version)) {
+    FErrorMessage = QStringLiteral("The update details hold an invalid version: \"%1\".").arg(description.Version);
     return;
   }
   FUpdateParams = description.Params;
@@ -140,6 +148,25 @@ void TAutoUpdateThread::Check()
     return;
   }
 
+  // Nothing from the description reaches the file system or a shell unchecked, and an update
+  // that would be refused is not offered.
+  QString fileName;
+  if (!TUpdateDescription::InstallerFileName(FUpdateFileURL, fileName)) {
+    FErrorMessage = QStringLiteral("The update's file name cannot be used: \"%1\".").arg(FUpdateFileURL);
+    return;
+  }
+  if (!TUpdateDescription::ValidChecksum(description.SHA256)) {
+    FErrorMessage = QStringLiteral("The update details hold an invalid SHA256 checksum.");
+    return;
+  }
+  // Over plain http anyone on the way could swap the installer; only the checksum can tell.
+  if (!THttpClient::IsSecureUrl(FUpdateFileURL) && description.SHA256.isEmpty()) {
+    FErrorMessage =
+        QStringLiteral("The update is not offered over https and its details give no SHA256 checksum: \"%1\".")
+            .arg(FUpdateFileURL);
+    return;
+  }
+
   Progress(QStringLiteral("Update Available"), 100);
   FStart = false;
   Sync([this] {
@@ -152,21 +179,10 @@ void TAutoUpdateThread::Check()
     return;
   }
 
-  // Nothing from the description reaches the file system or a shell unchecked.
-  QString fileName;
-  if (!TUpdateDescription::InstallerFileName(FUpdateFileURL, fileName)) {
-    FErrorMessage = QStringLiteral("The update's file name cannot be used: \"%1\".").arg(FUpdateFileURL);
-    return;
-  }
-  if (!TUpdateDescription::ValidChecksum(description.SHA256)) {
-    FErrorMessage = QStringLiteral("The update details hold an invalid SHA256 checksum.");
-    return;
-  }
-
   Progress(QStringLiteral("Download initializing..."), 0);
   FWorkMax = 0;
   FUpdateFileName = FFolder + fileName;
-  if (!Download(FUpdateFileURL, FUpdateFileName, 0)) {
+  if (!Download(FUpdateFileURL, FUpdateFileName, MaximumInstallerSize)) {
     if (FCancel) {
       Progress(QStringLiteral("Download cancelled."), 100);
       FErrorMessage = QStringLiteral("Download cancelled.");
@@ -201,20 +217,32 @@ bool TAutoUpdateThread::Download(const QString& AURL, const QString& ATarget, qi
   const int fd = ::open(EncodeFileName(partial).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   long status = 0;
   QString error;
+  bool received = false;
   bool written = false;
   if (fd >= 0) {
     FHttp->SetMaximumSize(AMaximumSize);
-    if (!FHttp->Get(AURL, fd, error) && !error.isEmpty()) {
+    const bool usedBasic = FHttp->UsedBasicProxyAuthentication();
+    received = FHttp->Get(AURL, fd, error);
+    if (!received && !error.isEmpty()) {
       Sync([this, &error] {
         if (FCallbacks.OnDebug)
           FCallbacks.OnDebug(this, QStringLiteral("Download"), error);
+      });
+    }
+    if (!usedBasic && FHttp->UsedBasicProxyAuthentication()) {
+      Sync([this] {
+        if (FCallbacks.OnLog)
+          FCallbacks.OnLog(this, QStringLiteral("The proxy accepts only Basic authentication: its password is sent "
+                                                "unencrypted."));
       });
     }
     status = FHttp->ResponseCode();
     written = ::fsync(fd) == 0;
     written = ::close(fd) == 0 && written;
   }
-  if (status != 200 || !written || FCancel) {
+  // The transfer's own result counts as much as the status: a reset, a stall or a full disk
+  // after "200" leaves a partial file that must never be started.
+  if (!received || status != 200 || !written || FCancel) {
     Progress(QStringLiteral("Download Failed."), 100);
     if (FCancel)
       Progress(QStringLiteral("Download cancelled by user."), 100);

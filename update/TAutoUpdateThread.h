@@ -29,6 +29,7 @@ public:
   using TOnUpdateEnd = std::function<void(QObject* ASender, bool ASuccess, const QString& AMessage,
                                           const QString& AFileName, const QString& AParameters)>;
   using TOnUpdateDebug = std::function<void(QObject* ASender, const QString& AProcedure, const QString& AMessage)>;
+  using TOnUpdateLog = std::function<void(QObject* ASender, const QString& AMessage)>;
 
   struct TCallbacks
   {
@@ -38,6 +39,8 @@ public:
     TOnUpdateProgress OnUpdateProgress;
     TOnUpdateEnd OnUpdateEnd;
     TOnUpdateDebug OnDebug;
+    // A line for the user's log.
+    TOnUpdateLog OnLog;
   };
 
   // Created on the user-interface thread; starts at once.
@@ -53,6 +56,8 @@ public:
 
   // Above this the description is refused: it is a few lines of text.
   static constexpr qint64 MaximumDescriptionSize = 1024 * 1024;
+  // Above this the installer is refused, so a server cannot fill the disk.
+  static constexpr qint64 MaximumInstallerSize = 1024 * 1024 * 1024;
 
 protected:
   void run() override;

@@ -36,6 +36,24 @@ QByteArray ProxyScheme(const TProxySettings& AProxy)
 
 } // namespace
 
+QString THttpClient::ProxyProblem(const TProxySettings& AProxy)
+{
+  if (!AProxy.Enabled)
+    return QString();
+  const bool socks4 = AProxy.SocksVersion == svSocks4 || AProxy.SocksVersion == svSocks4A;
+  // SOCKS 4 carries a user name only: a password would silently not be used.
+  if (ProxyScheme(AProxy).isEmpty() || AProxy.Host.trimmed().isEmpty() ||
+      (AProxy.Type == ptSocks && socks4 && AProxy.Authentication && !AProxy.Password.isEmpty()))
+    return QStringLiteral("The proxy settings are incomplete.");
+  return QString();
+}
+
+bool THttpClient::IsSecureUrl(const QString& AURL)
+{
+  const QString scheme = QUrl(AURL.trimmed()).scheme();
+  return scheme.isEmpty() || scheme.compare(QStringLiteral("https"), Qt::CaseInsensitive) == 0;
+}
+
 THttpClient::THttpClient()
 {
   static std::once_flag once;
@@ -59,6 +77,11 @@ size_t THttpClient::WriteData(char* AData, size_t ASize, size_t ACount, void* AC
     curl_easy_getinfo(Handle(client->FCurl), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     if (client->OnWorkBegin)
       client->OnWorkBegin(length > 0 ? length : 0);
+  }
+  // libcurl does not stop a running transfer at CURLOPT_MAXFILESIZE when no length was sent.
+  if (client->FMaximumSize > 0 && client->FCount + static_cast<qint64>(bytes) > client->FMaximumSize) {
+    client->FTooLarge = true;
+    return 0;
   }
   size_t written = 0;
   while (written < bytes) {
@@ -93,6 +116,7 @@ bool THttpClient::Get(const QString& AURL, int AFd, QString& AError)
   FBegun = false;
   FDisconnect = false;
   FWriteFailed = false;
+  FTooLarge = false;
   if (!FCurl) {
     AError = QStringLiteral("The HTTP client cannot be created.");
     return false;
@@ -101,10 +125,11 @@ bool THttpClient::Get(const QString& AURL, int AFd, QString& AError)
   curl_easy_reset(curl);
   const QUrl url(AURL);
   const QByteArray address = url.toEncoded();
-  const bool secure = url.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) == 0;
+  const bool secure = IsSecureUrl(AURL);
   char error[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
   curl_easy_setopt(curl, CURLOPT_URL, address.constData());
+  curl_easy_setopt(curl, CURLOPT_DEFAULT_PROTOCOL, "https");
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   // A redirect never leaves https for plain http.
   curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
@@ -131,36 +156,69 @@ bool THttpClient::Get(const QString& AURL, int AFd, QString& AError)
   QByteArray proxy;
   QByteArray userName;
   QByteArray password;
+  bool proxyAuthentication = false;
   if (FProxy.Enabled) {
-    const QByteArray scheme = ProxyScheme(FProxy);
-    if (scheme.isEmpty() || FProxy.Host.trimmed().isEmpty()) {
-      AError = QStringLiteral("The proxy settings are incomplete.");
+    const QString problem = ProxyProblem(FProxy);
+    if (!problem.isEmpty()) {
+      AError = problem;
       return false;
     }
     QUrl proxyUrl;
     proxyUrl.setHost(FProxy.Host.trimmed());
-    proxy = scheme + proxyUrl.toEncoded().mid(2) + ':' + QByteArray::number(FProxy.Port);
+    proxy = ProxyScheme(FProxy) + proxyUrl.toEncoded().mid(2) + ':' + QByteArray::number(FProxy.Port);
     curl_easy_setopt(curl, CURLOPT_PROXY, proxy.constData());
     if (FProxy.Authentication) {
       userName = FProxy.UserName.toUtf8();
       password = FProxy.Password.toUtf8();
       curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, userName.constData());
       curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, password.constData());
-      if (FProxy.Type == ptHTTP)
-        curl_easy_setopt(curl, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_ANY));
+      if (FProxy.Type == ptHTTP) {
+        proxyAuthentication = true;
+        // Never the password in clear while the proxy offers something better.
+        curl_easy_setopt(curl, CURLOPT_PROXYAUTH, static_cast<long>(FUsedBasic ? CURLAUTH_BASIC : CURLAUTH_ANYSAFE));
+      }
     }
   } else {
     // Only the proxy of the options is used, never one from the environment.
     curl_easy_setopt(curl, CURLOPT_PROXY, "");
   }
 
-  const CURLcode result = curl_easy_perform(curl);
+  CURLcode result = curl_easy_perform(curl);
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &FResponseCode);
+  if (proxyAuthentication && !FUsedBasic) {
+    long connectCode = 0;
+    long offered = 0;
+    curl_easy_getinfo(curl, CURLINFO_HTTP_CONNECTCODE, &connectCode);
+    curl_easy_getinfo(curl, CURLINFO_PROXYAUTH_AVAIL, &offered);
+    // The proxy allows Basic only: the user chose this proxy, so it gets the password that way.
+    if ((FResponseCode == 407 || connectCode == 407) && offered == static_cast<long>(CURLAUTH_BASIC) &&
+        ::ftruncate(FFd, 0) == 0 && ::lseek(FFd, 0, SEEK_SET) == 0) {
+      FUsedBasic = true;
+      FCount = 0;
+      FBegun = false;
+      FResponseCode = 0;
+      error[0] = 0;
+      curl_easy_setopt(curl, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+      result = curl_easy_perform(curl);
+      curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &FResponseCode);
+    }
+  }
+  if (result == CURLE_OK && FResponseCode == 200) {
+    // A body shorter than announced was cut off, whatever the status said.
+    curl_off_t length = -1;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (length >= 0 && length != FCount) {
+      AError = QStringLiteral("The transfer ended after %1 of %2 bytes.").arg(FCount).arg(length);
+      return false;
+    }
+  }
   if (result == CURLE_OK && FBegun && OnWorkEnd)
     OnWorkEnd();
   if (result == CURLE_OK)
     return true;
-  if (FWriteFailed)
+  if (FTooLarge || result == CURLE_FILESIZE_EXCEEDED)
+    AError = QStringLiteral("The download is larger than %1 bytes.").arg(FMaximumSize);
+  else if (FWriteFailed)
     AError = QStringLiteral("The download cannot be written.");
   else
     AError = QString::fromUtf8(error[0] ? error : curl_easy_strerror(result));

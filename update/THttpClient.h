@@ -20,8 +20,14 @@ public:
   void SetProxy(const TProxySettings& AProxy) { FProxy = AProxy; }
   // An extra certificate authority to trust (PEM); empty uses the system's store only.
   void SetCertificateAuthorityFile(const QString& AFileName) { FCAFile = AFileName; }
-  // Larger bodies are refused; 0 for no limit.
+  // Larger bodies are refused, also while they arrive; 0 for no limit.
   void SetMaximumSize(qint64 ABytes) { FMaximumSize = ABytes; }
+
+  // Why AProxy cannot be used (a SOCKS proxy without a version, a password for SOCKS 4, no
+  // host), or empty when it can.
+  static QString ProxyProblem(const TProxySettings& AProxy);
+  // True for https and for an address without a scheme (fetched over https).
+  static bool IsSecureUrl(const QString& AURL);
 
   // Receiving: the announced size (0 when none) before the first bytes, the running count after
   // each piece, and the end of the transfer. Called on the thread that runs Get.
@@ -31,10 +37,13 @@ public:
   // Asked while the transfer runs; true aborts it (also when no data flows).
   std::function<bool()> OnCheckAbort;
 
-  // GETs AURL into the open file descriptor AFd. False with AError when the transfer failed;
-  // the status of the response, if any, is in ResponseCode either way.
+  // GETs AURL into the open file descriptor AFd. False with AError when the transfer failed,
+  // was cut short of its announced length or passed the maximum size; the status of the
+  // response, if any, is in ResponseCode either way.
   [[nodiscard]] bool Get(const QString& AURL, int AFd, QString& AError);
   long ResponseCode() const { return FResponseCode; }
+  // True once a proxy that offers only Basic authentication was given the password that way.
+  bool UsedBasicProxyAuthentication() const { return FUsedBasic; }
   // From within OnWork: ends the transfer at once.
   void Disconnect() { FDisconnect = true; }
 
@@ -51,5 +60,7 @@ private:
   bool FBegun = false;
   bool FDisconnect = false;
   bool FWriteFailed = false;
+  bool FTooLarge = false;
+  bool FUsedBasic = false;
   long FResponseCode = 0;
 };

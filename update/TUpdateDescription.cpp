@@ -25,11 +25,12 @@ bool TUpdateDescription::InstallerFileName(const QString& AURL, QString& AName)
     name.truncate(query);
   name = name.mid(name.lastIndexOf(QLatin1Char('\\')) + 1);
   name.removeIf([](QChar AChar) { return AChar.unicode() < 0x20 || AChar.unicode() == 0x7f; });
+  // Trimmed first, so " .x" cannot keep its leading dot.
+  name = name.trimmed();
   while (name.startsWith(QLatin1Char('.')))
     name.remove(0, 1);
-  name = name.trimmed();
   // A name the file system cannot take is no name.
-  if (name.isEmpty() || name.toUtf8().size() > 255) {
+  if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.toUtf8().size() > 255) {
     AName.clear();
     return false;
   }

@@ -18,8 +18,8 @@ public:
   [[nodiscard]] bool Load(const QString& AFileName, const QString& AApplicationName);
 
   // The installer's local file name: the text after the last "/" of AURL, up to a query or
-  // fragment, without leading dots, control characters or backslash-separated folders. False
-  // when nothing usable remains.
+  // fragment, without control characters or backslash-separated folders, trimmed, then without
+  // leading dots. False when nothing usable remains.
   [[nodiscard]] static bool InstallerFileName(const QString& AURL, QString& AName);
   // True when AText is empty or 64 hexadecimal digits.
   static bool ValidChecksum(const QString& AText);

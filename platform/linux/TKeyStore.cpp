@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -99,6 +100,11 @@ TKeyStore::TKeyStore(const QString& AFileName, bool AWritable, int AMode)
       Fail(Posix::ErrorText(error));
       return;
     }
+    // A private hive holds passwords: one that is looser (made by an older version, copied in)
+    // is made private again when it is ours.
+    struct stat info = {};
+    if ((AMode & 077) == 0 && ::fstat(file.Fd(), &info) == 0 && (info.st_mode & 077) != 0 && info.st_uid == ::geteuid())
+      (void)::fchmod(file.Fd(), static_cast<mode_t>(AMode));
   } else if (!QFileInfo::exists(AFileName)) {
     // A machine-wide hive nobody has seeded reads as empty; that is no error.
     return;

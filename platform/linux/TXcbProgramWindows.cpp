@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <xcb/res.h>
 #include <xcb/xcb.h>
@@ -61,6 +62,7 @@ private:
 
   std::function<void(const QString&)> FOnLog;
   bool FToldNoServer = false;
+  bool FToldRoot = false;
   xcb_connection_t* FConnection = nullptr;
   xcb_ewmh_connection_t FEwmh{};
   int FScreen = 0;
@@ -322,14 +324,32 @@ bool TXcbProgramWindows::CloseProgramWindow(TWindowId AWindow)
   return xcb_flush(FConnection) > 0;
 }
 
-// The process that shows the window: the id it states itself when it runs on this machine, else
-// the one the X server knows for a local client. 0 when neither is known, -1 when the window has
-// gone.
+// The process that shows the window: the one the X server knows for a local client (its own
+// word, which a program cannot change), else the id the window states when it runs on this
+// machine. 0 when neither is known, -1 when the window has gone.
 pid_t TXcbProgramWindows::ProcessOf(xcb_window_t AWindow)
 {
+  const xcb_get_window_attributes_cookie_t attributesCookie = xcb_get_window_attributes(FConnection, AWindow);
+  TReply<xcb_get_window_attributes_reply_t> attributes(
+      xcb_get_window_attributes_reply(FConnection, attributesCookie, nullptr));
+  if (!attributes)
+    return -1;
+  if (FResources) {
+    xcb_res_client_id_spec_t clientQuery{};
+    clientQuery.client = AWindow;
+    clientQuery.mask = XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID;
+    TReply<xcb_res_query_client_ids_reply_t> ids(
+        xcb_res_query_client_ids_reply(FConnection, xcb_res_query_client_ids(FConnection, 1, &clientQuery), nullptr));
+    if (ids) {
+      for (auto it = xcb_res_query_client_ids_ids_iterator(ids.get()); it.rem > 0; xcb_res_client_id_value_next(&it)) {
+        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+            xcb_res_client_id_value_value_length(it.data) >= 1)
+          return pid_t(*xcb_res_client_id_value_value(it.data));
+      }
+    }
+  }
   const xcb_get_property_cookie_t pidCookie = xcb_ewmh_get_wm_pid(&FEwmh, AWindow);
   const xcb_get_property_cookie_t machineCookie = xcb_icccm_get_wm_client_machine(FConnection, AWindow);
-  const xcb_get_window_attributes_cookie_t attributesCookie = xcb_get_window_attributes(FConnection, AWindow);
   uint32_t statedPid = 0;
   const bool hasPid = xcb_ewmh_get_wm_pid_reply(&FEwmh, pidCookie, &statedPid, nullptr);
   QByteArray machine;
@@ -338,27 +358,9 @@ pid_t TXcbProgramWindows::ProcessOf(xcb_window_t AWindow)
     machine = QByteArray(machineText.name, int(machineText.name_len));
     xcb_icccm_get_text_property_reply_wipe(&machineText);
   }
-  TReply<xcb_get_window_attributes_reply_t> attributes(
-      xcb_get_window_attributes_reply(FConnection, attributesCookie, nullptr));
-  if (!attributes)
-    return -1;
   char host[256] = {};
   if (hasPid && statedPid > 0 && ::gethostname(host, sizeof host - 1) == 0 && machine == QByteArray(host))
     return pid_t(statedPid);
-  if (!FResources)
-    return 0;
-  xcb_res_client_id_spec_t clientQuery{};
-  clientQuery.client = AWindow;
-  clientQuery.mask = XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID;
-  TReply<xcb_res_query_client_ids_reply_t> ids(
-      xcb_res_query_client_ids_reply(FConnection, xcb_res_query_client_ids(FConnection, 1, &clientQuery), nullptr));
-  if (!ids)
-    return 0;
-  for (auto it = xcb_res_query_client_ids_ids_iterator(ids.get()); it.rem > 0; xcb_res_client_id_value_next(&it)) {
-    if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
-        xcb_res_client_id_value_value_length(it.data) >= 1)
-      return pid_t(*xcb_res_client_id_value_value(it.data));
-  }
   return 0;
 }
 
@@ -366,6 +368,13 @@ bool TXcbProgramWindows::TerminateProgramWindow(TWindowId AWindow)
 {
   if (AWindow == 0 || !Connect())
     return false;
+  // As root, any process could be hit by a window that names it: nothing is ended.
+  if (::geteuid() == 0) {
+    if (FOnLog && !FToldRoot)
+      FOnLog(QStringLiteral("Programs are not terminated while this program runs as root."));
+    FToldRoot = true;
+    return false;
+  }
   const pid_t pid = ProcessOf(AWindow);
   if (pid < 0)
     return false;
@@ -374,13 +383,21 @@ bool TXcbProgramWindows::TerminateProgramWindow(TWindowId AWindow)
     xcb_kill_client(FConnection, AWindow);
     return xcb_flush(FConnection) > 0;
   }
-  // Never this program, never another user's process.
+  if (pid == ::getpid())
+    return false;
+  // The pidfd holds on to this very process: checked while it is held, the owner cannot belong
+  // to a process that took over a reused number.
+  const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  if (pidfd < 0)
+    return false;
   struct stat status
   {};
   const QByteArray path = "/proc/" + QByteArray::number(pid);
-  if (pid == ::getpid() || ::stat(path.constData(), &status) != 0 || status.st_uid != ::getuid())
-    return false;
-  return ::kill(pid, SIGKILL) == 0;
+  const bool own = ::stat(path.constData(), &status) == 0 && status.st_uid == ::getuid() &&
+                   ::syscall(SYS_pidfd_send_signal, pidfd, 0, nullptr, 0) == 0;
+  const bool sent = own && ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0) == 0;
+  ::close(pidfd);
+  return sent;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TestHome.h"
 #include "tests/cli/CliRun.h"
+#include "tests/support/DropRoot.h"
 #include "tests/support/TXServer.h"
 
 #include <QTest>
@@ -30,6 +31,7 @@ private:
 
 void TestCliPrograms::initTestCase()
 {
+  QVERIFY(DropRootForGood());
   if (!FServer.Start(false)) {
     if (FServer.Error.contains(QStringLiteral("not installed")))
       QSKIP(qPrintable(FServer.Error));

@@ -92,6 +92,7 @@ private slots:
   void roundTrips();
   void damagedArchivesFailVerify();
   void restoreStaysInsideTheTarget();
+  void restoreHandsOutNoOneElsesRights();
 
 private:
   void AddProfile(const QString& AName, TZipType AType, const QString& AArchive, int AVolumeSize,
@@ -282,6 +283,86 @@ void TestCliRestore::restoreStaysInsideTheTarget()
   // Usage: the folder is required.
   QCOMPARE(RunCli({QStringLiteral("restore"), QStringLiteral("Crafted")}).Status, 3);
   QCOMPARE(RunCli({QStringLiteral("verify"), QStringLiteral("Missing")}).Status, 3);
+}
+
+void TestCliRestore::restoreHandsOutNoOneElsesRights()
+{
+  // An archive from someone else, with special modes, a world-writable folder that exists in
+  // the target, and names that would drive a terminal.
+  const QByteArray crafted = Raw(QStringLiteral("modes.zip"));
+  const QByteArray escape = "\x1b]0;owned\x07";
+  {
+    int error = 0;
+    zip_t* zip = zip_open(crafted.constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    QVERIFY(zip);
+    static const char data[] = "payload\n";
+    const auto add = [zip](const QByteArray& AName, mode_t AMode) {
+      const bool folder = AName.endsWith('/');
+      const zip_int64_t index = folder ? zip_dir_add(zip, AName.chopped(1).constData(), ZIP_FL_ENC_RAW)
+                                       : zip_file_add(zip, AName.constData(),
+                                                      zip_source_buffer(zip, data, sizeof data - 1, 0), ZIP_FL_ENC_RAW);
+      const zip_uint32_t type = folder ? S_IFDIR : S_IFREG;
+      return index >= 0 && zip_file_set_external_attributes(zip, static_cast<zip_uint64_t>(index), 0, ZIP_OPSYS_UNIX,
+                                                            (type | AMode) << 16) == 0;
+    };
+    QVERIFY(add("setuid", 04755));
+    QVERIFY(add("setgid", 02755));
+    QVERIFY(add("open", 0777));
+    QVERIFY(add("shared/", 01777));
+    QVERIFY(add("private/", 0777));
+    QVERIFY(add(escape + "/../x", 0644));
+    QVERIFY(add("\x1b[2J" + QByteArray("clear.txt"), 0644));
+    QCOMPARE(zip_close(zip), 0);
+  }
+  AddProfile(QStringLiteral("Modes"), zZip, Path(QStringLiteral("modes.zip")), 0, QString());
+  const QString target = Path(QStringLiteral("target"));
+  const QByteArray rawTarget = EncodeFileName(target);
+  QVERIFY(QDir().mkpath(target + QStringLiteral("/private")));
+  QVERIFY(::chmod(QByteArray(rawTarget + "/private").constData(), 0700) == 0);
+  const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+  QVERIFY(::utimensat(AT_FDCWD, QByteArray(rawTarget + "/private").constData(), old, 0) == 0);
+  QVERIFY(WriteRaw(rawTarget + "/\x1b[2Jclear.txt", "mine\n"));
+  const mode_t savedUmask = ::umask(022);
+  const auto mode = [&rawTarget](const char* AName) {
+    struct stat info
+    {};
+    return ::lstat(QByteArray(rawTarget + '/' + AName).constData(), &info) == 0 ? info.st_mode & 07777 : 0777777u;
+  };
+  {
+    const TCliResult restore =
+        RunCli({QStringLiteral("restore"), QStringLiteral("Modes"), QStringLiteral("--to"), target});
+    QCOMPARE(restore.Status, 1);
+    // Special bits dropped, the umask applied, files and folders alike.
+    QCOMPARE(mode("setuid"), 0755u);
+    QCOMPARE(mode("setgid"), 0755u);
+    QCOMPARE(mode("open"), 0755u);
+    QCOMPARE(mode("shared"), 0755u);
+    // The folder that was there keeps its mode and its time.
+    QCOMPARE(mode("private"), 0700u);
+    struct stat info
+    {};
+    QVERIFY(::stat(QByteArray(rawTarget + "/private").constData(), &info) == 0);
+    QCOMPARE(info.st_mtim.tv_sec, 1000000000);
+    // Names reach the terminal escaped.
+    QVERIFY2(!restore.Out.contains(QChar(0x1b)) && !restore.Out.contains(QChar(0x07)),
+             qPrintable(restore.Out.toLatin1().toHex()));
+    QVERIFY2(restore.Out.contains(QStringLiteral("\\x1b]0;owned\\x07/../x: refused")), qPrintable(restore.Out));
+    QVERIFY2(restore.Out.contains(QStringLiteral("\\x1b[2Jclear.txt: not restored")), qPrintable(restore.Out));
+  }
+  {
+    // Root may ask to keep them.
+    const TCliResult keep = RunCli({QStringLiteral("restore"), QStringLiteral("Modes"), QStringLiteral("--to"), target,
+                                    QStringLiteral("--overwrite"), QStringLiteral("--keep-special-modes")});
+    if (::geteuid() == 0) {
+      QCOMPARE(keep.Status, 1); // the ".." entry
+      QCOMPARE(mode("setuid"), 04755u);
+      QCOMPARE(mode("open"), 0777u);
+    } else {
+      QCOMPARE(keep.Status, 3);
+      QCOMPARE(mode("setuid"), 0755u);
+    }
+  }
+  ::umask(savedUmask);
 }
 
 QTEST_GUILESS_MAIN(TestCliRestore)

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 using namespace EngineTest;
@@ -62,7 +64,8 @@ void TestNTBackup::init()
   // Records its arguments, one per line, and the selection file named by "@path".
   QVERIFY(WriteScript(Path(QStringLiteral("bin/ntbackup")),
                       "printf '%s\\n' \"$@\" > \"$RECORD/args\"\n"
-                      "case \"$2\" in @*) cp \"${2#@}\" \"$RECORD/selection\";; esac\n"
+                      "case \"$2\" in @*) cp \"${2#@}\" \"$RECORD/selection\"\n"
+                      "  f=\"${2#@}\"; stat -c %a \"${f%/*}\" > \"$RECORD/folder-mode\";; esac\n"
                       "exit ${NTBACKUP_STATUS:-0}\n"));
   FPath = qgetenv("PATH");
   qputenv("PATH", QFile::encodeName(Path(QStringLiteral("bin"))) + ':' + FPath);
@@ -97,15 +100,26 @@ void TestNTBackup::runsWithItsSelectionFile()
   backup.SetSystemState(true);
   const QString target = Path(QStringLiteral("out/Weekly.Full.bkf"));
   backup.SetZipFileName(target);
+  QVERIFY(WriteBytes(QFile::encodeName(Path(QStringLiteral("out/victim"))), "victim"));
+  QVERIFY(QFile::link(Path(QStringLiteral("out/victim")), Path(QStringLiteral("temp/Weekly.Full.bks"))));
   QStringList zipFiles;
   QCOMPARE(backup.Backup(&zipFiles), brComplete);
   QCOMPARE(zipFiles, QStringList{target});
   QCOMPARE(events, (QStringList{QStringLiteral("start"), QStringLiteral("finished")}));
 
-  const QString bks = Path(QStringLiteral("temp/Weekly.Full.bks"));
-  QCOMPARE(ReadText(Path(QStringLiteral("out/args"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-           (QStringList{QStringLiteral("backup"), QLatin1Char('@') + bks, QStringLiteral("/j"),
-                        QStringLiteral("Weekly.Full"), QStringLiteral("/f"), target}));
+  // The selection file was made in a private folder of the run (never through the planted link
+  // at the fixed name), which is gone now.
+  const QStringList arguments = ReadText(Path(QStringLiteral("out/args"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  QCOMPARE(arguments.size(), 6);
+  const QString bks = arguments[1].mid(1);
+  QVERIFY2(bks.startsWith(Path(QStringLiteral("temp/corvale-ntbackup-"))) &&
+               bks.endsWith(QStringLiteral("/Weekly.Full.bks")),
+           qPrintable(bks));
+  QCOMPARE(arguments, (QStringList{QStringLiteral("backup"), QLatin1Char('@') + bks, QStringLiteral("/j"),
+                                   QStringLiteral("Weekly.Full"), QStringLiteral("/f"), target}));
+  QCOMPARE(ReadText(Path(QStringLiteral("out/folder-mode"))).trimmed(), QStringLiteral("700"));
+  QVERIFY(!QFileInfo::exists(QFileInfo(bks).path()));
+  QCOMPARE(ReadText(Path(QStringLiteral("out/victim"))), QStringLiteral("victim"));
   const QString lines = data + QStringLiteral("/\r\n") + data + QStringLiteral("/report.doc\r\n") + data +
                         QStringLiteral("/\r\n") + data + QStringLiteral("/secret.txt /Exclude\r\n") +
                         QStringLiteral("/from/plugin\r\nSystemState\r\n");
@@ -185,6 +199,10 @@ void TestNTBackup::zipRunHoldsTheSystemState()
                       "echo 'System has not been booted with systemd.' >&2\nexit 1\n"));
   QVERIFY(WriteScript(Path(QStringLiteral("bin/crontab")), "echo \"no crontab for $USER\" >&2\nexit 1\n"));
 
+  // A link planted at the name the state file once had.
+  QVERIFY(WriteBytes(QFile::encodeName(Path(QStringLiteral("out/victim"))), "victim"));
+  QVERIFY(QFile::link(Path(QStringLiteral("out/victim")), Path(QStringLiteral("temp/Docs-system-state.tar"))));
+
   TBackup backup(nullptr);
   TRecorder recorder(backup);
   backup.Files()->Add(Path(QStringLiteral("data")), QStringLiteral("*.*"), true);
@@ -195,21 +213,32 @@ void TestNTBackup::zipRunHoldsTheSystemState()
   QStringList zipFiles;
   QCOMPARE(backup.Backup(&zipFiles), brComplete);
 
-  const QString state = Path(QStringLiteral("temp/Docs-system-state.tar"));
+  const auto stateLog = std::find_if(recorder.Logs.begin(), recorder.Logs.end(), [](const QString& ALine) {
+    return ALine.startsWith(QStringLiteral("System state file: "));
+  });
+  QVERIFY(stateLog != recorder.Logs.end());
+  const QString stateFile = stateLog->mid(19);
+  QVERIFY2(stateFile.startsWith(Path(QStringLiteral("temp/corvale-run-"))) &&
+               stateFile.endsWith(QStringLiteral("/Docs-system-state.tar")),
+           qPrintable(stateFile));
   QVERIFY(recorder.Logs.contains(QStringLiteral("Performing System State Backup, Please wait...")));
-  QVERIFY(recorder.Logs.contains(QStringLiteral("System state file: ") + state));
   QVERIFY(recorder.Logs.contains(QStringLiteral("System state: systemd-enabled-units.txt could not be collected "
                                                 "(systemctl list-unit-files --state=enabled --no-legend "
                                                 "--no-pager): System has not been booted with systemd.")));
-  struct stat st = {};
-  QCOMPARE(::stat(QFile::encodeName(state).constData(), &st), 0);
-  QCOMPARE(st.st_mode & 0777, 0600u);
+  // Nothing went through the link, and the run's folder is gone with its copies of /etc.
+  QCOMPARE(ReadText(Path(QStringLiteral("out/victim"))), QStringLiteral("victim"));
+  QVERIFY(!QFileInfo::exists(QFileInfo(stateFile).path()));
+  QCOMPARE(QDir(Path(QStringLiteral("temp"))).entryList({QStringLiteral("corvale-*")}, QDir::Dirs), QStringList());
 
-  bool found = false;
+  QByteArray stored;
   for (const QByteArray& entry : List7z(Path(QStringLiteral("out/Docs.zip"))).keys())
-    found = found || entry.endsWith("Docs-system-state.tar");
-  QVERIFY(found);
-
+    if (entry.endsWith("Docs-system-state.tar"))
+      stored = entry;
+  QVERIFY(!stored.isEmpty());
+  const T7zResult extract = Run7z({QStringLiteral("e"), QStringLiteral("-o") + Path(QStringLiteral("extracted")),
+                                   Path(QStringLiteral("out/Docs.zip")), QString::fromUtf8(stored)});
+  QVERIFY2(extract.ExitCode == 0, extract.Output.constData());
+  const QString state = Path(QStringLiteral("extracted/Docs-system-state.tar"));
   QProcess tar;
   tar.start(QStringLiteral("tar"), {QStringLiteral("-tf"), state});
   QVERIFY(tar.waitForFinished(60000));

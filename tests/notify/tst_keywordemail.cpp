@@ -213,6 +213,18 @@ void TestKeywordEmail::loginIsNeverSentInClearToARemoteServer()
       QVERIFY2(e.Message().contains(QStringLiteral("offers no TLS")), qPrintable(e.Message()));
     }
     QVERIFY(server.Messages().isEmpty());
+    // "Secure Connection" without a login asks for TLS just as much.
+    TKeywordEmail secure;
+    Address(secure, server.Port());
+    secure.SetSMTPSecure(true);
+    try {
+      (void)secure.Send();
+      QFAIL("the secure mail went out without TLS");
+    } catch (const EKeywordEmailError& e) {
+      QVERIFY2(e.Message().endsWith(QStringLiteral("offers no TLS, and a secure connection was asked for.")),
+               qPrintable(e.Message()));
+    }
+    QVERIFY(server.Messages().isEmpty());
   }
   {
     // The same server with STARTTLS takes the login over TLS.
@@ -234,6 +246,11 @@ void TestKeywordEmail::loginIsNeverSentInClearToARemoteServer()
   QVERIFY(TKeywordEmail::IsLoopbackHost(QStringLiteral("::1")));
   QVERIFY(TKeywordEmail::IsLoopbackHost(QStringLiteral("localhost")));
   QVERIFY(!TKeywordEmail::IsLoopbackHost(QStringLiteral("192.0.2.1")));
+  // Only literal names: no name is trusted for what it resolves to today.
+  QVERIFY(TKeywordEmail::IsLoopbackHost(QStringLiteral("127.8.9.10")));
+  QVERIFY(TKeywordEmail::IsLoopbackHost(QStringLiteral("LocalHost")));
+  for (const char* other : {"127.0.0.1.example", "localhost.localdomain", "ip6-localhost", "127.1", "::2"})
+    QVERIFY2(!TKeywordEmail::IsLoopbackHost(QString::fromLatin1(other)), other);
 }
 
 void TestKeywordEmail::failuresBeforeAndAfterConnecting()

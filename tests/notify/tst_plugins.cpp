@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -39,6 +40,7 @@ private slots:
   void fileListPassesFromPluginToPlugin();
   void firstOfTheSameNameAnswers();
   void errorsOfPluginsReachTheCaller();
+  void onlyTrustedFilesAreLoaded();
 
 private:
   // Copies the built plug-in AName into the plug-in folder as ATarget (default: its own name).
@@ -244,6 +246,58 @@ void TestPlugins::errorsOfPluginsReachTheCaller()
   QCOMPARE(message([&] { plugins.NotifyBackupProgress(1, QString()); }),
            QStringLiteral("Unknown exception in BackupProgress of plugin \"%1throws.so\"").arg(Folder()));
   QCOMPARE(message([&] { plugins.NotifyBackupEnd(0, {}, QString()); }), QStringLiteral("end failed"));
+}
+
+void TestPlugins::onlyTrustedFilesAreLoaded()
+{
+  Install(QStringLiteral("valid"));
+  Install(QStringLiteral("endonly"), QStringLiteral(".hidden"));
+  Install(QStringLiteral("appendfirst"));
+  QVERIFY(QFile::link(Folder() + QStringLiteral("valid.so"), Folder() + QStringLiteral("link.so")));
+  const QByteArray open = QFile::encodeName(Folder() + QStringLiteral("appendfirst.so"));
+  QVERIFY(::chmod(open.constData(), 0757) == 0);
+  QStringList log;
+  TPlugins plugins;
+  plugins.OnLog = [&log](const QString& ALine) { log << ALine; };
+  {
+    // A file others may change, a link and a hidden file are left out; the rest loads.
+    Activate(plugins);
+    QCOMPARE(plugins.Names(), QStringList{QStringLiteral("Valid")});
+    QCOMPARE(log,
+             (QStringList{
+                 QStringLiteral("Plugin \"%1appendfirst.so\" not loaded: the file is writable by others").arg(Folder()),
+                 QStringLiteral("Plugin \"%1link.so\" not loaded: it is a symbolic link").arg(Folder())}));
+  }
+  {
+    // A folder others may write to: nothing in it is loaded.
+    log.clear();
+    QVERIFY(::chmod(open.constData(), 0755) == 0);
+    QVERIFY(::chmod(QFile::encodeName(Folder()).constData(), 01777) == 0);
+    plugins.SetActive(true);
+    QVERIFY(plugins.Active());
+    QCOMPARE(plugins.Count(), 0);
+    QCOMPARE(log,
+             QStringList{QStringLiteral("Plugin \"%1\" not loaded: the folder is writable by others").arg(Folder())});
+    QVERIFY(::chmod(QFile::encodeName(Folder()).constData(), 0775) == 0);
+    log.clear();
+    plugins.SetActive(true);
+    QCOMPARE(log, QStringList{
+                      QStringLiteral("Plugin \"%1\" not loaded: the folder is writable by its group").arg(Folder())});
+  }
+  {
+    // Someone else's file (root can hand one over to test it).
+    if (::geteuid() != 0)
+      QSKIP("Only root can give a file to another user.");
+    log.clear();
+    QVERIFY(::chmod(QFile::encodeName(Folder()).constData(), 0755) == 0);
+    QVERIFY(::chown(open.constData(), 4242, 4242) == 0);
+    plugins.SetActive(true);
+    QCOMPARE(plugins.Count(), 1);
+    QVERIFY2(
+        log.contains(QStringLiteral("Plugin \"%1appendfirst.so\" not loaded: the file belongs to another user (4242)")
+                         .arg(Folder())),
+        qPrintable(log.join(QLatin1Char('\n'))));
+  }
 }
 
 QTEST_GUILESS_MAIN(TestPlugins)

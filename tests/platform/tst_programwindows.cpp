@@ -2,6 +2,7 @@
 // The window facility against a private X server, bare and with a window manager, and real X
 // clients: listing, the lookups in their order, closing and ending programs.
 #include "platform/TProgramWindows.h"
+#include "tests/support/DropRoot.h"
 #include "tests/support/TXServer.h"
 
 #include <QTest>
@@ -36,6 +37,8 @@ class TestProgramWindows : public QObject
   Q_OBJECT
 
 private slots:
+  void init();
+  void rootTerminatesNothing();
   void listsTheProgramsWindows_data() { Modes(); }
   void listsTheProgramsWindows();
   void findsByTheLookupsInOrder_data() { Modes(); }
@@ -67,6 +70,32 @@ private:
     return true;
   }
 };
+
+void TestProgramWindows::init()
+{
+  // Root ends no program, so every test after the first runs as an ordinary user (for good: a
+  // process cannot take root back).
+  if (qstrcmp(QTest::currentTestFunction(), "rootTerminatesNothing") != 0)
+    QVERIFY(DropRootForGood());
+}
+
+void TestProgramWindows::rootTerminatesNothing()
+{
+  if (::geteuid() != 0)
+    QSKIP("This test runs as root only.");
+  TXServer server;
+  if (!server.Start(false))
+    QSKIP(qPrintable(server.Error));
+  QStringList said;
+  auto windows = CreateProgramWindows([&said](const QString& ALine) { said << ALine; });
+  QProcess* stubborn =
+      server.StartStubborn({QStringLiteral("Stated"), QStringLiteral("Stubborn"), QStringLiteral("pid")});
+  const TWindowId window = StubbornWindow(stubborn);
+  QVERIFY(window != 0);
+  QVERIFY(!windows->TerminateProgramWindow(window));
+  QVERIFY(said.contains(QStringLiteral("Programs are not terminated while this program runs as root.")));
+  QVERIFY(!TXServer::WaitEnded(stubborn, 500));
+}
 
 void TestProgramWindows::listsTheProgramsWindows()
 {
@@ -215,6 +244,21 @@ void TestProgramWindows::terminateEndsProgramsThatIgnoreTheClose()
   for (QProcess* process : {stated, unstated, eyes}) {
     QVERIFY(TXServer::WaitEnded(process));
     QCOMPARE(process->exitStatus(), QProcess::CrashExit);
+  }
+  {
+    // A window that names another process of the user's: the X server's word decides, and the
+    // named process lives on.
+    QProcess decoy;
+    decoy.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    QVERIFY(decoy.waitForStarted());
+    QProcess* liar = server.StartStubborn(
+        {QStringLiteral("Liar"), QStringLiteral("Stubborn"), QStringLiteral("pid=%1").arg(decoy.processId())});
+    QTRY_VERIFY_WITH_TIMEOUT(windows->FindProgramWindow(QStringLiteral("Liar"), QString()) != 0, 30000);
+    QVERIFY(windows->TerminateProgramWindow(windows->FindProgramWindow(QStringLiteral("Liar"), QString())));
+    QVERIFY(TXServer::WaitEnded(liar));
+    QCOMPARE(decoy.state(), QProcess::Running);
+    decoy.kill();
+    decoy.waitForFinished();
   }
   // A window that has gone ends nothing.
   QTRY_COMPARE_WITH_TIMEOUT(windows->FindProgramWindow(QStringLiteral("Stated"), QString()), TWindowId(0), 30000);

@@ -219,6 +219,14 @@ void TestRegistry::userHiveIsPrivateAndDurable()
   {};
   QCOMPARE(::stat(QFile::encodeName(file).constData(), &info), 0);
   QCOMPARE(int(info.st_mode & 0777), 0600);
+  {
+    // A hive that was made readable by others (an older version, a copy) is private again once used.
+    QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0644), 0);
+    TRegistry reg;
+    QVERIFY(reg.OpenKey(QStringLiteral("\\K"), true));
+    QCOMPARE(::stat(QFile::encodeName(file).constData(), &info), 0);
+    QCOMPARE(int(info.st_mode & 0777), 0600);
+  }
   // A second handle sees the write at once: it is committed when the call returns.
   TRegistry writer;
   QVERIFY(writer.OpenKey(QStringLiteral("\\K"), false));

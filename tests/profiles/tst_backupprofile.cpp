@@ -215,6 +215,7 @@ void TestBackupProfile::machineDefaultComesFirst()
     admin.WriteString(QStringLiteral("Description"), QStringLiteral("machine"));
     admin.WriteInteger(QStringLiteral("ZipType"), zZip);
     admin.WriteInteger(QStringLiteral("AlertDays"), 14);
+    admin.WriteString(QStringLiteral("Password"), QStringLiteral("readable by all"));
     QVERIFY(admin.OpenKey(QStringLiteral("\\.Default\\Software\\Quenfield\\Orvel\\.Default\\Files\\0"), true));
     admin.WriteString(QStringLiteral("folder"), QStringLiteral("/srv"));
     admin.WriteString(QStringLiteral("filemask"), QStringLiteral("*.*"));
@@ -222,8 +223,14 @@ void TestBackupProfile::machineDefaultComesFirst()
   }
   TBackupProfile p;
   PlaceInProgramKey(p, QStringLiteral("Daily"));
+  QStringList log;
+  p.OnLog = [&log](QObject*, const QString& AMessage) { log << AMessage; };
   p.LoadDefaults();
   QCOMPARE(p.Description(), QStringLiteral("machine"));
+  // The machine-wide password is refused, with a message.
+  QCOMPARE(p.Password(), QString());
+  QVERIFY(log.contains(QStringLiteral(
+      "The machine-wide default profile holds a password, which every user can read; it was not used.")));
   QCOMPARE(p.ZipType(), zZip);
   QCOMPARE(p.AlertDays(), 14);
   QCOMPARE(p.Files().Count(), 1);

@@ -286,10 +286,12 @@ void TestProgramSettings::seededDefaultsLoseToTheUsersValue()
     admin->KeyByName(QStringLiteral("Flag"))->SetDefaultValue(true);
     admin->KeyByName(QStringLiteral("Secret"))->SetDefaultValue(QStringLiteral("seeded"));
     admin->SaveDefaults();
+    // The machine-wide store never receives a password; one put there by hand is refused below.
     TRegistry machine(HKEY_USERS);
-    QVERIFY(machine.OpenKeyReadOnly(QStringLiteral("\\.Default") + Key));
-    QCOMPARE(machine.ReadString(QStringLiteral("Secret")),
-             TProgramSettings::SuperCipher(QStringLiteral("seeded"), QStringLiteral("K4STREL")));
+    QVERIFY(machine.OpenKey(QStringLiteral("\\.Default") + Key, false));
+    QVERIFY(!machine.ValueExists(QStringLiteral("Secret")));
+    machine.WriteString(QStringLiteral("Secret"),
+                        TProgramSettings::SuperCipher(QStringLiteral("seeded"), QStringLiteral("K4STREL")));
   }
   // An ordinary user, who may read the machine's hive but not write it, has a value of his own.
   const int result = FHome->RunAsUser([] {
@@ -308,7 +310,8 @@ void TestProgramSettings::seededDefaultsLoseToTheUsersValue()
       return 2; // the user's own value wins
     if (settings.GetValueByName(QStringLiteral("Flag")) != QVariant(true))
       return 3; // the seeded default fills the gap
-    if (settings.GetValueByName(QStringLiteral("Secret")) != QVariant(QStringLiteral("seeded")))
+    if (settings.GetValueByName(QStringLiteral("Secret")) != QVariant(QString()) ||
+        !settings.RefusedDefaultsText().contains(QStringLiteral("(Secret)")))
       return 4;
     if (settings.KeyByName(QStringLiteral("Text"))->DefaultValue() != QVariant(QStringLiteral("d")))
       return 5;              // a default that was not seeded stays
@@ -329,12 +332,35 @@ void TestProgramSettings::iniDefaults()
   QCOMPARE(settings->KeyByName(QStringLiteral("Number"))->DefaultValue(), QVariant(70));
   QCOMPARE(settings->KeyByName(QStringLiteral("Ratio"))->DefaultValue(), QVariant(0.5));
   QVERIFY(!settings->GetValueByName(QStringLiteral("Number")).isValid()); // values are not touched
+  QVERIFY(settings->RefusedDefaultsText().isEmpty());
   settings->KeyByName(QStringLiteral("Secret"))->SetDefaultValue(QStringLiteral("x"));
   settings->SaveDefaults();
-  const TIniFile ini(FHome->Path(QStringLiteral("defaults.ini")));
-  QCOMPARE(ini.ReadString(QStringLiteral(".Defaults"), QStringLiteral("Secret"), {}),
-           TProgramSettings::SuperCipher(QStringLiteral("x"), QStringLiteral("K4STREL")));
-  QCOMPARE(ini.ReadString(QStringLiteral(".Defaults"), QStringLiteral("Number"), {}), QStringLiteral("70"));
+  {
+    const TIniFile ini(FHome->Path(QStringLiteral("defaults.ini")));
+    QVERIFY(!ini.ValueExists(QStringLiteral(".Defaults"), QStringLiteral("Secret")));
+    QCOMPARE(ini.ReadString(QStringLiteral(".Defaults"), QStringLiteral("Number"), {}), QStringLiteral("70"));
+  }
+  // A password in the machine-wide defaults is not taken, and the user is told.
+  TIniFile(FHome->Path(QStringLiteral("defaults.ini")))
+      .WriteString(QStringLiteral(".Defaults"), QStringLiteral("Secret"),
+                   TProgramSettings::SuperCipher(QStringLiteral("x"), QStringLiteral("K4STREL")));
+  settings->KeyByName(QStringLiteral("Secret"))->SetDefaultValue(QString());
+  settings->LoadDefaults();
+  QCOMPARE(settings->KeyByName(QStringLiteral("Secret"))->DefaultValue(), QVariant(QString()));
+  QVERIFY2(settings->RefusedDefaultsText().startsWith(
+               QStringLiteral("The machine-wide default settings hold a password (Secret)")),
+           qPrintable(settings->RefusedDefaultsText()));
+
+  // The user's INI store holds the passwords: private, also when it existed before.
+  auto user = NewStore(ssINIFile);
+  const QString userFile = user->INIFileName();
+  QFile existing(userFile);
+  QVERIFY(existing.open(QIODevice::WriteOnly));
+  existing.close();
+  QVERIFY(existing.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+  user->SetValueByName(QStringLiteral("Secret"), Password);
+  user->SaveSettings();
+  QCOMPARE(int(QFile::permissions(userFile) & 0x7077), int(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
 }
 
 void TestProgramSettings::singleValues()

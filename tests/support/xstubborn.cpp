@@ -2,6 +2,7 @@
 // An X client for tests: shows one window and ignores every request to close it.
 // xstubborn TITLE CLASS [pid] [hidden] [owned]
 //   pid     states its process id and machine (_NET_WM_PID, WM_CLIENT_MACHINE)
+//   pid=N   states N as its process id instead (a window that lies about its process)
 //   hidden  leaves the window unmapped
 //   owned   adds a second window, "TITLE Options", as a dialog of the first
 // Prints the window id once the windows are made.
@@ -55,12 +56,17 @@ xcb_window_t MakeWindow(xcb_connection_t* AConnection, const xcb_screen_t* AScre
 int main(int argc, char* argv[])
 {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: xstubborn TITLE CLASS [pid] [hidden] [owned]\n");
+    std::fprintf(stderr, "usage: xstubborn TITLE CLASS [pid|pid=N] [hidden] [owned]\n");
     return 2;
   }
   bool pid = false, hidden = false, owned = false;
+  uint32_t statedPid = uint32_t(getpid());
   for (int i = 3; i < argc; ++i) {
     pid = pid || std::strcmp(argv[i], "pid") == 0;
+    if (std::strncmp(argv[i], "pid=", 4) == 0) {
+      pid = true;
+      statedPid = uint32_t(std::strtoul(argv[i] + 4, nullptr, 10));
+    }
     hidden = hidden || std::strcmp(argv[i], "hidden") == 0;
     owned = owned || std::strcmp(argv[i], "owned") == 0;
   }
@@ -75,7 +81,7 @@ int main(int argc, char* argv[])
 
   const xcb_window_t window = MakeWindow(connection, screen, argv[1], argv[2]);
   if (pid) {
-    const uint32_t id = uint32_t(getpid());
+    const uint32_t id = statedPid;
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, Atom(connection, "_NET_WM_PID"), XCB_ATOM_CARDINAL,
                         32, 1, &id);
     char host[256] = {};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The two dialogs about other programs, headless, with real X clients on a private X server:
 // closing a profile's programs before its backup, and picking a program from the open windows.
+#include "tests/support/DropRoot.h"
 #include "tests/support/TXServer.h"
 #include "ui/TMessageBox.h"
 #include "ui/TfrmActiveApplications.h"
@@ -64,6 +65,7 @@ private:
 
 void TestActiveApplications::initTestCase()
 {
+  QVERIFY(DropRootForGood());
   TMessageBox::SetHeadless(true);
   if (!FServer.Start(true)) {
     if (FServer.Error.contains(QStringLiteral("not installed")))

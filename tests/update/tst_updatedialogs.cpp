@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,6 +74,14 @@ void TestUpdateDialogs::offerAndDownloadWindow()
   update.OnUpdateEnd(&update, false, QStringLiteral("  "), QString(), QString());
   QCOMPARE(TMessageBox::Shown().size(), boxes);
   QVERIFY(!window.isVisible());
+
+  // Esc acts as the Cancel button (and does not just hide the window mid-download).
+  window.show();
+  QSignalSpy cancelled(window.btnCancel, &QPushButton::clicked);
+  QTest::keyClick(&window, Qt::Key_Escape);
+  QCOMPARE(cancelled.size(), 1);
+  QVERIFY(window.isVisible());
+  window.hide();
 
   // Cancel reaches the component; log lines are passed on; installing is always allowed.
   QTest::mouseClick(window.btnCancel, Qt::LeftButton);

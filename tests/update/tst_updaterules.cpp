@@ -42,6 +42,11 @@ void TestUpdateRules::versionTextsParse()
   }
   version.Reset();
   QCOMPARE(version.AsString(), QStringLiteral("0.0.0.0"));
+  // What an offered version must look like.
+  for (const char* good : {"2", "2.5", "1.2.3.4", "0.0.0.0"})
+    QVERIFY2(TApplicationVersionDetails::ValidVersion(QString::fromLatin1(good)), good);
+  for (const char* bad : {"", "-1.2", "1.-2", "x.7", "1..3", "1.2.3.4.5", "+1", " 1", "99999999999.1", "1.2a"})
+    QVERIFY2(!TApplicationVersionDetails::ValidVersion(QString::fromLatin1(bad)), bad);
 }
 
 void TestUpdateRules::newerVersionRule()
@@ -54,8 +59,10 @@ void TestUpdateRules::newerVersionRule()
   QVERIFY(isCurrent("1.2.3.4", "1.2.3.4"));
   QVERIFY(isCurrent("1.2.3.4", "1.2.3.5"));
   QVERIFY(!isCurrent("1.3.0.0", "1.2.9.9"));
-  // 1000 builds spill into the release number.
+  // Part by part: no number of builds or minors outweighs the part above them.
   QVERIFY(isCurrent("1.2.0.1000", "1.2.1.0"));
+  QVERIFY(isCurrent("1.1000.0.5", "2.0.0.0"));
+  QVERIFY(isCurrent("1.2.1000.0", "1.3.0.0"));
   QVERIFY(!isCurrent("1.2.1.1", "1.2.1.0"));
   // An offered "0.0.0.0" (no "Version") is never newer; anything is newer than an unknown version.
   QVERIFY(isCurrent("0.0.0.0", "1.0.0.0"));
@@ -94,15 +101,16 @@ void TestUpdateRules::installerNamesAreCleanedOrRefused()
       {QStringLiteral("http://h/x?a/b"), QStringLiteral("b")},
       {QStringLiteral("http://h/dir\\..\\evil.sh"), QStringLiteral("evil.sh")},
       {QStringLiteral("http://h/set\tup.deb#frag"), QStringLiteral("setup.deb")},
+      {QStringLiteral("http://h/ .x "), QStringLiteral("x")},
   };
   for (const auto& [url, expected] : cleaned) {
     QString name;
     QVERIFY2(TUpdateDescription::InstallerFileName(url, name), qPrintable(url));
     QCOMPARE(name, expected);
   }
-  for (const QString& url :
-       QStringList{QString(), QStringLiteral("http://h/"), QStringLiteral("http://h/.."),
-                   QStringLiteral("http://h/?x=1"), QStringLiteral("http://h/") + QString(300, QLatin1Char('a'))}) {
+  for (const QString& url : QStringList{QString(), QStringLiteral("http://h/"), QStringLiteral("http://h/.."),
+                                        QStringLiteral("http://h/ .. "), QStringLiteral("http://h/?x=1"),
+                                        QStringLiteral("http://h/") + QString(300, QLatin1Char('a'))}) {
     QString name = QStringLiteral("unchanged");
     QVERIFY2(!TUpdateDescription::InstallerFileName(url, name), qPrintable(url));
     QVERIFY(name.isEmpty());
