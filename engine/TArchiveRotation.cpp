@@ -134,9 +134,7 @@ void TArchiveRotation::Prune()
     bool deleted = true;
     for (const QString& file : kept.at(i).Files) {
       if (::unlink(EncodeFileName(file).constData()) != 0 && errno != ENOENT) {
-        Log(QStringLiteral("Cannot delete the kept archive file %1: %2")
-                .arg(file, Posix::ErrorText(errno)),
-            1);
+        Log(QStringLiteral("Cannot delete the kept archive file %1: %2").arg(file, Posix::ErrorText(errno)), 1);
         deleted = false;
       }
     }

@@ -84,8 +84,8 @@ void TestGenerations::zipRunsKeepAndPruneEarlierArchives()
            (QStringList{QStringLiteral("backup.2026-03-02_183005.zip"), QStringLiteral("backup.zip")}));
   QCOMPARE(ReadBytes(tree("src/out/backup.2026-03-02_183005.zip")), monday);
   QCOMPARE(ModeOf(tree.Name("src/out/backup.2026-03-02_183005.zip")), mode_t(0600));
-  QVERIFY(recorder.Logs.contains(QString(QStringLiteral("Kept the previous archive: ") +
-                                         tree.Name("src/out/backup.2026-03-02_183005.zip"))));
+  QVERIFY(recorder.Logs.contains(
+      QString(QStringLiteral("Kept the previous archive: ") + tree.Name("src/out/backup.2026-03-02_183005.zip"))));
   QCOMPARE(List7z(archive).size() - 1, 2); // one.txt and two.txt, no archive
 
   // Two archives written in one second: the later gets "-2".
@@ -96,8 +96,8 @@ void TestGenerations::zipRunsKeepAndPruneEarlierArchives()
   QCOMPARE(List7z(archive).size() - 1, 2);
   // Three kept for a moment is one too many: the oldest went.
   QCOMPARE(FilesIn(tree.Name("src/out")),
-           (QStringList{QStringLiteral("backup.2026-03-02_183005-2.zip"), QStringLiteral("backup.2026-03-03_183100.zip"),
-                        QStringLiteral("backup.zip")}));
+           (QStringList{QStringLiteral("backup.2026-03-02_183005-2.zip"),
+                        QStringLiteral("backup.2026-03-03_183100.zip"), QStringLiteral("backup.zip")}));
   QVERIFY(recorder.Logs.contains(
       QString(QStringLiteral("Deleted the kept archive: ") + tree.Name("src/out/backup.2026-03-02_183005.zip"))));
 

@@ -100,15 +100,15 @@ void TestProfileStorage::layoutValueByValue()
 
   TRegistry reg;
   QVERIFY(reg.OpenKeyReadOnly(Key(QStringLiteral("Daily"))));
-  QCOMPARE(
-      reg.GetValueNames(),
-      (QStringList{"ProfileVersion", "Enabled", "Password", "Description", "ZipFile", "ZipType", "LogFile",
-                   "LastBackup", "ShowAlerts", "AlertDays", "CloseGracefully", "AlertEmailEnabled", "AlertEmailLastRun",
-                   "LogEmailEnabled", "SpanningSize", "KeepArchives", "CompressionLevel", "CustomSMTPSettings",
-                   "SystemState"}));
-  const QStringList integers{"ProfileVersion",    "Enabled",         "ZipType",      "ShowAlerts",   "AlertDays",
-                             "CloseGracefully",   "AlertEmailEnabled", "LogEmailEnabled", "SpanningSize",
-                             "KeepArchives",      "CompressionLevel", "CustomSMTPSettings", "SystemState"};
+  QCOMPARE(reg.GetValueNames(),
+           (QStringList{"ProfileVersion", "Enabled", "Password", "Description", "ZipFile", "ZipType", "LogFile",
+                        "LastBackup", "ShowAlerts", "AlertDays", "CloseGracefully", "AlertEmailEnabled",
+                        "AlertEmailLastRun", "LogEmailEnabled", "SpanningSize", "KeepArchives", "CompressionLevel",
+                        "CustomSMTPSettings", "SystemState"}));
+  const QStringList integers{"ProfileVersion", "Enabled",         "ZipType",           "ShowAlerts",
+                             "AlertDays",      "CloseGracefully", "AlertEmailEnabled", "LogEmailEnabled",
+                             "SpanningSize",   "KeepArchives",    "CompressionLevel",  "CustomSMTPSettings",
+                             "SystemState"};
   for (const QString& name : integers)
     QVERIFY2(reg.GetDataType(name) == rdInteger, qPrintable(name));
   for (const QString& name : QStringList{"Password", "Description", "ZipFile", "LogFile"})
