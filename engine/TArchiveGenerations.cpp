@@ -125,12 +125,7 @@ QList<TArchiveGeneration> TArchiveGenerations::Kept() const
 
 QList<TArchiveGeneration> TArchiveGenerations::List() const
 {
-  QList<TArchiveGeneration> result;
-  TArchiveGeneration newest = Newest();
-  if (!newest.Files.isEmpty())
-    result << newest;
-  result << Kept();
-  return result;
+  return QList<TArchiveGeneration>{Newest()} + Kept();
 }
 
 QString TArchiveGenerations::KeptName(const QDateTime& ATime) const

@@ -28,7 +28,8 @@ public:
   // AArchive as the profile names it; AVolumes when it is written as a 7z volume set.
   TArchiveGenerations(const QString& AArchive, bool AVolumes);
 
-  // The newest (when it exists) first, then the kept ones from the most recent to the oldest.
+  // Generation 0, the newest (its Files empty when it does not exist), then the kept ones from the
+  // most recent (1) to the oldest.
   QList<TArchiveGeneration> List() const;
   // The kept ones alone, most recent first.
   QList<TArchiveGeneration> Kept() const;
