@@ -32,6 +32,9 @@ TArchiveGenerations::TArchiveGenerations(const QString& AArchive, bool AVolumes)
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
   FBase = dot > 0 ? name.left(dot) : name;
   FExt = dot > 0 ? name.mid(dot) : QString();
+  FKeptPattern.setPattern(QStringLiteral("^%1\\.(\\d{4}-\\d{2}-\\d{2}_\\d{6})(?:-(\\d{1,6}))?%2%3$")
+                              .arg(QRegularExpression::escape(FBase), QRegularExpression::escape(FExt),
+                                   FVolumes ? QStringLiteral("\\.001") : QString()));
 }
 
 QString TArchiveGenerations::VolumeName(const QString& AArchive, int ANumber)
@@ -80,10 +83,10 @@ TArchiveGeneration TArchiveGenerations::Newest() const
 
 bool TArchiveGenerations::MatchKept(const QString& AName, QString& AStamp, int& ACollision) const
 {
-  static const QString Pattern = QStringLiteral("^%1\\.(\\d{4}-\\d{2}-\\d{2}_\\d{6})(?:-(\\d{1,6}))?%2%3$");
-  const QRegularExpression expression(Pattern.arg(QRegularExpression::escape(FBase), QRegularExpression::escape(FExt),
-                                                  FVolumes ? QStringLiteral("\\.001") : QString()));
-  const QRegularExpressionMatch match = expression.match(AName);
+  // Most names in the folder are told apart without the expression.
+  if (!AName.startsWith(FBase) || AName.size() <= FBase.size() || AName.at(FBase.size()) != QLatin1Char('.'))
+    return false;
+  const QRegularExpressionMatch match = FKeptPattern.match(AName);
   if (!match.hasMatch())
     return false;
   AStamp = match.captured(1);
@@ -128,16 +131,16 @@ QList<TArchiveGeneration> TArchiveGenerations::List() const
   return QList<TArchiveGeneration>{Newest()} + Kept();
 }
 
-QString TArchiveGenerations::KeptName(const QDateTime& ATime) const
+QString TArchiveGenerations::KeptName(const QDateTime& ATime, qsizetype AFileCount) const
 {
   const QString stamp = ATime.toString(StampFormat);
   for (int collision = 1;; ++collision) {
     const QString archive = FFolder + FBase + QLatin1Char('.') + stamp +
                             (collision == 1 ? QString() : QStringLiteral("-%1").arg(collision)) + FExt;
-    // A set is free only when none of its volumes is there, not even a stray one.
+    // A set's name is free only when none of its volumes is there.
     struct stat st = {};
     bool taken = ::lstat(EncodeFileName(FVolumes ? VolumeName(archive, 1) : archive).constData(), &st) == 0;
-    for (int number = 2; FVolumes && !taken && number <= 3; ++number)
+    for (int number = 2; FVolumes && !taken && number <= AFileCount; ++number)
       taken = ::lstat(EncodeFileName(VolumeName(archive, number)).constData(), &st) == 0;
     if (!taken)
       return archive;

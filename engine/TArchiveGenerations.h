@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -35,9 +36,9 @@ public:
   QList<TArchiveGeneration> Kept() const;
   // The archive under the profile's name; Files is empty when it does not exist.
   TArchiveGeneration Newest() const;
-  // The name (as in TArchiveGeneration::Archive) under which an archive last written at ATime is
-  // kept: the first whose files do not exist yet.
-  QString KeptName(const QDateTime& ATime) const;
+  // The name (as in TArchiveGeneration::Archive) under which an archive of AFileCount files (a
+  // set's volumes) last written at ATime is kept: the first whose files do not exist yet.
+  QString KeptName(const QDateTime& ATime, qsizetype AFileCount) const;
   // Whether AFileName is a file of a kept archive of this destination.
   bool IsKeptFile(const QString& AFileName) const;
   // The files of the archive AArchive: itself, or its volumes from .001 while they follow on.
@@ -56,4 +57,6 @@ private:
   QString FFolder; // with a trailing separator
   QString FBase;   // the archive's name up to its extension
   QString FExt;    // the extension with its dot, or empty
+  // The name of a kept archive's first (or only) file: stamp, then collision number.
+  QRegularExpression FKeptPattern;
 };

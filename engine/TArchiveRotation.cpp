@@ -62,7 +62,7 @@ bool TArchiveRotation::Prepare(QString& AError)
   }
   FDevice = first.st_dev;
   FInode = first.st_ino;
-  FKeptArchive = generations.KeptName(newest.Time);
+  FKeptArchive = generations.KeptName(newest.Time, newest.Files.size());
   // Volumes beyond those the new set writes are replaced too (deleted as stale), so the whole
   // old set is kept.
   for (qsizetype i = 0; i < newest.Files.size(); ++i) {
