@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Drives a ZIP backup through the engine for benchmarks/bench_zip.sh, and generates its tree.
 //   bench_zip generate <folder> <MiB>
-//   bench_zip backup <folder> <archive>
+//   bench_zip backup <folder> <archive> [<keep archives>]
+//   bench_zip rotation <folder>     (the rotation of a 3-volume set alone, median of 21)
+#include "engine/TArchiveRotation.h"
 #include "engine/TBackup.h"
 
 #include <QCoreApplication>
@@ -9,7 +11,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include <sys/resource.h>
 
@@ -113,9 +117,10 @@ int Generate(const QString& AFolder, qint64 AMiB)
   return 0;
 }
 
-int Backup(const QString& AFolder, const QString& AArchive)
+int Backup(const QString& AFolder, const QString& AArchive, int AKeepArchives)
 {
   TBackup backup;
+  backup.SetKeepArchives(AKeepArchives);
   backup.SetZipType(zZip);
   backup.SetZipCompression(zcMaximum);
   backup.SetZipFileName(AArchive);
@@ -139,6 +144,54 @@ int Backup(const QString& AFolder, const QString& AArchive)
   return outcome == brComplete ? 0 : 1;
 }
 
+// Keeps a 3-volume set of 64 MiB volumes as a successful run does: the kept names given, the
+// new volumes renamed into place, then the pruning of the kept sets beyond 5.
+int Rotation(const QString& AFolder)
+{
+  if (!QDir().mkpath(AFolder))
+    return 1;
+  const QString archive = AFolder + QStringLiteral("/set.7z");
+  TNoise noise(7);
+  std::vector<qint64> times;
+  for (int run = 0; run < 21; ++run) {
+    for (int volume = 1; volume <= 3; ++volume) {
+      const QString name = archive + QStringLiteral(".%1").arg(volume, 3, 10, QLatin1Char('0'));
+      // Each set one second older than the next, so that every run keeps a new name.
+      if (!WriteFile(name + QStringLiteral(".new"), run == 0 ? 64 << 20 : 4096, false, noise))
+        return 1;
+      QFile::setPermissions(name + QStringLiteral(".new"), QFile::ReadOwner | QFile::WriteOwner);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    TArchiveRotation rotation(archive, true, 5);
+    QString error;
+    if (!rotation.Prepare(error)) {
+      std::fprintf(stderr, "%s\n", qPrintable(error));
+      return 1;
+    }
+    for (int volume = 1; volume <= 3; ++volume) {
+      const QString name = archive + QStringLiteral(".%1").arg(volume, 3, 10, QLatin1Char('0'));
+      if (::rename(QFile::encodeName(name + QStringLiteral(".new")).constData(), QFile::encodeName(name).constData()) !=
+          0)
+        return 1;
+    }
+    rotation.Settle(true);
+    times.push_back(timer.nsecsElapsed() / 1000);
+    // The next set must be written in a later second to get a name of its own.
+    for (int volume = 1; volume <= 3; ++volume) {
+      const QString name = archive + QStringLiteral(".%1").arg(volume, 3, 10, QLatin1Char('0'));
+      QFile file(name);
+      if (!file.open(QIODevice::ReadWrite) ||
+          !file.setFileTime(QDateTime::fromSecsSinceEpoch(1700000000 + run), QFileDevice::FileModificationTime))
+        return 1;
+    }
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("rotation of a 3-volume set (keep 5, pruning included): median %.2f ms, max %.2f ms over %zu runs\n",
+              times[times.size() / 2] / 1000.0, times.back() / 1000.0, times.size());
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -147,8 +200,11 @@ int main(int argc, char* argv[])
   const QStringList arguments = application.arguments();
   if (arguments.size() == 4 && arguments.at(1) == QLatin1String("generate"))
     return Generate(arguments.at(2), arguments.at(3).toLongLong());
-  if (arguments.size() == 4 && arguments.at(1) == QLatin1String("backup"))
-    return Backup(arguments.at(2), arguments.at(3));
-  std::fprintf(stderr, "usage: bench_zip generate <folder> <MiB> | bench_zip backup <folder> <archive>\n");
+  if ((arguments.size() == 4 || arguments.size() == 5) && arguments.at(1) == QLatin1String("backup"))
+    return Backup(arguments.at(2), arguments.at(3), arguments.size() == 5 ? arguments.at(4).toInt() : 0);
+  if (arguments.size() == 3 && arguments.at(1) == QLatin1String("rotation"))
+    return Rotation(arguments.at(2));
+  std::fprintf(stderr, "usage: bench_zip generate <folder> <MiB> | bench_zip backup <folder> <archive> [<keep>] | "
+                       "bench_zip rotation <folder>\n");
   return 2;
 }

@@ -88,15 +88,21 @@ QString TCommandLine::Usage()
       "                             elsewhere it needs --yes. Ctrl-C asks whether to cancel the backup;\n"
       "                             with --yes it cancels at once. --then-if-ok performs ACTION only when\n"
       "                             every profile succeeded (as the option ExitOnlyAfterSuccess does).\n"
-      "  verify PROFILE             read the profile's archive back whole (every volume, every entry) and\n"
+      "  verify PROFILE [--generation K]\n"
+      "                             read the profile's archive back whole (every volume, every entry) and\n"
       "                             check it; exit status 0 sound, 1 damaged or missing\n"
-      "  restore PROFILE --to FOLDER [PATTERN...] [--overwrite] [--keep-special-modes]\n"
+      "  restore PROFILE --to FOLDER [--generation K] [PATTERN...] [--overwrite] [--keep-special-modes]\n"
       "                             restore the profile's archive (or the entries whose path, name or\n"
       "                             folder matches a PATTERN) into FOLDER, with their times and\n"
       "                             permissions; existing files are kept unless --overwrite is given;\n"
       "                             setuid, setgid and sticky bits are dropped and the umask applies\n"
       "                             (as root, --keep-special-modes keeps them); existing folders keep\n"
       "                             their own permissions and times\n"
+      "  generations PROFILE        the profile's newest archive (0) and the earlier ones it keeps\n"
+      "                             (\"Keep previous archives\"), newest first: index, date and time,\n"
+      "                             size of all volumes, file (the first volume of a set)\n"
+      "                             --generation K makes verify and restore work on archive K of that list\n"
+      "                             (default 0); a K that does not exist fails with exit status 1\n"
       "  export FILE.reg            write the program's key (options and profiles, with their passwords)\n"
       "                             as a registry file, readable by you only\n"
       "  import [--replace] FILE.reg\n"
@@ -143,12 +149,14 @@ int TCommandLine::Run(const QStringList& AArguments)
   }
   if (command == QLatin1String("backup"))
     return Backup(rest);
-  if (command == QLatin1String("verify")) {
+  if (command == QLatin1String("verify"))
+    return Verify(rest);
+  if (command == QLatin1String("generations")) {
     if (rest.size() != 1 || rest.first().startsWith(QLatin1Char('-')))
-      return UsageError(QStringLiteral("\"verify\" takes one profile name."));
+      return UsageError(QStringLiteral("\"generations\" takes one profile name."));
     if (!LoadConfiguration())
       return esUsage;
-    return Verify(rest.first());
+    return Generations(rest.first());
   }
   if (command == QLatin1String("restore"))
     return Restore(rest);
@@ -380,12 +388,57 @@ TBackupProfile* TCommandLine::ArchiveProfile(const QString& AName)
   return profile;
 }
 
-int TCommandLine::Verify(const QString& AProfileName)
+int TCommandLine::Verify(const QStringList& AArguments)
+{
+  QStringList names = AArguments;
+  int generation = 0;
+  if (!TakeGeneration(names, generation))
+    return esUsage;
+  if (names.size() != 1 || names.first().startsWith(QLatin1Char('-')))
+    return UsageError(QStringLiteral("\"verify\" takes one profile name."));
+  if (!LoadConfiguration())
+    return esUsage;
+  const TBackupProfile* profile = ArchiveProfile(names.first());
+  if (!profile)
+    return esUsage;
+  return TArchiveCommand(*profile).Verify(generation);
+}
+
+int TCommandLine::Generations(const QString& AProfileName)
 {
   const TBackupProfile* profile = ArchiveProfile(AProfileName);
   if (!profile)
     return esUsage;
-  return TArchiveCommand(*profile).Verify();
+  return TArchiveCommand(*profile).Generations();
+}
+
+bool TCommandLine::TakeGeneration(QStringList& AArguments, int& AGeneration)
+{
+  for (qsizetype i = 0; i < AArguments.size(); ++i) {
+    const QString& argument = AArguments.at(i);
+    if (argument == QLatin1String("--"))
+      break;
+    QString value;
+    if (argument == QLatin1String("--generation")) {
+      if (i + 1 >= AArguments.size()) {
+        UsageError(QStringLiteral("--generation needs a number."));
+        return false;
+      }
+      value = AArguments.takeAt(i + 1);
+    } else if (argument.startsWith(QLatin1String("--generation="))) {
+      value = argument.mid(13);
+    } else {
+      continue;
+    }
+    AArguments.removeAt(i--);
+    bool ok = false;
+    AGeneration = value.toInt(&ok);
+    if (!ok || AGeneration < 0) {
+      UsageError(QStringLiteral("--generation needs a number from 0 (the newest archive), not \"%1\".").arg(value));
+      return false;
+    }
+  }
+  return true;
 }
 
 int TCommandLine::Restore(const QStringList& AArguments)
@@ -396,8 +449,12 @@ int TCommandLine::Restore(const QStringList& AArguments)
   bool overwrite = false;
   bool keepSpecialModes = false;
   bool onlyNames = false;
-  for (qsizetype i = 0; i < AArguments.size(); ++i) {
-    const QString& argument = AArguments.at(i);
+  QStringList arguments = AArguments;
+  int generation = 0;
+  if (!TakeGeneration(arguments, generation))
+    return esUsage;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& argument = arguments.at(i);
     if (onlyNames || !argument.startsWith(QLatin1Char('-'))) {
       if (name.isEmpty())
         name = argument;
@@ -413,9 +470,9 @@ int TCommandLine::Restore(const QStringList& AArguments)
         return UsageError(QStringLiteral("--keep-special-modes is for root only."));
       keepSpecialModes = true;
     } else if (argument == QLatin1String("--to")) {
-      if (++i >= AArguments.size() || AArguments.at(i).isEmpty())
+      if (++i >= arguments.size() || arguments.at(i).isEmpty())
         return UsageError(QStringLiteral("--to needs a folder."));
-      target = AArguments.at(i);
+      target = arguments.at(i);
     } else if (argument.startsWith(QLatin1String("--to="))) {
       target = argument.mid(5);
     } else {
@@ -433,7 +490,7 @@ int TCommandLine::Restore(const QStringList& AArguments)
     return esUsage;
   TArchiveCommand command(*profile);
   command.SetKeepSpecialModes(keepSpecialModes);
-  return command.Restore(target, patterns, overwrite);
+  return command.Restore(target, patterns, overwrite, generation);
 }
 
 int TCommandLine::Export(const QString& AFileName)

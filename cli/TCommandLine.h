@@ -33,8 +33,12 @@ private:
   int Import(const QString& AFileName, bool AReplace);
   // Sends the profile's log e-mail now and says what the server answered.
   int MailTest(const QString& AProfileName);
-  int Verify(const QString& AProfileName);
+  int Verify(const QStringList& AArguments);
   int Restore(const QStringList& AArguments);
+  int Generations(const QString& AProfileName);
+  // Removes "--generation K" (or "--generation=K") from AArguments, before any "--"; false after
+  // saying why when K is not a number from 0.
+  bool TakeGeneration(QStringList& AArguments, int& AGeneration);
   // The named profile when it writes a ZIP or 7z archive; otherwise null, after saying why.
   TBackupProfile* ArchiveProfile(const QString& AName);
   // Reads the options and the profiles as the tray program does at start-up.

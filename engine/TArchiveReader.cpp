@@ -4,6 +4,7 @@
 #include "engine/SevenZipReadInterfaces.h"
 #include "engine/TSevenZipLibrary.h"
 #include "engine/TZipInputFile.h"
+#include "engine/ZipExtraFields.h"
 #include "platform/FileNames.h"
 #include "platform/Posix.h"
 #include "platform/TFileDescriptor.h"
@@ -773,6 +774,18 @@ void ReadZip(const QByteArray& AFile, const QString& AName, const QString& APass
     if (st.valid & ZIP_STAT_MTIME) {
       item.HasTime = true;
       item.Seconds = st.mtime;
+    }
+    // The extended timestamp, where the writer left one, has the second the DOS time rounds.
+    for (const zip_flags_t where : {zip_flags_t(ZIP_FL_CENTRAL), zip_flags_t(ZIP_FL_LOCAL)}) {
+      zip_uint16_t length = 0;
+      const zip_uint8_t* field =
+          zip_file_extra_field_get_by_id(zip, index, ZipExtraFields::ExtendedTimestampId, 0, &length, where);
+      qint64 seconds = 0;
+      if (ZipExtraFields::ReadModificationTime(field, length, seconds)) {
+        item.HasTime = true;
+        item.Seconds = seconds;
+        break;
+      }
     }
     zip_uint8_t system = 0;
     zip_uint32_t attributes = 0;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TBackup.h"
 
+#include "engine/TArchiveGenerations.h"
+#include "engine/TArchiveRotation.h"
 #include "engine/TArchiveVerifier.h"
 #include "engine/TNTBackup.h"
 #include "engine/TPrivateFolder.h"
@@ -213,7 +215,7 @@ TBackup::TBackup(const QStringList& ASevenZipLibraryFiles, QObject* AOwner)
   };
   FZipMaster->OnMessage = [this](QObject*, int AErrorCode, const QString& AMessage) { Log(AMessage, AErrorCode); };
   FZipMaster->OnVerify = [this](QObject*, const QByteArray& ATemporaryFile) {
-    return !FVerifyArchive || VerifyWritten({ATemporaryFile}, {FZipFileName});
+    return BeforeReplace({ATemporaryFile}, {FZipFileName});
   };
   FZipMaster->OnWaiting = [this](QObject*) {
     RepeatProgress();
@@ -446,6 +448,16 @@ bool TBackup::GenerateFileList()
   if (OnBackupFileExclusionList)
     OnBackupFileExclusionList(this, exclusionList);
 
+  // Kept archives in a backed-up folder would be packed into every new archive, which would grow
+  // with each run.
+  const TArchiveGenerations generations(FZipFileName, FZipType == zSeven && FVolumeSize != 0);
+  includeList.removeIf([&](const QString& APath) {
+    if (!generations.IsKeptFile(APath))
+      return false;
+    Log(QString(QStringLiteral("Skipped, a kept archive: ") + APath), 0);
+    return true;
+  });
+
   switch (FZipType) {
   case zZip: {
     FZipMaster->SpecArgs() = includeList;
@@ -552,8 +564,10 @@ void TBackup::BackupZip(QStringList& AZipFileList, TBackupResult& AResult)
     FZipMaster->SetAddOptions(FZipMaster->AddOptions() | TZipWriter::AddEncrypt);
 
   ItemProgress(QStringLiteral("Starting ZIP compression..."), 0);
-  if (FZipMaster->Add() == 0)
-    AResult = brComplete;
+  WriteKeepingPrevious([&] {
+    if (FZipMaster->Add() == 0)
+      AResult = brComplete;
+  });
   AZipFileList.append(FZipMaster->ZipFileName());
 }
 
@@ -597,7 +611,7 @@ void TBackup::WireSevenZip()
     Log(AMessage, AErrCode);
   };
   FSevenZip->OnVerify = [this](QObject*, const QList<QByteArray>& ATemporaryFiles, const QStringList& AFinalNames) {
-    return !FVerifyArchive || VerifyWritten(ATemporaryFiles, AFinalNames);
+    return BeforeReplace(ATemporaryFiles, AFinalNames);
   };
 }
 
@@ -688,14 +702,16 @@ void TBackup::Backup7z(QStringList& AZipFileList, TBackupResult& AResult)
   ItemProgress(QStringLiteral("Starting 7z compression..."), 0);
   FTotalProgressMax = 0;
   FItemProgressMax = 0;
-  try {
-    if (FSevenZip->Add() == 0)
-      AResult = brComplete;
-  } catch (const ESevenZipAbort&) {
-    // The archive file could not be created; the writer's message has said which and why.
-  } catch (const ESevenZipError& AError) {
-    Log(AError.Message(), 1);
-  }
+  WriteKeepingPrevious([&] {
+    try {
+      if (FSevenZip->Add() == 0)
+        AResult = brComplete;
+    } catch (const ESevenZipAbort&) {
+      // The archive file could not be created; the writer's message has said which and why.
+    } catch (const ESevenZipError& AError) {
+      Log(AError.Message(), 1);
+    }
+  });
 
   const QStringList& volumes = FSevenZip->NamesOfVolumesWritten();
   Debug(QStringLiteral("Backup"), QStringLiteral("Zip Volumes: %1 file(s)").arg(volumes.size()));
@@ -743,6 +759,38 @@ bool TBackup::VerifyWritten(const QList<QByteArray>& AFiles, const QStringList& 
                        "unchanged."),
         1);
   return false;
+}
+
+bool TBackup::BeforeReplace(const QList<QByteArray>& AFiles, const QStringList& ANames)
+{
+  if (FVerifyArchive && !VerifyWritten(AFiles, ANames))
+    return false;
+  if (!FRotation)
+    return true;
+  QString error;
+  if (FRotation->Prepare(error))
+    return true;
+  Log(QStringLiteral("Cannot keep the previous archive, so it was not replaced: ") + error, 1);
+  return false;
+}
+
+void TBackup::WriteKeepingPrevious(const std::function<void()>& AWrite)
+{
+  if (FKeepArchives <= 0) {
+    AWrite();
+    return;
+  }
+  TArchiveRotation rotation(FZipFileName, FZipType == zSeven && FVolumeSize != 0, FKeepArchives);
+  rotation.OnLog = [this](const QString& AMessage, int ACode) { Log(AMessage, ACode); };
+  FRotation = &rotation;
+  struct TReset
+  {
+    TArchiveRotation*& Rotation;
+    ~TReset() { Rotation = nullptr; }
+  } reset{FRotation};
+  AWrite();
+  // A cancel that came after the archive was replaced keeps the previous one but deletes nothing.
+  rotation.Settle(!FCancelled);
 }
 
 void TBackup::BackupNTBackup(QStringList& AZipFileList, TBackupResult& AResult)

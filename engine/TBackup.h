@@ -11,10 +11,12 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <utility>
 
+class TArchiveRotation;
 class TArchiveVerifier;
 class TPrivateFolder;
 class TSevenZip;
@@ -64,6 +66,10 @@ public:
   // Whether a written ZIP or 7z archive is read back whole before it replaces the previous one.
   bool VerifyArchive() const { return FVerifyArchive; }
   void SetVerifyArchive(bool AValue) { FVerifyArchive = AValue; }
+  // How many earlier archives a successful ZIP or 7z run keeps beside the new one; 0 replaces
+  // the archive.
+  int KeepArchives() const { return FKeepArchives; }
+  void SetKeepArchives(int AValue) { FKeepArchives = AValue; }
   bool SystemState() const { return FSystemState; }
   void SetSystemState(bool AValue) { FSystemState = AValue; }
   bool Busy() const;
@@ -113,6 +119,11 @@ private:
   // Reads the new archive's files back (under their temporary names AFiles) before they replace
   // the previous archive; false when it is damaged or the check was cancelled.
   [[nodiscard]] bool VerifyWritten(const QList<QByteArray>& AFiles, const QStringList& ANames);
+  // What the writers do once the new archive is written and before it replaces the previous one:
+  // the read-back, then the previous archive's kept names; false keeps the previous archive.
+  [[nodiscard]] bool BeforeReplace(const QList<QByteArray>& AFiles, const QStringList& ANames);
+  // Runs AWrite with the previous archive kept (when KeepArchives asks for it) if AWrite replaced it.
+  void WriteKeepingPrevious(const std::function<void()>& AWrite);
 
   void Log(const QString& AMessage, int AErrorCode);
   void Debug(const QString& AProcedure, const QString& AMessage);
@@ -131,6 +142,9 @@ private:
   qint32 FVolumeSize = 0;
   bool FSystemState = false;
   bool FVerifyArchive = true;
+  int FKeepArchives = 0;
+  // The previous archive's rotation, while a run that keeps it writes.
+  TArchiveRotation* FRotation = nullptr;
   // The check of the archive being written, while it runs.
   TArchiveVerifier* FVerifier = nullptr;
   std::shared_ptr<const TSevenZipLibrary> FVerifyLibrary;

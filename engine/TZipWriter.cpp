@@ -4,6 +4,7 @@
 #include "engine/TBackgroundJob.h"
 #include "engine/TZipArchiveFile.h"
 #include "engine/TZipDeflater.h"
+#include "engine/ZipExtraFields.h"
 #include "platform/FileNames.h"
 
 #include <QSet>
@@ -176,6 +177,8 @@ struct TZipWriter::TEntry
   qint64 Size = 0;
   time_t MTime = 0;
   mode_t Mode = 0;
+  uid_t Uid = 0;
+  gid_t Gid = 0;
   bool Statted = false; // stat taken in the current attempt
   int Fd = -1;
   bool Open = false;
@@ -713,6 +716,8 @@ int TZipWriter::PrepareEntries()
     entry->Size = st.st_size;
     entry->MTime = st.st_mtime;
     entry->Mode = st.st_mode;
+    entry->Uid = st.st_uid;
+    entry->Gid = st.st_gid;
     FTotalBytes += st.st_size;
     FEntries.push_back(std::move(entry));
   }
@@ -830,6 +835,19 @@ TZipWriter::TWriteOutcome TZipWriter::WriteArchive(int& AErrorCode)
                                  static_cast<zip_uint32_t>(level)) != 0)
       return zipFailure();
     if (encrypt && zip_file_set_encryption(zip, entry, ZIP_EM_AES_256, password.constData()) != 0)
+      return zipFailure();
+    // The DOS time keeps even seconds only; these give readers the exact second and the owner.
+    const QByteArray stamp = ZipExtraFields::ExtendedTimestamp(FEntries[i]->MTime);
+    const QByteArray owner = ZipExtraFields::UnixOwner(FEntries[i]->Uid, FEntries[i]->Gid);
+    constexpr zip_flags_t Both = ZIP_FL_LOCAL | ZIP_FL_CENTRAL;
+    if (!stamp.isEmpty() &&
+        zip_file_extra_field_set(zip, entry, ZipExtraFields::ExtendedTimestampId, ZIP_EXTRA_FIELD_NEW,
+                                 reinterpret_cast<const zip_uint8_t*>(stamp.constData()),
+                                 static_cast<zip_uint16_t>(stamp.size()), Both) != 0)
+      return zipFailure();
+    if (zip_file_extra_field_set(zip, entry, ZipExtraFields::UnixOwnerId, ZIP_EXTRA_FIELD_NEW,
+                                 reinterpret_cast<const zip_uint8_t*>(owner.constData()),
+                                 static_cast<zip_uint16_t>(owner.size()), Both) != 0)
       return zipFailure();
   }
 

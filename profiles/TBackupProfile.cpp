@@ -6,6 +6,8 @@
 
 #include <QScopeGuard>
 
+#include <algorithm>
+
 namespace {
 
 const QString FilesKey = QStringLiteral("Files");
@@ -246,6 +248,7 @@ bool TBackupProfile::SaveProfileRegistry()
   reg.WriteDateTime(QStringLiteral("AlertEmailLastRun"), FAlertEmailLastRun);
   reg.WriteBool(QStringLiteral("LogEmailEnabled"), FLogEmailEnabled);
   reg.WriteInteger(QStringLiteral("SpanningSize"), FSpanningSize);
+  reg.WriteInteger(QStringLiteral("KeepArchives"), FKeepArchives);
   reg.WriteInteger(QStringLiteral("CompressionLevel"), FCompressionLevel);
   reg.WriteBool(QStringLiteral("CustomSMTPSettings"), FCustomSMTPSettings);
   reg.WriteBool(QStringLiteral("SystemState"), FSystemState);
@@ -325,6 +328,8 @@ bool TBackupProfile::LoadProfileRegistry(const QString& AProfileName)
     readBool(QStringLiteral("LogEmailEnabled"), FLogEmailEnabled);
     readDate(QStringLiteral("AlertEmailLastRun"), FAlertEmailLastRun);
     readInteger(QStringLiteral("SpanningSize"), FSpanningSize);
+    readInteger(QStringLiteral("KeepArchives"), FKeepArchives);
+    FKeepArchives = std::clamp(FKeepArchives, 0, MaxKeepArchives);
     if (reg.ValueExists(QStringLiteral("CompressionLevel")))
       FCompressionLevel = static_cast<TCompressionLevel>(reg.ReadInteger(QStringLiteral("CompressionLevel")));
     readBool(QStringLiteral("CustomSMTPSettings"), FCustomSMTPSettings);

@@ -77,6 +77,10 @@ public:
   // Archive volume size in bytes.
   int SpanningSize() const { return FSpanningSize; }
   void SetSpanningSize(int AValue) { FSpanningSize = AValue; }
+  // How many earlier archives are kept beside the newest; 0 replaces the archive each run.
+  static constexpr int MaxKeepArchives = 999;
+  int KeepArchives() const { return FKeepArchives; }
+  void SetKeepArchives(int AValue) { FKeepArchives = AValue; }
   TCompressionLevel CompressionLevel() const { return FCompressionLevel; }
   void SetCompressionLevel(TCompressionLevel AValue) { FCompressionLevel = AValue; }
   // Send this profile's e-mails through SMTPSettings rather than the program-wide server.
@@ -169,6 +173,7 @@ private:
   QStringList FActivePrograms;
   bool FCloseGracefully = true;
   int FSpanningSize = 2097152000;
+  int FKeepArchives = 0;
   TCompressionLevel FCompressionLevel = clMaximum;
   bool FCustomSMTPSettings = false;
   TBackupProfileSMTPSettings FSMTPSettings;

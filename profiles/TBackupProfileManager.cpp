@@ -495,6 +495,8 @@ void TBackupProfileManager::ConfigureEngine(const TBackupProfile& AProfile)
   FBackup->SetZipFileName(AProfile.ZipFile());
   Debug(procedure, QStringLiteral("VolumeSize: ") + QString::number(AProfile.SpanningSize()));
   FBackup->SetVolumeSize(AProfile.SpanningSize());
+  Debug(procedure, QStringLiteral("KeepArchives: ") + QString::number(AProfile.KeepArchives()));
+  FBackup->SetKeepArchives(AProfile.KeepArchives());
   FBackup->SetZipCompression(EngineCompression(AProfile.CompressionLevel()));
   Debug(procedure, QStringLiteral("ZipCompression: ") + QString::number(int(FBackup->ZipCompression())));
   FBackup->SetZipDescription(AProfile.Description());

@@ -63,6 +63,7 @@ const TTable& ProfileValues()
       {"AlertEmailLastRun", Date},
       {"LogEmailEnabled", Number},
       {"SpanningSize", Number},
+      {"KeepArchives", Number},
       {"CompressionLevel", Number},
       {"CustomSMTPSettings", Number},
       {"SystemState", Number},

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/TArchiveTasks.h"
 
+#include "engine/TArchiveGenerations.h"
 #include "engine/TArchiveRestorer.h"
 #include "engine/TArchiveVerifier.h"
 #include "engine/TSevenZipLibrary.h"
 #include "profiles/TBackupProfile.h"
 #include "ui/TFileDialog.h"
+#include "ui/TGenerationChooser.h"
 #include "ui/TMessageBox.h"
 
 #include <QProgressDialog>
@@ -80,6 +82,18 @@ bool TArchiveTasks::Verify(const TBackupProfile& AProfile)
 
 bool TArchiveTasks::Restore(const TBackupProfile& AProfile)
 {
+  // With earlier archives kept, the user picks one first; otherwise there is nothing to ask.
+  const bool volumes = AProfile.ZipType() == zSeven && AProfile.SpanningSize() > 0;
+  const QList<TArchiveGeneration> generations = TArchiveGenerations(AProfile.ZipFile(), volumes).List();
+  QString archive = AProfile.ZipFile();
+  if (generations.size() > 1) {
+    int index = 0;
+    if (!TGenerationChooser::Choose(
+            FParent, QStringLiteral("Which archive of \"%1\" do you want to restore?").arg(AProfile.ProfileName()),
+            generations, index))
+      return false;
+    archive = generations.at(index).Archive;
+  }
   const QString target = TFileDialog::GetExistingDirectory(
       FParent, QStringLiteral("Restore \"%1\" into").arg(AProfile.ProfileName()), QString());
   if (target.isEmpty())
@@ -88,8 +102,7 @@ bool TArchiveTasks::Restore(const TBackupProfile& AProfile)
   bool restored = false;
   {
     const TTaskProgress progress(FParent, QStringLiteral("Restoring archive..."), restorer);
-    restored = restorer.Restore(AProfile.ZipType(), AProfile.ZipFile(), AProfile.SpanningSize() > 0,
-                                AProfile.Password(), target, {}, false);
+    restored = restorer.Restore(AProfile.ZipType(), archive, volumes, AProfile.Password(), target, {}, false);
   }
   if (restorer.Cancelled())
     TMessageBox::Information(FParent, QStringLiteral("Restore cancelled after %1 entries.").arg(restorer.Restored()));

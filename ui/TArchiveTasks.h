@@ -14,8 +14,9 @@ public:
 
   // True when the archive (every volume, every entry) was read back sound.
   bool Verify(const TBackupProfile& AProfile);
-  // Asks for a folder and restores the whole archive into it, never replacing a file that is
-  // already there. True when every entry was restored.
+  // Asks which archive when earlier ones are kept (the newest proposed), then for a folder, and
+  // restores the whole archive into it, never replacing a file that is already there. True when
+  // every entry was restored.
   bool Restore(const TBackupProfile& AProfile);
 
 private:

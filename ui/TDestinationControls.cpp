@@ -46,6 +46,11 @@ TDestinationControls::TDestinationControls(QWidget* AParent, QFormLayout* AForm,
   editConfirmPassword->setEchoMode(QLineEdit::Password);
   editSpanning = new QSpinBox(AParent);
   editSpanning->setRange(0, MaxSpanningMegabytes);
+  editKeepArchives = new QSpinBox(AParent);
+  editKeepArchives->setRange(0, TBackupProfile::MaxKeepArchives);
+  editKeepArchives->setSpecialValueText(QStringLiteral("replace the archive each time"));
+  editKeepArchives->setToolTip(QStringLiteral("Earlier archives are kept beside the newest, named after the time "
+                                              "they were written; the oldest beyond this number are deleted."));
   lblCompression = new QLabel(QStringLiteral("Compression Level:"), AParent);
   TrackBarCompression = new QSlider(Qt::Horizontal, AParent);
   TrackBarCompression->setRange(0, 4);
@@ -61,6 +66,7 @@ TDestinationControls::TDestinationControls(QWidget* AParent, QFormLayout* AForm,
   AForm->addRow(QStringLiteral("Password"), editPassword);
   AForm->addRow(QStringLiteral("Confirm Password"), editConfirmPassword);
   AForm->addRow(QStringLiteral("Spanning (MB)"), editSpanning);
+  AForm->addRow(QStringLiteral("Keep previous archives:"), editKeepArchives);
   AForm->addRow(lblCompression);
   AForm->addRow(TrackBarCompression);
 
@@ -101,6 +107,7 @@ void TDestinationControls::LoadFrom(const TBackupProfile& AProfile, bool AConfir
   editZipFile->setText(AProfile.ZipFile());
   // A volume size beyond what the profile can hold (a wrapped, negative count) opens clamped.
   editSpanning->setValue(std::clamp(AProfile.SpanningSize() / MegaByte, 0, MaxSpanningMegabytes));
+  editKeepArchives->setValue(AProfile.KeepArchives());
   TrackBarCompression->setValue(static_cast<int>(AProfile.CompressionLevel()));
   ShowCompression(TrackBarCompression->value());
 }
@@ -113,6 +120,7 @@ void TDestinationControls::StoreTo(TBackupProfile& AProfile) const
   AProfile.SetPassword(editPassword->text());
   AProfile.SetZipFile(editZipFile->text());
   AProfile.SetSpanningSize(editSpanning->value() * MegaByte);
+  AProfile.SetKeepArchives(editKeepArchives->value());
   AProfile.SetCompressionLevel(static_cast<TCompressionLevel>(TrackBarCompression->value()));
 }
 
@@ -137,6 +145,7 @@ void TDestinationControls::ApplyZipTypeRule()
   editConfirmPassword->setEnabled(true);
   TrackBarCompression->setEnabled(true);
   editSpanning->setEnabled(true);
+  editKeepArchives->setEnabled(true);
   switch (ComboBoxZipType->currentIndex()) {
   case zZip:
     editSpanning->setEnabled(false);
@@ -151,6 +160,8 @@ void TDestinationControls::ApplyZipTypeRule()
     editConfirmPassword->setEnabled(false);
     TrackBarCompression->setEnabled(false);
     editSpanning->setEnabled(false);
+    // NT Backup files are replaced; only ZIP and 7z archives are kept.
+    editKeepArchives->setEnabled(false);
     break;
   }
   default:

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Where a profile's archive goes and how it is written: zip type, system state, archive name,
-// password and its confirmation, volume size and compression level, with the rules that tie them
+// password and its confirmation, volume size, how many earlier archives are kept and compression
+// level, with the rules that tie them
 // together. The profile editor and the profile wizard both show these controls.
 #pragma once
 
@@ -72,6 +73,7 @@ public:
   QLineEdit* editPassword;
   QLineEdit* editConfirmPassword;
   QSpinBox* editSpanning;
+  QSpinBox* editKeepArchives;
   QLabel* lblCompression;
   QSlider* TrackBarCompression;
 

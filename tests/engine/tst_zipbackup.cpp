@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // ZIP backups checked with the real 7z command.
 #include "EngineTestSupport.h"
+#include "engine/TArchiveRestorer.h"
 #include "engine/TBackup.h"
 #include "platform/Posix.h"
 
@@ -31,6 +32,7 @@ private slots:
   void filesThatCannotBeStoredAreSkipped();
   void entriesCompressedAheadComeOutInOrder();
   void dotStepsOfTheIncludeFolderAreResolved();
+  void entriesKeepTheirSecondAndOwner();
 };
 
 namespace {
@@ -575,6 +577,74 @@ void TestZipBackup::dotStepsOfTheIncludeFolderAreResolved()
   const auto entries = List7z(archive);
   QCOMPARE(entries.size() - 1, 1);
   QVERIFY2(entries.contains(EntryName(tree("docs/letter.txt"))), entries.lastKey().constData());
+}
+
+void TestZipBackup::entriesKeepTheirSecondAndOwner()
+{
+  TTempTree tree;
+  QVERIFY(MakeDir(tree("src")));
+  QVERIFY(WriteBytes(tree("src/odd.txt"), "odd"));
+  // An odd second, which the DOS time cannot hold.
+  const QDateTime written(QDate(2026, 3, 2), QTime(18, 30, 5));
+  const struct utimbuf times = {written.toSecsSinceEpoch(), written.toSecsSinceEpoch()};
+  QVERIFY(::utime(tree("src/odd.txt").constData(), &times) == 0);
+  const QString archive = tree.Name("backup.zip");
+  TBackup backup;
+  backup.SetZipType(zZip);
+  backup.SetZipFileName(archive);
+  backup.Files()->Add(tree.Name("src"), QStringLiteral("*.*"), false);
+  QStringList result;
+  QCOMPARE(backup.Backup(&result), brComplete);
+
+  // Info-ZIP reads both fields, in the local and the central header.
+  const QString zipinfo = QStandardPaths::findExecutable(QStringLiteral("zipinfo"));
+  if (!zipinfo.isEmpty()) {
+    const T7zResult details = RunTool(zipinfo, {QStringLiteral("-v"), archive});
+    QVERIFY2(details.ExitCode == 0, details.Output.constData());
+    QVERIFY2(details.Output.contains("(UT extra field modtime): 2026 Mar 2 18:30:05 local"),
+             details.Output.constData());
+    QVERIFY2(details.Output.contains("ID 0x7875 (Unix UID/GID (any size)) and 11 data bytes"),
+             details.Output.constData());
+    QVERIFY(
+        RunTool(QStandardPaths::findExecutable(QStringLiteral("unzip")), {QStringLiteral("-tq"), archive}).ExitCode ==
+        0);
+  }
+  // Python's reader takes the archive and finds the same second and the file's owner.
+  const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+  if (!python.isEmpty()) {
+    static const char* Script = R"(
+import struct, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    for info in z.infolist():
+        extra = info.extra
+        while len(extra) >= 4:
+            kind, size = struct.unpack('<HH', extra[:4])
+            data = extra[4:4 + size]
+            if kind == 0x5455:
+                print('time', struct.unpack('<i', data[1:5])[0])
+            if kind == 0x7875:
+                print('owner', struct.unpack('<I', data[2:6])[0], struct.unpack('<I', data[7:11])[0])
+            extra = extra[4 + size:]
+        z.read(info)
+)";
+    const T7zResult read = RunTool(python, {QStringLiteral("-c"), QString::fromUtf8(Script), archive});
+    QVERIFY2(read.ExitCode == 0, read.Output.constData());
+    struct stat st = {};
+    QVERIFY(::stat(tree("src/odd.txt").constData(), &st) == 0);
+    QCOMPARE(read.Output, QStringLiteral("time %1\nowner %2 %3\n")
+                              .arg(written.toSecsSinceEpoch())
+                              .arg(st.st_uid)
+                              .arg(st.st_gid)
+                              .toUtf8());
+  }
+  QVERIFY(Run7z({QStringLiteral("t"), archive}).ExitCode == 0);
+
+  // Restored to the second.
+  TArchiveRestorer restorer(nullptr);
+  QVERIFY(restorer.Restore(zZip, archive, false, QString(), tree.Name("restored"), {}, false));
+  struct stat restored = {};
+  QVERIFY(::stat(tree("restored/" + EntryName(tree("src/odd.txt"))).constData(), &restored) == 0);
+  QCOMPARE(qint64(restored.st_mtime), written.toSecsSinceEpoch());
 }
 
 QTEST_GUILESS_MAIN(TestZipBackup)

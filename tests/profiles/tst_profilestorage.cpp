@@ -100,15 +100,15 @@ void TestProfileStorage::layoutValueByValue()
 
   TRegistry reg;
   QVERIFY(reg.OpenKeyReadOnly(Key(QStringLiteral("Daily"))));
-  QCOMPARE(
-      reg.GetValueNames(),
-      (QStringList{"ProfileVersion", "Enabled", "Password", "Description", "ZipFile", "ZipType", "LogFile",
-                   "LastBackup", "ShowAlerts", "AlertDays", "CloseGracefully", "AlertEmailEnabled", "AlertEmailLastRun",
-                   "LogEmailEnabled", "SpanningSize", "CompressionLevel", "CustomSMTPSettings", "SystemState"}));
-  const QStringList integers{
-      "ProfileVersion",     "Enabled",           "ZipType",         "ShowAlerts",   "AlertDays",
-      "CloseGracefully",    "AlertEmailEnabled", "LogEmailEnabled", "SpanningSize", "CompressionLevel",
-      "CustomSMTPSettings", "SystemState"};
+  QCOMPARE(reg.GetValueNames(),
+           (QStringList{"ProfileVersion", "Enabled", "Password", "Description", "ZipFile", "ZipType", "LogFile",
+                        "LastBackup", "ShowAlerts", "AlertDays", "CloseGracefully", "AlertEmailEnabled",
+                        "AlertEmailLastRun", "LogEmailEnabled", "SpanningSize", "KeepArchives", "CompressionLevel",
+                        "CustomSMTPSettings", "SystemState"}));
+  const QStringList integers{"ProfileVersion", "Enabled",         "ZipType",           "ShowAlerts",
+                             "AlertDays",      "CloseGracefully", "AlertEmailEnabled", "LogEmailEnabled",
+                             "SpanningSize",   "KeepArchives",    "CompressionLevel",  "CustomSMTPSettings",
+                             "SystemState"};
   for (const QString& name : integers)
     QVERIFY2(reg.GetDataType(name) == rdInteger, qPrintable(name));
   for (const QString& name : QStringList{"Password", "Description", "ZipFile", "LogFile"})
@@ -119,6 +119,7 @@ void TestProfileStorage::layoutValueByValue()
   QCOMPARE(reg.ReadInteger(QStringLiteral("ZipType")), 0);
   QCOMPARE(reg.ReadInteger(QStringLiteral("AlertDays")), 5);
   QCOMPARE(reg.ReadInteger(QStringLiteral("SpanningSize")), 1048576);
+  QCOMPARE(reg.ReadInteger(QStringLiteral("KeepArchives")), 0); // a profile that keeps none
   QCOMPARE(reg.ReadInteger(QStringLiteral("CompressionLevel")), 1);
   QCOMPARE(reg.ReadString(QStringLiteral("Password")), QStringLiteral("pw"));
   QCOMPARE(reg.ReadString(QStringLiteral("Description")), QStringLiteral("Line one\r\nLine two"));
@@ -182,6 +183,7 @@ void TestProfileStorage::roundTripKeepsEveryField()
   p.SetAlertEmailLastRun(42185.25);
   p.SetLogEmailEnabled(true);
   p.SetSpanningSize(-1);
+  p.SetKeepArchives(12);
   p.SetCompressionLevel(clNone);
   p.SetCustomSMTPSettings(true);
   p.SetSystemState(true);
@@ -211,6 +213,7 @@ void TestProfileStorage::roundTripKeepsEveryField()
   QCOMPARE(q.AlertEmailLastRun(), 42185.25);
   QVERIFY(q.LogEmailEnabled() && !q.AlertEmailEnabled());
   QCOMPARE(q.SpanningSize(), -1);
+  QCOMPARE(q.KeepArchives(), 12);
   QCOMPARE(q.CompressionLevel(), clNone);
   QVERIFY(q.CustomSMTPSettings() && q.SystemState());
   QCOMPARE(q.ActivePrograms(), (QStringList{"a=b=c", "=Anonymous"}));

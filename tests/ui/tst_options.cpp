@@ -12,6 +12,7 @@
 #include "sysinfo/TSystemSources.h"
 #include "tests/support/OffscreenNoise.h"
 #include "ui/TFileDialog.h"
+#include "ui/TGenerationChooser.h"
 #include "ui/TMessageBox.h"
 #include "ui/TProfileEditing.h"
 #include "ui/TWizardProgress.h"
@@ -206,6 +207,7 @@ void TestOptions::cleanup()
 {
   TMessageBox::Reset();
   TFileDialog::Reset();
+  TGenerationChooser::Reset();
   FDir.reset();
 }
 
@@ -409,6 +411,39 @@ void TestOptions::archiveOfTheSelectedProfileIsVerifiedAndRestored()
     dialog.ActionRestoreArchive->trigger();
     QVERIFY2(TMessageBox::Shown().constLast().Text.startsWith(QStringLiteral("Restored ")),
              qPrintable(TMessageBox::Shown().constLast().Text));
+    // Only the newest archive: nothing was asked.
+    QVERIFY(TGenerationChooser::LastLines().isEmpty());
+
+    // With an earlier archive kept beside it, the user picks which, with dates and sizes shown.
+    const QString kept = folder.filePath(QStringLiteral("Papers.2026-03-02_183005.zip"));
+    QVERIFY(write(QStringLiteral("source/a.txt"), "earlier\n"));
+    QProcess older;
+    older.setWorkingDirectory(folder.filePath(QStringLiteral("source")));
+    older.start(QStringLiteral("7z"), {QStringLiteral("a"), QStringLiteral("-tzip"), kept, QStringLiteral("a.txt")});
+    QVERIFY(older.waitForFinished(60000) && older.exitCode() == 0);
+    QFile keptFile(kept);
+    QVERIFY(keptFile.open(QIODevice::ReadWrite) &&
+            keptFile.setFileTime(QDateTime(QDate(2026, 3, 2), QTime(18, 30, 5)), QFileDevice::FileModificationTime));
+    keptFile.close();
+    const int shown = TMessageBox::Shown().size();
+    TGenerationChooser::QueueChoice(-1);
+    dialog.ActionRestoreArchive->trigger();
+    QCOMPARE(TMessageBox::Shown().size(), shown); // cancelled: no folder asked, nothing said
+    QCOMPARE(TGenerationChooser::LastLines().size(), 2);
+    QVERIFY2(TGenerationChooser::LastLines()[0].startsWith(QStringLiteral("Newest: ")) &&
+                 TGenerationChooser::LastLines()[0].endsWith(QStringLiteral(" - Papers.zip")),
+             qPrintable(TGenerationChooser::LastLines()[0]));
+    QCOMPARE(TGenerationChooser::LastLines()[1],
+             QStringLiteral("Kept: 2026-03-02 18:30:05, %1 - Papers.2026-03-02_183005.zip")
+                 .arg(QLocale().formattedDataSize(QFileInfo(kept).size())));
+    TGenerationChooser::QueueChoice(1);
+    TFileDialog::QueueFileName(folder.filePath(QStringLiteral("earlier")));
+    dialog.ActionRestoreArchive->trigger();
+    QVERIFY2(TMessageBox::Shown().constLast().Text.startsWith(QStringLiteral("Restored 1 entries")),
+             qPrintable(TMessageBox::Shown().constLast().Text));
+    QFile earlier(folder.filePath(QStringLiteral("earlier/a.txt")));
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), QByteArray("earlier\n"));
 
     // A flipped byte in the first file's data: named as damaged.
     QFile file(archive);

@@ -268,6 +268,21 @@ void TestProfileEditor::storedValuesOutsideTheControlsOpenClamped()
     });
     QCOMPARE(profile.SpanningSize(), 400 * MegaByte);
   }
+  {
+    // "Keep previous archives:" shows and stores the profile's count; 0 says what it means.
+    TBackupProfile& profile = *NewProfile(QStringLiteral("Kept"));
+    profile.SetKeepArchives(3);
+    RunEditor(editor, profile, [&] {
+      QCOMPARE(editor.Destination->editKeepArchives->value(), 3);
+      editor.Destination->editKeepArchives->setValue(0);
+      QCOMPARE(editor.Destination->editKeepArchives->text(), QStringLiteral("replace the archive each time"));
+      editor.Destination->editKeepArchives->clear();
+      QTest::keyClicks(editor.Destination->editKeepArchives, QStringLiteral("12345"));
+      QCOMPARE(editor.Destination->editKeepArchives->value(), 123);
+      editor.btnOk->click();
+    });
+    QCOMPARE(profile.KeepArchives(), 123);
+  }
 }
 
 void TestProfileEditor::failedChecksKeepTheEditorOpen()

@@ -183,8 +183,11 @@ private slots:
       QCOMPARE(wizard.CurrentPage(), W::PageBackupDestination);
       wizard.Destination->ComboBoxZipType->setCurrentIndex(zNTBackup);
       QVERIFY(!wizard.Destination->editPassword->isEnabled() && !wizard.Destination->editSpanning->isEnabled());
+      QVERIFY(!wizard.Destination->editKeepArchives->isEnabled());
       QVERIFY(wizard.Destination->editZipFile->text().endsWith(".bkf"));
       wizard.Destination->ComboBoxZipType->setCurrentIndex(zSeven);
+      QCOMPARE(wizard.Destination->editKeepArchives->text(), QStringLiteral("replace the archive each time"));
+      wizard.Destination->editKeepArchives->setValue(4);
       wizard.Destination->editZipFile->setText(Path("wizard.7z"));
       // The password taken over from the profile must be confirmed.
       const int shown = TMessageBox::Shown().size();
@@ -212,6 +215,7 @@ private slots:
     QCOMPARE(profile.Password(), QString());
     QCOMPARE(profile.AlertDays(), 9);
     QCOMPARE(profile.CompressionLevel(), clMaximum);
+    QCOMPARE(profile.KeepArchives(), 4);
     QCOMPARE(profile.FileExclusions().Count(), 0);
 
     // Cancel reports false and copies nothing back.
