@@ -206,8 +206,8 @@ bool TDesktopSessionControl::Exit(TExitKind AKind)
   const QDBusMessage reply = Bus().call(request, QDBus::Block, RequestTimeOutMs);
   if (reply.type() != QDBusMessage::ReplyMessage) {
     if (NobodyAnswered(reply.errorName())) {
-      qCInfo(lcSessionManager).noquote() << request.member() << "not taken, logind ends the session:"
-                                         << reply.errorName();
+      qCInfo(lcSessionManager).noquote() << request.member()
+                                         << "not taken, logind ends the session:" << reply.errorName();
       return ExitThroughFallback(AKind);
     }
     Fail(request.service() + QLatin1Char(' ') + request.member() + QStringLiteral(" refused: ") + reply.errorName() +
@@ -283,10 +283,9 @@ bool TDesktopSessionControl::Lock()
       bus ? bus->isServiceRegistered(ScreenSaverService) : QDBusReply<bool>(QDBusMessage());
   if (registered.isValid() && registered.value()) {
     for (const QString& path : {QStringLiteral("/org/freedesktop/ScreenSaver"), QStringLiteral("/ScreenSaver")}) {
-      const QDBusMessage reply =
-          Bus().call(QDBusMessage::createMethodCall(ScreenSaverService, path, ScreenSaverInterface,
-                                                    QStringLiteral("Lock")),
-                     QDBus::Block, RequestTimeOutMs);
+      const QDBusMessage reply = Bus().call(
+          QDBusMessage::createMethodCall(ScreenSaverService, path, ScreenSaverInterface, QStringLiteral("Lock")),
+          QDBus::Block, RequestTimeOutMs);
       if (reply.type() == QDBusMessage::ReplyMessage)
         return true;
       qCInfo(lcSessionManager).noquote() << "ScreenSaver Lock at" << path << "failed:" << reply.errorName();

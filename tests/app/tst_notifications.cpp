@@ -141,8 +141,9 @@ void TestNotifications::balloonsBecomeNotificationsWithoutATray()
   QStringList calls = NewCalls();
   QCOMPARE(calls.size(), 1);
   const QString call = calls.first();
-  QVERIFY2(call.startsWith(QLatin1String("Notify \"Corvale\" 0 \"\" \"Corvale\" \"Backup Failed.\" [\"default\", ")),
-           qPrintable(call));
+  QVERIFY2(
+      call.startsWith(QLatin1String("Notify \"Corvale\" 0 \"corvale\" \"Corvale\" \"Backup Failed.\" [\"default\", ")),
+      qPrintable(call));
   QVERIFY2(call.contains(QLatin1String("\"urgency\": 2")) || call.contains(QLatin1String("'urgency': 2")),
            qPrintable(call));
   QVERIFY2(call.endsWith(QLatin1String(" 5000")), qPrintable(call));

@@ -66,8 +66,8 @@ private:
   }
   std::unique_ptr<TDesktopSessionControl> MakeControl()
   {
-    auto control = std::make_unique<TDesktopSessionControl>(FLogind.Bus(),
-                                                            std::make_unique<TLogindSessionControl>(FLogind.Bus()));
+    auto control =
+        std::make_unique<TDesktopSessionControl>(FLogind.Bus(), std::make_unique<TLogindSessionControl>(FLogind.Bus()));
     control->OnExitRefused = [this](TSessionControl::TExitKind AKind, const QString&) { FRefused << AKind; };
     return control;
   }
@@ -155,7 +155,8 @@ void TestSessionManagers::plasmaIsAskedAndACancelledLogoutIsReported()
   // The helper quits while the session server is shutting down: the logout goes ahead.
   Start(FHelper, QStringLiteral("org.kde.Shutdown"), QStringLiteral("/Shutdown"), QStringLiteral("org.kde.Shutdown"),
         helperMethods);
-  QVERIFY(FManager.AddMethod({QStringLiteral("isShuttingDown"), {}, QStringLiteral("b"), QStringLiteral("ret = True")}));
+  QVERIFY(
+      FManager.AddMethod({QStringLiteral("isShuttingDown"), {}, QStringLiteral("b"), QStringLiteral("ret = True")}));
   QVERIFY(control->Exit(TSessionControl::ekLogOff));
   FHelper.Stop();
   QCOMPARE(AwaitCalls(FManager, 1), QStringList({QStringLiteral("isShuttingDown")}));
@@ -200,7 +201,9 @@ void TestSessionManagers::refusalsAreFailedExits()
   {
     // Xfce refuses at once: the exit fails, and logind is not asked to force it.
     Start(FManager, XfceService, XfcePath, XfceInterface,
-          {{QStringLiteral("Shutdown"), QStringLiteral("b"), {},
+          {{QStringLiteral("Shutdown"),
+            QStringLiteral("b"),
+            {},
             QStringLiteral("raise dbus.exceptions.DBusException('Session manager must be in idle state', "
                            "name='org.xfce.SessionManager.Error.InvalidState')")}});
     auto exitWindows = makeExitWindows();
@@ -276,7 +279,9 @@ void TestSessionManagers::lockGoesToTheScreenLockerThenLogind()
   }
   {
     // A locker that fails: logind locks.
-    QVERIFY(FManager.AddMethod({QStringLiteral("Lock"), {}, {},
+    QVERIFY(FManager.AddMethod({QStringLiteral("Lock"),
+                                {},
+                                {},
                                 QStringLiteral("raise dbus.exceptions.DBusException('no', "
                                                "name='org.freedesktop.DBus.Error.Failed')")}));
     QVERIFY(control->Lock());

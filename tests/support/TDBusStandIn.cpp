@@ -52,9 +52,8 @@ bool TDBusStandIn::Start(const QString& AAddress, const QDBusConnection& ABus, c
   environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), AAddress);
   FProcess.setProcessEnvironment(environment);
   FProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  FProcess.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral("-m"), QStringLiteral("dbusmock"), AService, APath, AInterface, QStringLiteral("-l"),
-                  FLog});
+  FProcess.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-m"), QStringLiteral("dbusmock"), AService, APath,
+                                                      AInterface, QStringLiteral("-l"), FLog});
   if (!FProcess.waitForStarted()) {
     AError = QStringLiteral("dbusmock did not start: ") + FProcess.errorString();
     return false;
