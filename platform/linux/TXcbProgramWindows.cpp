@@ -286,6 +286,10 @@ QList<TProgramWindow> TXcbProgramWindows::Windows()
     } else {
       window.Visible = attributes->map_state != XCB_MAP_STATE_UNMAPPED;
     }
+    // This program's own windows are never a program to close (under XWayland they are X11
+    // windows like any other).
+    if (ProcessOf(window.Id) == ::getpid())
+      continue;
     windows << window;
   }
   return windows;

@@ -4,7 +4,10 @@
 #include "platform/TProgramWindows.h"
 #include "tests/support/TXServer.h"
 
+#include <QScopeGuard>
 #include <QTest>
+
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -44,6 +47,8 @@ private slots:
   void closeEndsProgramsThatAgree();
   void terminateEndsProgramsThatIgnoreTheClose_data() { Modes(); }
   void terminateEndsProgramsThatIgnoreTheClose();
+  void ownWindowsAreNeverListed_data() { Modes(); }
+  void ownWindowsAreNeverListed();
   void withoutAnXServerNothingIsSeen();
 
 private:
@@ -219,6 +224,36 @@ void TestProgramWindows::terminateEndsProgramsThatIgnoreTheClose()
   // A window that has gone ends nothing.
   QTRY_COMPARE_WITH_TIMEOUT(windows->FindProgramWindow(QStringLiteral("Stated"), QString()), TWindowId(0), 30000);
   QVERIFY(!windows->TerminateProgramWindow(0));
+}
+
+void TestProgramWindows::ownWindowsAreNeverListed()
+{
+  TXServer server;
+  if (!StartServer(server))
+    return;
+  // A window of this process, named like a program a profile could list.
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  QVERIFY(!xcb_connection_has_error(connection));
+  const auto disconnect = qScopeGuard([connection] { xcb_disconnect(connection); });
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+  const xcb_window_t own = xcb_generate_id(connection);
+  xcb_create_window(connection, XCB_COPY_FROM_PARENT, own, screen->root, 0, 0, 100, 100, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+  static const char windowClass[] = "own\0Own";
+  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, own, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof windowClass,
+                      windowClass);
+  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, own, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 3, "Own");
+  xcb_map_window(connection, own);
+  xcb_flush(connection);
+
+  // Another program's window, shown after this one, is seen; this one never is.
+  auto windows = CreateProgramWindows();
+  server.StartClient(QStringLiteral("xlogo"));
+  QTRY_VERIFY_WITH_TIMEOUT(windows->FindProgramWindow(QString(), QStringLiteral("XLogo")) != 0, 30000);
+  const QList<TProgramWindow> list = windows->Windows();
+  QVERIFY(WindowOf(list, own) == nullptr);
+  QCOMPARE(windows->FindProgramWindow(QStringLiteral("Own"), QStringLiteral("Own")), TWindowId(0));
+  QVERIFY(CloseListedPrograms(*windows, {QStringLiteral("Own=Own")}, false).isEmpty());
 }
 
 void TestProgramWindows::withoutAnXServerNothingIsSeen()
