@@ -4,7 +4,10 @@
 #include "platform/TProgramWindows.h"
 #include "tests/support/TXServer.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -50,6 +53,7 @@ private slots:
   void ownWindowsAreNeverListed_data() { Modes(); }
   void ownWindowsAreNeverListed();
   void withoutAnXServerNothingIsSeen();
+  void nativeProgramsOutOfReachAreNamed();
 
 private:
   static void Modes()
@@ -272,6 +276,65 @@ void TestProgramWindows::withoutAnXServerNothingIsSeen()
   QVERIFY(said[0].contains(QStringLiteral("No X server")));
   if (!saved.isEmpty())
     qputenv("DISPLAY", saved);
+}
+
+void TestProgramWindows::nativeProgramsOutOfReachAreNamed()
+{
+  // A program with a name of its own, running without any window this facility can see.
+  QTemporaryDir folder;
+  QVERIFY(folder.isValid());
+  const QString program = folder.filePath(QStringLiteral("zzeditor4711"));
+  QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), program));
+  QProcess editor;
+  editor.start(program, {QStringLiteral("60")});
+  QVERIFY(editor.waitForStarted());
+  const auto stop = qScopeGuard([&editor] {
+    editor.kill();
+    editor.waitForFinished();
+  });
+  const QByteArray savedDisplay = qgetenv("DISPLAY");
+  const QByteArray savedWayland = qgetenv("WAYLAND_DISPLAY");
+  const auto restore = qScopeGuard([&] {
+    for (const auto& [name, value] : {std::pair{"DISPLAY", savedDisplay}, std::pair{"WAYLAND_DISPLAY", savedWayland}})
+      value.isEmpty() ? qunsetenv(name) : qputenv(name, value);
+  });
+  qunsetenv("DISPLAY");
+  const QStringList programs = {QStringLiteral("Editor=zzeditor4711"), QStringLiteral("zzeditor4711"),
+                                QStringLiteral("Absent=zzabsent4711")};
+  {
+    // Outside a Wayland session every window is within the X server's reach.
+    qunsetenv("WAYLAND_DISPLAY");
+    QVERIFY(CreateProgramWindows()->UnreachablePrograms(programs).isEmpty());
+  }
+  qputenv("WAYLAND_DISPLAY", "wayland-0");
+  QStringList said;
+  auto windows = CreateProgramWindows([&said](const QString& ALine) {
+    if (ALine.contains(QStringLiteral("cannot be closed on this desktop")))
+      said << ALine;
+  });
+  {
+    // By class and by title; a program that does not run is not named.
+    const QList<TListedProgram> unreachable = windows->UnreachablePrograms(programs);
+    QCOMPARE(unreachable.size(), 2);
+    QCOMPARE(unreachable[0].Name, QStringLiteral("Editor"));
+    QCOMPARE(unreachable[0].ClassName, QStringLiteral("zzeditor4711"));
+    QCOMPARE(unreachable[0].Window, TWindowId(0));
+    QCOMPARE(unreachable[1].Name, QStringLiteral("zzeditor4711"));
+    QCOMPARE(said.size(), 2);
+    QVERIFY2(said[0].startsWith(QStringLiteral("Editor (zzeditor4711) ")), qPrintable(said[0]));
+  }
+  {
+    // Named in the log once while it runs, again once it has run anew.
+    QCOMPARE(windows->UnreachablePrograms(programs).size(), 2);
+    QCOMPARE(said.size(), 2);
+    editor.kill();
+    QVERIFY(editor.waitForFinished());
+    QVERIFY(windows->UnreachablePrograms(programs).isEmpty());
+    editor.start(program, {QStringLiteral("60")});
+    QVERIFY(editor.waitForStarted());
+    QCOMPARE(windows->UnreachablePrograms(programs).size(), 2);
+    QCOMPARE(said.size(), 4);
+  }
 }
 
 QTEST_GUILESS_MAIN(TestProgramWindows)
