@@ -2,7 +2,9 @@
 // Programs' windows on an X server (XWayland included), through xcb with the ICCCM and EWMH
 // conventions and the X-Resource extension.
 #include "platform/TProgramWindows.h"
+#include "platform/linux/TKWinProgramWindows.h"
 
+#include <QDBusConnection>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -458,5 +460,11 @@ std::unique_ptr<TProgramWindows> CreateProgramWindows(std::function<void(const Q
 {
   const bool wayland =
       !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
+  // KWin shows its scripts every window, native and XWayland alike.
+  if (wayland) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (TKWinProgramWindows::Runs(bus))
+      return std::make_unique<TKWinProgramWindows>(bus);
+  }
   return std::make_unique<TXcbProgramWindows>(std::move(AOnLog), wayland);
 }
