@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Programs' windows on KWin: a python3-dbusmock stand-in for KWin's scripting interface on a
-// private session bus keeps a table of windows and runs the program's window script as KWin would
-// (its parameters, the close, the answer over D-Bus).
+// private session bus keeps a table of windows and runs the program's window script under node
+// against a workspace shaped like KWin 5's, carrying out its close and its answer over D-Bus.
 #include "platform/linux/TKWinProgramWindows.h"
 #include "tests/support/StopProcess.h"
 #include "tests/support/TPrivateBus.h"
@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QThread>
 
@@ -28,11 +29,9 @@ const QString ConnectionName = QStringLiteral("kwin-windows-test");
 QJsonObject Window(const QString& AId, const QString& ATitle, const QString& AClass, qint64 APid,
                    const QString& AOwner = {})
 {
-  return {{QStringLiteral("id"), AId},
-          {QStringLiteral("title"), ATitle},
-          {QStringLiteral("className"), AClass},
-          {QStringLiteral("pid"), APid},
-          {QStringLiteral("owner"), AOwner}};
+  return {{QStringLiteral("id"), AId},           {QStringLiteral("title"), ATitle},
+          {QStringLiteral("className"), AClass}, {QStringLiteral("pid"), APid},
+          {QStringLiteral("owner"), AOwner},     {QStringLiteral("dialog"), !AOwner.isEmpty()}};
 }
 
 const TProgramWindow* Find(const QList<TProgramWindow>& AWindows, const QString& ATitle)
@@ -68,6 +67,9 @@ void TestKWinWindows::initTestCase()
     QSKIP("python3-dbusmock is not installed");
   if (const QString missing = TPrivateBus::MissingDaemon(); !missing.isEmpty())
     QSKIP(qPrintable(missing));
+  // The stand-in runs the program's script with node, as KWin runs it with its own engine.
+  if (QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty())
+    QSKIP("node is not installed (Debian package nodejs)");
   QString error;
   QVERIFY2(FBus.Start(error), qPrintable(error));
   FConnection = QDBusConnection::connectToBus(FBus.Address(), ConnectionName);

@@ -1,12 +1,14 @@
 '''A stand-in for KWin's scripting interface (org.kde.KWin /Scripting) for python3-dbusmock.
 
 It keeps a table of windows (the "windows" parameter: a list of {id, title, className, pid,
-owner}) and runs a loaded script the way KWin would run the program's window script: it reads
-the parameters on the script's first line, closes the window named there, and sends the windows
-left to the D-Bus method the parameters name. ClosedWindows tells a test what was closed.
+owner, dialog}) and runs a loaded script with node, in front of a `workspace` shaped like
+KWin 5's (clientList(), class names as ArrayBuffers as a QByteArray reaches a script, closeWindow())
+and a callDBus that is carried out here. A window the script closes leaves the table;
+ClosedWindows tells a test which were closed.
 '''
 
 import json
+import subprocess
 
 import dbus
 from dbusmock import mockobject
@@ -16,7 +18,6 @@ MAIN_OBJ = '/Scripting'
 MAIN_IFACE = 'org.kde.kwin.Scripting'
 SCRIPT_IFACE = 'org.kde.kwin.Script'
 SYSTEM_BUS = False
-PREFIX = 'var corvale = '
 
 
 def load(mock, parameters):
@@ -53,17 +54,38 @@ def ClosedWindows(self):
     return self.closed
 
 
+# The workspace a script sees, built from the table; callDBus prints what it was asked.
+PRELUDE = """
+var table = %s;
+var closed = [];
+var objects = table.map(function(entry) {
+  return {internalId: entry.id, caption: entry.title, pid: entry.pid,
+          resourceClass: new TextEncoder().encode(entry.className).buffer,
+          normalWindow: !entry.dialog, dialog: !!entry.dialog, transientFor: null,
+          closeWindow: function() { closed.push(entry.id); }};
+});
+objects.forEach(function(object, i) {
+  objects.forEach(function(owner) { if (owner.internalId === table[i].owner) object.transientFor = owner; });
+});
+var workspace = {clientList: function() { return objects; }};
+function callDBus() {
+  console.log(JSON.stringify({call: Array.prototype.slice.call(arguments), closed: closed}));
+}
+"""
+
+
 def run(script_id):
     manager = mockobject.objects[MAIN_OBJ]
     path, _ = manager.scripts[script_id]
     with open(path, encoding='utf-8') as script:
-        first = script.readline().strip()
-    if not first.startswith(PREFIX):
-        raise dbus.exceptions.DBusException('not a window script', name='org.kde.kwin.Error')
-    parameters = json.loads(first[len(PREFIX):].rstrip(';'))
-    if parameters['close']:
-        manager.closed.append(parameters['close'])
-        manager.windows = [w for w in manager.windows if w['id'] != parameters['close']]
-    answers = dbus.SessionBus().get_object(parameters['service'], parameters['path'])
-    answers.Answer(parameters['token'], json.dumps(manager.windows), dbus_interface=parameters['interface'],
-                   ignore_reply=True)
+        source = PRELUDE % json.dumps(manager.windows) + script.read()
+    result = subprocess.run(['node', '-e', source], capture_output=True, text=True, check=False)
+    if result.returncode != 0 or not result.stdout.strip():
+        raise dbus.exceptions.DBusException('script failed: ' + result.stderr, name='org.kde.kwin.Error')
+    outcome = json.loads(result.stdout.strip().splitlines()[-1])
+    for window in outcome['closed']:
+        manager.closed.append(window)
+        manager.windows = [w for w in manager.windows if w['id'] != window]
+    service, object_path, interface, method, *arguments = outcome['call']
+    answers = dbus.SessionBus().get_object(service, object_path)
+    answers.get_dbus_method(method, interface)(*arguments, ignore_reply=True)
