@@ -99,14 +99,15 @@ void TFreedesktopNotifications::KeepFor(uint AId, int ATimeOutMs)
   // Servers keep an urgent notification until it is dismissed whatever its time-out says, and
   // some ignore every time-out; the program's times hold all the same.
   if (ATimeOutMs <= 0) {
-    FExpiry.erase(AId);
+    if (QTimer* timer = FExpiry.value(AId))
+      timer->stop();
     return;
   }
-  std::unique_ptr<QTimer>& timer = FExpiry[AId];
+  QTimer*& timer = FExpiry[AId];
   if (!timer) {
-    timer = std::make_unique<QTimer>();
+    timer = new QTimer(this);
     timer->setSingleShot(true);
-    connect(timer.get(), &QTimer::timeout, this, [this, AId] { Close(AId); });
+    connect(timer, &QTimer::timeout, this, [this, AId] { Close(AId); });
   }
   timer->start(ATimeOutMs);
 }
@@ -114,7 +115,11 @@ void TFreedesktopNotifications::KeepFor(uint AId, int ATimeOutMs)
 void TFreedesktopNotifications::Forget(uint AId)
 {
   FOpen.remove(AId);
-  FExpiry.erase(AId);
+  // Later, not now: the timer may be the one whose time-out is being handled.
+  if (QTimer* timer = FExpiry.take(AId)) {
+    timer->stop();
+    timer->deleteLater();
+  }
 }
 
 void TFreedesktopNotifications::Close(unsigned AId)

@@ -8,8 +8,6 @@
 #include <QHash>
 #include <QObject>
 
-#include <map>
-#include <memory>
 #include <optional>
 
 class QTimer;
@@ -58,6 +56,6 @@ private:
   // The notifications sent from here that are still shown, each with its kind (maybe empty): the
   // signals reach every client, and a kind's notification is replaced only while shown.
   QHash<uint, QString> FOpen;
-  // A timer for each shown notification with a time-out.
-  std::map<uint, std::unique_ptr<QTimer>> FExpiry;
+  // A timer for each shown notification with a time-out (children of this object).
+  QHash<uint, QTimer*> FExpiry;
 };
