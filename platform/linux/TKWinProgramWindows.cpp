@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QLoggingCategory>
 #include <QMutex>
+#include <QSet>
 #include <QTemporaryFile>
 #include <QWaitCondition>
 
@@ -31,8 +32,10 @@ const QString AnswerPath = QStringLiteral("/com/quenfield/Corvale/KWinAnswers");
 const QString AnswerInterface = QStringLiteral("com.quenfield.Corvale.KWinAnswers");
 const int CallTimeOutMs = 5000;
 
-// Runs in KWin 5 (clientList, QByteArray class names) and 6 (windowList, strings). The first
-// line, written by the program, names where the answer goes and which window to close.
+// Runs in KWin 5 (clientList, QByteArray class names) and 6 (windowList, strings), with plain
+// loops since a list KWin hands over need not be a JavaScript array. The first line, written by
+// the program, names where the answer goes and which window to close; a name two windows share
+// closes neither.
 const char ScriptBody[] =
     "function text(value) {\n"
     "  if (typeof value === \"string\")\n"
@@ -42,13 +45,17 @@ const char ScriptBody[] =
     "  return value === undefined || value === null ? \"\" : String(value);\n"
     "}\n"
     "var windows = workspace.windowList ? workspace.windowList() : workspace.clientList();\n"
+    "var named = 0;\n"
+    "for (var i = 0; i < windows.length; ++i)\n"
+    "  if (String(windows[i].internalId) === corvale.close)\n"
+    "    ++named;\n"
     "var result = [];\n"
     "for (var i = 0; i < windows.length; ++i) {\n"
     "  var window = windows[i];\n"
     "  if (!window.normalWindow && !window.dialog)\n"
     "    continue;\n"
     "  var id = String(window.internalId);\n"
-    "  if (corvale.close !== \"\" && id === corvale.close) {\n"
+    "  if (named === 1 && id === corvale.close) {\n"
     "    window.closeWindow();\n"
     "    continue;\n"
     "  }\n"
@@ -160,9 +167,17 @@ bool TKWinProgramWindows::RunScript(const QString& AClose, QList<TProgramWindow>
 
   AWindows.clear();
   QHash<TWindowId, QString> owners;
+  QSet<QString> seen;
   for (const QJsonValue& value : QJsonDocument::fromJson(answer.toUtf8()).array()) {
     const QJsonObject entry = value.toObject();
     const QString uuid = entry.value(QStringLiteral("id")).toString();
+    // A close goes to the window with this name: a name that is not unique names no window.
+    if (seen.contains(uuid)) {
+      qCWarning(lcKWin) << "KWin named two windows" << uuid << "- its windows are not used";
+      AWindows.clear();
+      return false;
+    }
+    seen.insert(uuid);
     const qint64 pid = entry.value(QStringLiteral("pid")).toInteger();
     // Never this program's own windows.
     if (uuid.isEmpty() || pid == ::getpid())
