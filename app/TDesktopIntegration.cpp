@@ -185,29 +185,39 @@ void TDesktopIntegration::ShowAlerts(int ACount, std::function<void()> AOnClick)
 {
   SetTrayIcon(tiAlerts, ApplicationTitle() + QStringLiteral(" - Backup Alerts: ") + QString::number(ACount));
   ShowBalloon(QStringLiteral("You have %1 Backup Alerts pending, click here for more details.").arg(ACount), btWarning,
-              30000, std::move(AOnClick));
+              30000, std::move(AOnClick), QStringLiteral("Backup Alerts"));
 }
 
 void TDesktopIntegration::ShowBalloon(const QString& AText, TBalloonType AType, int ATime,
-                                      std::function<void()> AOnClick)
+                                      std::function<void()> AOnClick, const QString& AKind)
 {
   FBalloons.append({ApplicationTitle(), AText, AType, ATime});
   while (FBalloons.size() > BalloonsKept)
     FBalloons.removeFirst();
-  static const QSystemTrayIcon::MessageIcon icons[] = {QSystemTrayIcon::NoIcon, QSystemTrayIcon::Critical,
-                                                       QSystemTrayIcon::Information, QSystemTrayIcon::Warning};
-  const QSystemTrayIcon::MessageIcon icon =
-      AType >= btNone && AType <= btWarning ? icons[AType] : QSystemTrayIcon::NoIcon;
-  if (TrayUsable()) {
-    TrayIcon->showMessage(ApplicationTitle(), AText, icon, ATime);
-  } else if (FNotifications) {
-    // No tray to carry the balloon: the desktop's notifications show it, and a click on the
-    // notification does what a click on the balloon would.
-    const unsigned id = FNotifications->Notify(ApplicationTitle(), AText, Urgency(AType), ATime);
-    if (id != 0 && AOnClick)
-      FNotificationClicks[id] = AOnClick;
+  if (FNotifications) {
+    // The desktop's notifications carry every balloon, tray or not: only they answer a click
+    // everywhere, carry the program's icon and replace one of their kind.
+    const unsigned id = FNotifications->Show({ApplicationTitle(), AText, Urgency(AType), ATime, AKind});
+    if (id != 0) {
+      if (AOnClick)
+        FNotificationClicks[id] = AOnClick;
+      else
+        FNotificationClicks.erase(id);
+    }
+  } else if (TrayUsable()) {
+    static const QSystemTrayIcon::MessageIcon icons[] = {QSystemTrayIcon::NoIcon, QSystemTrayIcon::Critical,
+                                                         QSystemTrayIcon::Information, QSystemTrayIcon::Warning};
+    TrayIcon->showMessage(ApplicationTitle(), AText,
+                          AType >= btNone && AType <= btWarning ? icons[AType] : QSystemTrayIcon::NoIcon, ATime);
   }
   FBalloonClick = std::move(AOnClick);
+}
+
+void TDesktopIntegration::WithdrawNotifications()
+{
+  FNotificationClicks.clear();
+  if (FNotifications)
+    FNotifications->CloseAll();
 }
 
 void TDesktopIntegration::BalloonClicked()

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program on the desktop beside its window: the tray icon with its menu, and the balloons,
-// shown by the tray or, where there is none, by the desktop's notifications. What a click asks
+// shown by the desktop's notifications or, where none are offered, by the tray. What a click asks
 // for is said through signals; a notification's click handler goes when the notification does.
 #pragma once
 
@@ -63,7 +63,11 @@ public:
     TBalloonType Type;
     int Time;
   };
-  void ShowBalloon(const QString& AText, TBalloonType AType, int ATime, std::function<void()> AOnClick = {});
+  // A balloon of a non-empty AKind replaces the one of that kind still shown.
+  void ShowBalloon(const QString& AText, TBalloonType AType, int ATime, std::function<void()> AOnClick = {},
+                   const QString& AKind = {});
+  // Takes back the notifications still shown: at exit, nothing is left to answer their click.
+  void WithdrawNotifications();
   // The most recent balloons, oldest first.
   [[nodiscard]] const QList<TBalloon>& Balloons() const { return FBalloons; }
   // A click on the tray's balloon: the handler given with the last balloon.

@@ -12,6 +12,15 @@
 #include <stdexcept>
 #include <utility>
 
+namespace {
+
+QString ExitFailedText()
+{
+  return QStringLiteral("Unable to exit windows, you may not have permission.");
+}
+
+} // namespace
+
 TRunSession::TRunSession(TBackupRunner& ARunner, TSettingsCycle& ASettings, TShellDialogs& ADialogs,
                          TExitWindows& AExitWindows, QObject* AParent)
   : QObject(AParent)
@@ -21,10 +30,13 @@ TRunSession::TRunSession(TBackupRunner& ARunner, TSettingsCycle& ASettings, TShe
   , FExitWindows(AExitWindows)
 {
   setObjectName(QStringLiteral("RunSession"));
+  // The desktop's session manager may refuse an exit after it was under way (a program objected).
+  FExitWindows.OnExitRefused = [this](QObject*) { emit Balloon(ExitFailedText(), btError, 5000); };
 }
 
 TRunSession::~TRunSession()
 {
+  FExitWindows.OnExitRefused = nullptr;
   if (FThread) {
     FRunner.StopBackup();
     FThread->wait();
@@ -136,7 +148,7 @@ void TRunSession::PerformExitAction(TExitParameter AExitParameter)
   if (AExitParameter != xpNone && AExitParameter != xpLockWorkstation)
     awake = FExitWindows.KeepAwake(QStringLiteral("Waiting to end the session"));
   if (!FExitWindows.ExitWindows(AExitParameter))
-    emit Balloon(QStringLiteral("Unable to exit windows, you may not have permission."), btError, 5000);
+    emit Balloon(ExitFailedText(), btError, 5000);
 }
 
 void TRunSession::WhenIdle(std::function<void()> AAction)

@@ -307,6 +307,7 @@ bool TfrmOrvel::FormClose()
   }
   FClosed = true;
   FDesktop->HideTrayIcon();
+  FDesktop->WithdrawNotifications();
   return true;
 }
 void TfrmOrvel::ReloadPendingStore()

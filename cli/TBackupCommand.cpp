@@ -110,13 +110,18 @@ void TBackupCommand::Bind()
 
 bool TBackupCommand::CloseActivePrograms(const QStringList& APrograms, bool ACloseGracefully)
 {
-  QList<TListedProgram> open = CloseListedPrograms(FWindows, APrograms, ACloseGracefully);
+  // Programs out of reach are named and waited for like the others: the user may close them.
+  const auto stillOpen = [this, &APrograms, ACloseGracefully] {
+    return CloseListedPrograms(FWindows, APrograms, ACloseGracefully) + FWindows.UnreachablePrograms(APrograms);
+  };
+  QList<TListedProgram> open = stillOpen();
   const QString status = ACloseGracefully ? QStringLiteral("Closing...") : QStringLiteral("Terminating...");
   const bool attended = !Yes && TTerminal::InputIsTerminal();
   for (int round = 1; !open.isEmpty(); ++round) {
     QStringList names;
     for (const TListedProgram& program : open) {
-      ShowLine(program.Name + QStringLiteral(" (") + program.ClassName + QStringLiteral("): ") + status);
+      ShowLine(program.Name + QStringLiteral(" (") + program.ClassName + QStringLiteral("): ") +
+               (program.Window != 0 ? status : QStringLiteral("cannot be closed on this desktop")));
       names << program.Name;
     }
     if (attended) {
@@ -142,7 +147,7 @@ bool TBackupCommand::CloseActivePrograms(const QStringList& APrograms, bool AClo
       ShowLine(QStringLiteral("Programs still open: ") + names.join(QStringLiteral(", ")));
       return false;
     }
-    open = CloseListedPrograms(FWindows, APrograms, ACloseGracefully);
+    open = stillOpen();
   }
   return true;
 }

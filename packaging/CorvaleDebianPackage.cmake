@@ -28,7 +28,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # the 7z writer takes 7-Zip 23.01 or later (the stock 16.02 library has another object layout), which
 # Debian 12 ships as p7zip-full 16.02+really26.x through its security updates.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "p7zip-full (>= 16.02+really23.01)")
+# Qt's Wayland platform plug-in is a package of its own that the libraries do not pull in: without
+# it the program silently runs through XWayland on GNOME and Plasma, where a second start cannot
+# bring the window forward with an activation token and the shells see an X11 window instead of the
+# app id "corvale".
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "p7zip-full (>= 16.02+really23.01), qt6-wayland")
 # xdg-open shows documents, links and folders.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 # Stock GNOME shows no notification-area icons without this extension.

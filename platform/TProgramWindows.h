@@ -21,6 +21,14 @@ struct TProgramWindow
   TWindowId Owner = 0;  // the window this one is a dialog of, 0 for a program's own window
 };
 
+// A program of a profile's list that has a window open (or runs out of reach).
+struct TListedProgram
+{
+  QString Name;
+  QString ClassName;
+  TWindowId Window = 0; // 0 for a program out of reach (UnreachablePrograms)
+};
+
 class TProgramWindows
 {
 public:
@@ -36,18 +44,21 @@ public:
   // ended: the window has gone, or its process belongs to another user or to this program.
   [[nodiscard]] virtual bool TerminateProgramWindow(TWindowId AWindow) = 0;
 
+  // The entries of APrograms ("window title=window class") that may be running where this
+  // facility can neither see nor close them: native Wayland programs on a desktop that offers no
+  // way to other programs' windows. Each is an entry without a window here whose class or title
+  // names a running program of this user; the facility's log names it once while it runs. Empty
+  // where every window is within reach.
+  [[nodiscard]] virtual QList<TListedProgram> UnreachablePrograms(const QStringList& APrograms)
+  {
+    (void)APrograms;
+    return {};
+  }
+
   // The first window found by these lookups, tried in turn: a window of class AClass; a window
   // titled AName; a window of class AName; a window of class AClass titled AName. Texts compare
   // whole, without regard to case; a lookup whose key is empty is skipped. 0 when none is found.
   [[nodiscard]] TWindowId FindProgramWindow(const QString& AName, const QString& AClass);
-};
-
-// A program of a profile's list that has a window open.
-struct TListedProgram
-{
-  QString Name;
-  QString ClassName;
-  TWindowId Window = 0;
 };
 
 // For each entry of APrograms ("window title=window class", split at the first "="), in order,
@@ -57,5 +68,7 @@ struct TListedProgram
                                                         bool AGracefully);
 
 // The windows of the X server that DISPLAY names (programs on XWayland included). Without a
-// reachable X server every list is empty and nothing is closed; AOnLog is told so once.
+// reachable X server every list is empty and nothing is closed; AOnLog is told so once. In a
+// Wayland session (WAYLAND_DISPLAY or XDG_SESSION_TYPE says so) native Wayland windows are out of
+// its reach, and UnreachablePrograms names the listed programs that run anyway.
 std::unique_ptr<TProgramWindows> CreateProgramWindows(std::function<void(const QString&)> AOnLog = {});

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class TSessionControl
@@ -18,7 +19,8 @@ public:
   // The privilege step: true when the caller may take this exit (possibly after the system asks
   // for a password); false when it may not or the answer could not be had.
   [[nodiscard]] virtual bool MayExit(TExitKind AKind) = 0;
-  // Ends the session or the machine at once, without asking running programs; false when refused.
+  // Ends the session or the machine. Where the desktop's session manager takes the request, it
+  // asks the running programs first and true means "under way"; false when refused at once.
   [[nodiscard]] virtual bool Exit(TExitKind AKind) = 0;
   // Locks the caller's session; false when the request failed.
   [[nodiscard]] virtual bool Lock() = 0;
@@ -32,6 +34,10 @@ public:
 
   // Why the last call above failed, for developer logs.
   virtual QString LastError() const = 0;
+
+  // An exit that Exit reported as under way was refused afterwards: another program objected or
+  // the user cancelled the desktop's own prompt. Called on the thread that made the request.
+  std::function<void(TExitKind AKind, const QString& AWhy)> OnExitRefused;
 };
 
 // The session control of this desktop. Nothing is contacted until the first call.

@@ -15,6 +15,7 @@ packages=(
   desktop-file-utils appstream hicolor-icon-theme
   pandoc
   x11-apps openbox
+  nodejs
   openssl tinyproxy microsocks
   # benchmarks
   time

@@ -4,9 +4,17 @@
 TExitWindows::TExitWindows(std::unique_ptr<TSessionControl> ASessionControl, QObject* AOwner)
   : QObject(AOwner)
   , FSessionControl(ASessionControl ? std::move(ASessionControl) : CreateSessionControl())
-{}
+{
+  FSessionControl->OnExitRefused = [this](TSessionControl::TExitKind, const QString&) {
+    if (OnExitRefused)
+      OnExitRefused(this);
+  };
+}
 
-TExitWindows::~TExitWindows() = default;
+TExitWindows::~TExitWindows()
+{
+  FSessionControl->OnExitRefused = nullptr;
+}
 
 bool TExitWindows::ExitWindows(TExitParameter AExitParameter)
 {

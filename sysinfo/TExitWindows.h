@@ -38,6 +38,10 @@ public:
 
   TNotifyEvent OnInsufficientPrivileges;
   TOnExitRequest OnExitRequest;
+  // An exit that ExitWindows reported as carried out was refused afterwards by the desktop's
+  // session manager (another program objected, or the user cancelled its prompt). The owner
+  // reports it as it reports a false result of ExitWindows.
+  TNotifyEvent OnExitRefused;
 
 private:
   std::unique_ptr<TSessionControl> FSessionControl;

@@ -16,6 +16,9 @@ namespace {
 
 enum TColumn { coApplication, coClass, coStatus };
 
+// The status of a program that runs where the desktop offers no way to close it.
+const QString UnreachableStatus = QStringLiteral("cannot be closed on this desktop");
+
 } // namespace
 
 TfrmActiveApplications::TfrmActiveApplications(TProgramWindows& AWindows, QWidget* AParent)
@@ -100,6 +103,14 @@ void TfrmActiveApplications::RefreshList()
     row->setText(coApplication, program.Name);
     row->setText(coClass, program.ClassName);
     row->setText(coStatus, status);
+  }
+  // Programs that run where the desktop gives no way to their windows stay listed until the user
+  // closes them or goes on without.
+  for (const TListedProgram& program : FWindows.UnreachablePrograms(FProgramList)) {
+    auto* row = new QTreeWidgetItem(ListViewActiveApplications);
+    row->setText(coApplication, program.Name);
+    row->setText(coClass, program.ClassName);
+    row->setText(coStatus, UnreachableStatus);
   }
 }
 

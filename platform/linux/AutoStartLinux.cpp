@@ -3,6 +3,7 @@
 #include "platform/FileNames.h"
 #include "platform/Folders.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -80,13 +81,20 @@ bool WriteAutoStart(const QString& AName, const QString& AProgram, const QString
   QStringList command{QuoteArgument(Launcher(AProgram))};
   for (const QString& argument : AArguments)
     command << QuoteArgument(argument);
-  const QString content = QStringLiteral("[Desktop Entry]\n"
-                                         "Type=Application\n"
-                                         "Name=%1\n"
-                                         "Exec=%2\n"
-                                         "Terminal=false\n"
-                                         "X-GNOME-Autostart-enabled=true\n")
-                              .arg(EscapeValue(AName), EscapeValue(command.join(QLatin1Char(' '))));
+  QString content = QStringLiteral("[Desktop Entry]\n"
+                                   "Type=Application\n"
+                                   "Name=%1\n"
+                                   "Exec=%2\n"
+                                   "Icon=%3\n"
+                                   "Terminal=false\n"
+                                   "X-GNOME-Autostart-enabled=true\n")
+                        .arg(EscapeValue(AName), EscapeValue(command.join(QLatin1Char(' '))),
+                             EscapeValue(QFileInfo(AProgram).fileName()));
+  // What lets the shell match the started program's X11 window to the entry: Qt names the
+  // window's class after the application. On Wayland the app id does that, from the desktop
+  // file name the program gives Qt.
+  if (const QString windowClass = QCoreApplication::applicationName(); !windowClass.isEmpty())
+    content += QStringLiteral("StartupWMClass=") + EscapeValue(windowClass) + QLatin1Char('\n');
   const QString fileName = AutoStartFileName(AName);
   if (!QDir().mkpath(ConfigHomeFolder() + QStringLiteral("/autostart")))
     return false;

@@ -20,11 +20,6 @@ const QString SessionInterface = QStringLiteral("org.freedesktop.login1.Session"
 
 } // namespace
 
-std::unique_ptr<TSessionControl> CreateSessionControl()
-{
-  return std::make_unique<TLogindSessionControl>();
-}
-
 TLogindSessionControl::TLogindSessionControl() = default;
 
 TLogindSessionControl::TLogindSessionControl(const QDBusConnection& AConnection)

@@ -2,7 +2,13 @@
 // Programs' windows on an X server (XWayland included), through xcb with the ICCCM and EWMH
 // conventions and the X-Resource extension.
 #include "platform/TProgramWindows.h"
+#include "platform/linux/TKWinProgramWindows.h"
 
+#include <QDBusConnection>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -40,14 +46,16 @@ template <typename T> using TReply = std::unique_ptr<T, TFree<T>>;
 class TXcbProgramWindows final : public TProgramWindows
 {
 public:
-  explicit TXcbProgramWindows(std::function<void(const QString&)> AOnLog)
+  TXcbProgramWindows(std::function<void(const QString&)> AOnLog, bool AWaylandSession)
     : FOnLog(std::move(AOnLog))
+    , FWaylandSession(AWaylandSession)
   {}
   ~TXcbProgramWindows() override { Disconnect(); }
 
   QList<TProgramWindow> Windows() override;
   bool CloseProgramWindow(TWindowId AWindow) override;
   bool TerminateProgramWindow(TWindowId AWindow) override;
+  QList<TListedProgram> UnreachablePrograms(const QStringList& APrograms) override;
 
 private:
   bool Connect();
@@ -63,6 +71,10 @@ private:
   std::function<void(const QString&)> FOnLog;
   bool FToldNoServer = false;
   bool FToldRoot = false;
+  // Native Wayland windows exist beside the X server's, out of its reach.
+  bool FWaylandSession = false;
+  // The unreachable entries the log has named, until they no longer run.
+  QSet<QString> FToldUnreachable;
   xcb_connection_t* FConnection = nullptr;
   xcb_ewmh_connection_t FEwmh{};
   int FScreen = 0;
@@ -288,6 +300,10 @@ QList<TProgramWindow> TXcbProgramWindows::Windows()
     } else {
       window.Visible = attributes->map_state != XCB_MAP_STATE_UNMAPPED;
     }
+    // This program's own windows are never a program to close (under XWayland they are X11
+    // windows like any other).
+    if (ProcessOf(window.Id) == ::getpid())
+      continue;
     windows << window;
   }
   return windows;
@@ -400,9 +416,72 @@ bool TXcbProgramWindows::TerminateProgramWindow(TWindowId AWindow)
   return sent;
 }
 
+// The names this user's running programs go by, in lower case: each process's command name (which
+// the kernel cuts to 15 characters) and its executable's file name. This process is left out.
+QSet<QString> RunningProgramNames()
+{
+  QSet<QString> names;
+  const QDir processes(QStringLiteral("/proc"));
+  for (const QString& entry : processes.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    bool numeric = false;
+    const pid_t pid = pid_t(entry.toInt(&numeric));
+    struct stat status
+    {};
+    const QByteArray path = "/proc/" + entry.toLatin1();
+    if (!numeric || pid == ::getpid() || ::stat(path.constData(), &status) != 0 || status.st_uid != ::getuid())
+      continue;
+    QFile comm(QString::fromLatin1(path) + QStringLiteral("/comm"));
+    if (comm.open(QIODevice::ReadOnly))
+      names.insert(QString::fromUtf8(comm.readAll()).trimmed().toLower());
+    const QString executable = QFileInfo(QString::fromLatin1(path) + QStringLiteral("/exe")).symLinkTarget();
+    if (!executable.isEmpty())
+      names.insert(QFileInfo(executable).fileName().toLower());
+  }
+  names.remove(QString());
+  return names;
+}
+
+QList<TListedProgram> TXcbProgramWindows::UnreachablePrograms(const QStringList& APrograms)
+{
+  if (!FWaylandSession)
+    return {};
+  const QSet<QString> running = RunningProgramNames();
+  // A program's name as a process shows it: the kernel keeps 15 characters of a command name.
+  const auto runs = [&running](const QString& AName) {
+    const QString name = AName.toLower();
+    return !name.isEmpty() && (running.contains(name) || running.contains(name.left(15)));
+  };
+  QList<TListedProgram> unreachable;
+  QSet<QString> stillRunning;
+  for (const QString& entry : APrograms) {
+    const qsizetype split = entry.indexOf(QLatin1Char('='));
+    TListedProgram program;
+    program.Name = split < 0 ? entry : entry.left(split);
+    program.ClassName = split < 0 ? QString() : entry.mid(split + 1);
+    if ((!runs(program.ClassName) && !runs(program.Name)) || FindProgramWindow(program.Name, program.ClassName) != 0)
+      continue;
+    unreachable << program;
+    stillRunning.insert(entry);
+    if (!FToldUnreachable.contains(entry) && FOnLog)
+      FOnLog(QStringLiteral("%1 (%2) may be running as a native Wayland program, which cannot be closed on this "
+                            "desktop.")
+                 .arg(program.Name, program.ClassName));
+  }
+  FToldUnreachable = stillRunning;
+  return unreachable;
+}
+
 } // namespace
 
 std::unique_ptr<TProgramWindows> CreateProgramWindows(std::function<void(const QString&)> AOnLog)
 {
-  return std::make_unique<TXcbProgramWindows>(std::move(AOnLog));
+  const bool wayland =
+      !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
+  // KWin shows its scripts every window, native and XWayland alike.
+  if (wayland) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (TKWinProgramWindows::Runs(bus))
+      return std::make_unique<TKWinProgramWindows>(bus);
+  }
+  return std::make_unique<TXcbProgramWindows>(std::move(AOnLog), wayland);
 }

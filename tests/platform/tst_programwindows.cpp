@@ -5,7 +5,13 @@
 #include "tests/support/DropRoot.h"
 #include "tests/support/TXServer.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -47,7 +53,10 @@ private slots:
   void closeEndsProgramsThatAgree();
   void terminateEndsProgramsThatIgnoreTheClose_data() { Modes(); }
   void terminateEndsProgramsThatIgnoreTheClose();
+  void ownWindowsAreNeverListed_data() { Modes(); }
+  void ownWindowsAreNeverListed();
   void withoutAnXServerNothingIsSeen();
+  void nativeProgramsOutOfReachAreNamed();
 
 private:
   static void Modes()
@@ -265,6 +274,36 @@ void TestProgramWindows::terminateEndsProgramsThatIgnoreTheClose()
   QVERIFY(!windows->TerminateProgramWindow(0));
 }
 
+void TestProgramWindows::ownWindowsAreNeverListed()
+{
+  TXServer server;
+  if (!StartServer(server))
+    return;
+  // A window of this process, named like a program a profile could list.
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  QVERIFY(!xcb_connection_has_error(connection));
+  const auto disconnect = qScopeGuard([connection] { xcb_disconnect(connection); });
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+  const xcb_window_t own = xcb_generate_id(connection);
+  xcb_create_window(connection, XCB_COPY_FROM_PARENT, own, screen->root, 0, 0, 100, 100, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+  static const char windowClass[] = "own\0Own";
+  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, own, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof windowClass,
+                      windowClass);
+  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, own, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 3, "Own");
+  xcb_map_window(connection, own);
+  xcb_flush(connection);
+
+  // Another program's window, shown after this one, is seen; this one never is.
+  auto windows = CreateProgramWindows();
+  server.StartClient(QStringLiteral("xlogo"));
+  QTRY_VERIFY_WITH_TIMEOUT(windows->FindProgramWindow(QString(), QStringLiteral("XLogo")) != 0, 30000);
+  const QList<TProgramWindow> list = windows->Windows();
+  QVERIFY(WindowOf(list, own) == nullptr);
+  QCOMPARE(windows->FindProgramWindow(QStringLiteral("Own"), QStringLiteral("Own")), TWindowId(0));
+  QVERIFY(CloseListedPrograms(*windows, {QStringLiteral("Own=Own")}, false).isEmpty());
+}
+
 void TestProgramWindows::withoutAnXServerNothingIsSeen()
 {
   const QByteArray saved = qgetenv("DISPLAY");
@@ -281,6 +320,65 @@ void TestProgramWindows::withoutAnXServerNothingIsSeen()
   QVERIFY(said[0].contains(QStringLiteral("No X server")));
   if (!saved.isEmpty())
     qputenv("DISPLAY", saved);
+}
+
+void TestProgramWindows::nativeProgramsOutOfReachAreNamed()
+{
+  // A program with a name of its own, running without any window this facility can see.
+  QTemporaryDir folder;
+  QVERIFY(folder.isValid());
+  const QString program = folder.filePath(QStringLiteral("zzeditor4711"));
+  QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), program));
+  QProcess editor;
+  editor.start(program, {QStringLiteral("60")});
+  QVERIFY(editor.waitForStarted());
+  const auto stop = qScopeGuard([&editor] {
+    editor.kill();
+    editor.waitForFinished();
+  });
+  const QByteArray savedDisplay = qgetenv("DISPLAY");
+  const QByteArray savedWayland = qgetenv("WAYLAND_DISPLAY");
+  const auto restore = qScopeGuard([&] {
+    for (const auto& [name, value] : {std::pair{"DISPLAY", savedDisplay}, std::pair{"WAYLAND_DISPLAY", savedWayland}})
+      value.isEmpty() ? qunsetenv(name) : qputenv(name, value);
+  });
+  qunsetenv("DISPLAY");
+  const QStringList programs = {QStringLiteral("Editor=zzeditor4711"), QStringLiteral("zzeditor4711"),
+                                QStringLiteral("Absent=zzabsent4711")};
+  {
+    // Outside a Wayland session every window is within the X server's reach.
+    qunsetenv("WAYLAND_DISPLAY");
+    QVERIFY(CreateProgramWindows()->UnreachablePrograms(programs).isEmpty());
+  }
+  qputenv("WAYLAND_DISPLAY", "wayland-0");
+  QStringList said;
+  auto windows = CreateProgramWindows([&said](const QString& ALine) {
+    if (ALine.contains(QStringLiteral("cannot be closed on this desktop")))
+      said << ALine;
+  });
+  {
+    // By class and by title; a program that does not run is not named.
+    const QList<TListedProgram> unreachable = windows->UnreachablePrograms(programs);
+    QCOMPARE(unreachable.size(), 2);
+    QCOMPARE(unreachable[0].Name, QStringLiteral("Editor"));
+    QCOMPARE(unreachable[0].ClassName, QStringLiteral("zzeditor4711"));
+    QCOMPARE(unreachable[0].Window, TWindowId(0));
+    QCOMPARE(unreachable[1].Name, QStringLiteral("zzeditor4711"));
+    QCOMPARE(said.size(), 2);
+    QVERIFY2(said[0].startsWith(QStringLiteral("Editor (zzeditor4711) ")), qPrintable(said[0]));
+  }
+  {
+    // Named in the log once while it runs, again once it has run anew.
+    QCOMPARE(windows->UnreachablePrograms(programs).size(), 2);
+    QCOMPARE(said.size(), 2);
+    editor.kill();
+    QVERIFY(editor.waitForFinished());
+    QVERIFY(windows->UnreachablePrograms(programs).isEmpty());
+    editor.start(program, {QStringLiteral("60")});
+    QVERIFY(editor.waitForStarted());
+    QCOMPARE(windows->UnreachablePrograms(programs).size(), 2);
+    QCOMPARE(said.size(), 4);
+  }
 }
 
 QTEST_GUILESS_MAIN(TestProgramWindows)

@@ -9,6 +9,7 @@
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TFormatSettings.h"
 
+#include <QFileInfo>
 #include <QTest>
 
 #include <cstring>
@@ -570,6 +571,11 @@ void TestProgramSettings::runAtLogon()
   QVERIFY(content.startsWith(QStringLiteral("[Desktop Entry]\n")));
   QVERIFY(content.contains(QStringLiteral("\nType=Application\n")));
   QVERIFY(content.contains(QStringLiteral("\nName=Corvale\n")));
+  // The icon is named like the program; the window class is the application's name.
+  QVERIFY2(content.contains(QStringLiteral("\nIcon=") + QFileInfo(ExecutableFileName()).fileName() + '\n'),
+           qPrintable(content));
+  QVERIFY2(content.contains(QStringLiteral("\nStartupWMClass=") + QCoreApplication::applicationName() + '\n'),
+           qPrintable(content));
   QVERIFY2(content.contains(QStringLiteral("\nExec=") + ExecutableFileName() +
                             QStringLiteral(" /HIDE \"two words\" 100%%\n")),
            qPrintable(content));

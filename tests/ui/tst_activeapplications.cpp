@@ -9,9 +9,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -56,6 +60,7 @@ private slots:
   void programsNotRunningNeverShowTheDialog();
   void dialogEndsByItselfOnceProgramsHaveGone();
   void continueAsksAndCancelSkips();
+  void programsOutOfReachAreListedUntilTheyEnd();
   void addProgramListsProgramWindowsAndCopiesTheChoice();
 
 private:
@@ -126,6 +131,37 @@ void TestActiveApplications::dialogEndsByItselfOnceProgramsHaveGone()
     QVERIFY(TXServer::WaitEnded(ledger));
     QCOMPARE(ledger->exitStatus(), QProcess::CrashExit);
   }
+  QVERIFY(TMessageBox::Shown().isEmpty());
+}
+
+void TestActiveApplications::programsOutOfReachAreListedUntilTheyEnd()
+{
+  // A Wayland session whose native windows nothing here can see, and a listed program running in it.
+  const QByteArray savedWayland = qgetenv("WAYLAND_DISPLAY");
+  qputenv("WAYLAND_DISPLAY", "wayland-0");
+  const auto restore = qScopeGuard([&savedWayland] {
+    savedWayland.isEmpty() ? qunsetenv("WAYLAND_DISPLAY") : qputenv("WAYLAND_DISPLAY", savedWayland);
+  });
+  const auto windows = CreateProgramWindows();
+  QTemporaryDir folder;
+  QVERIFY(folder.isValid());
+  const QString program = folder.filePath(QStringLiteral("zzeditor4712"));
+  QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), program));
+  QProcess editor;
+  editor.start(program, {QStringLiteral("60")});
+  QVERIFY(editor.waitForStarted());
+
+  // Named, not closed; once the user has closed it, the dialog ends by itself.
+  TfrmActiveApplications dialog(*windows);
+  QStringList rows;
+  QTimer::singleShot(0, &dialog, [&] {
+    rows = Rows(dialog.ListViewActiveApplications);
+    editor.kill();
+    editor.waitForFinished();
+    dialog.RefreshTimer.setInterval(100);
+  });
+  QVERIFY(dialog.Execute({QStringLiteral("Editor=zzeditor4712")}, true));
+  QCOMPARE(rows, QStringList{QStringLiteral("Editor|zzeditor4712|cannot be closed on this desktop")});
   QVERIFY(TMessageBox::Shown().isEmpty());
 }
 
