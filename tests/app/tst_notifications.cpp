@@ -191,7 +191,7 @@ void TestNotifications::balloonsBecomeNotificationsWithoutATray()
   (void)NewCalls(); // the signals sent above
   trayAvailable = true;
   form.Desktop().TrayIcon->show();
-  form.Desktop().ShowBalloon(QStringLiteral("Backup Complete."), btInfo, 5000, {});
+  form.Desktop().ShowBalloon(QStringLiteral("Backup Complete."), btInfo, 0, {});
   QCOMPARE(NewCalls().filter(QStringLiteral("Notify ")).size(), 1);
   form.Desktop().ShowAlerts(1, [&alertClicks] { ++alertClicks; });
   form.Desktop().ShowAlerts(2, [&alertClicks] { alertClicks += 10; });
@@ -199,7 +199,9 @@ void TestNotifications::balloonsBecomeNotificationsWithoutATray()
   // The second took the first's place, and with it the click.
   QCOMPARE(form.Desktop().PendingNotificationClicks(), 1);
   form.Desktop().WithdrawNotifications();
-  QTRY_VERIFY(NewCalls().filter(QStringLiteral("CloseNotification")).size() >= 1);
+  QStringList closes;
+  QTRY_VERIFY2((closes << NewCalls()).filter(QStringLiteral("CloseNotification")).size() >= 1,
+               qPrintable(closes.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(TestNotifications)
