@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TApplication.h"
 
+#include <QDialog>
+
 #include <cstdlib>
 #include <exception>
 #include <typeinfo>
@@ -32,4 +34,11 @@ QString TApplication::ClassName(const std::exception& AError)
   const QString name = QString::fromLatin1(status == 0 && demangled ? demangled : mangled);
   std::free(demangled);
   return name;
+}
+
+void TApplication::CloseDialogs()
+{
+  for (QWidget* widget : topLevelWidgets())
+    if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+      dialog->done(QDialog::Rejected);
 }

@@ -19,6 +19,9 @@ public:
 
   bool notify(QObject* AReceiver, QEvent* AEvent) override;
 
+  // Closes every dialog on screen as rejected, past any question of its own (the Backup Alerts
+  // window asks before it closes): the session ends. A question a run waits on answers no.
+  static void CloseDialogs();
   // The readable name of AError's type, for the exception window.
   static QString ClassName(const std::exception& AError);
 };

@@ -252,6 +252,7 @@ bool TfrmOrvel::QueryEndSession()
 void TfrmOrvel::EndSession()
 {
   FApplicationCanClose = true;
+  TApplication::CloseDialogs();
   if (FRunSession.Active()) {
     // The window closes once the run has returned.
     FCloseAfterRun = true;
@@ -323,16 +324,6 @@ void TfrmOrvel::ReloadPendingStore()
     FDesktop->SetTrayIcon(tiIdle, ApplicationTitle());
     FOverdueCheck.CheckNow();
   }
-}
-
-void TfrmOrvel::Log(QObject*, const QString& AMessage)
-{
-  FStore.Log(AMessage);
-}
-
-void TfrmOrvel::Debug(QObject*, const QString& AProcedure, const QString& AMessage)
-{
-  FStore.Debug(AProcedure, AMessage);
 }
 
 bool TfrmOrvel::IsBackupActive() const

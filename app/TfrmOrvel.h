@@ -86,8 +86,8 @@ public:
   bool Terminated() const { return FTerminated; }
 
   // The application log callbacks handed to the components (the window's thread).
-  void Log(QObject* ASender, const QString& AMessage);
-  void Debug(QObject* ASender, const QString& AProcedure, const QString& AMessage);
+  void Log(QObject*, const QString& AMessage) { FStore.Log(AMessage); }
+  void Debug(QObject*, const QString& AProcedure, const QString& AMessage) { FStore.Debug(AProcedure, AMessage); }
 
   TDesktopIntegration& Desktop() const { return *FDesktop; }
   TRunSession& RunSession() { return FRunSession; }

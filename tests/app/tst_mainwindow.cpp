@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -123,6 +124,7 @@ private slots:
   void hidingWithoutTrayMinimises();
   void nothingReachesIntoARun();
   void cancelledSessionEndLeavesLaterExitsAlone();
+  void endOfSessionClosesOpenDialogs();
 
 private:
   void MakeForms(bool AActivate);
@@ -1018,6 +1020,24 @@ void TestMainWindow::cancelledSessionEndLeavesLaterExitsAlone()
   frmOrvel->SetSelectedIndex(5);
   frmOrvel->ActionOk->trigger();
   QCOMPARE(FSession->Calls, QStringList({"May PowerOff", "Exit PowerOff"}));
+}
+
+void TestMainWindow::endOfSessionClosesOpenDialogs()
+{
+  // A dialog that asks before it closes, open when the session ends (or SIGTERM arrives): it goes
+  // without its question, and the program closes.
+  class TAsking : public QDialog
+  {
+  public:
+    int Asked = 0;
+    void reject() override { ++Asked; }
+  } asking;
+  int closed = 0;
+  frmOrvel->OnClosed = [&closed](QObject*) { ++closed; };
+  QTimer::singleShot(0, frmOrvel, [] { frmOrvel->EndSession(); });
+  QCOMPARE(asking.exec(), int(QDialog::Rejected));
+  QCOMPARE(asking.Asked, 0);
+  QCOMPARE(closed, 1);
 }
 
 QTEST_MAIN(TestMainWindow)
