@@ -2,7 +2,7 @@
 #include "ui/TfrmBackupProfiles.h"
 
 #include "notify/TPlugins.h"
-#include "platform/FileNames.h"
+#include "platform/Posix.h"
 #include "platform/TRegistry.h"
 #include "profiles/TBackupProfile.h"
 #include "sysinfo/Common.h"
@@ -40,10 +40,6 @@
 
 #include <algorithm>
 #include <cmath>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -84,25 +80,9 @@ QString BoolText(bool AValue)
 // The last MaxLogBytes of a log file, or nothing when it cannot be read.
 QString ReadLogTail(const QString& AFileName)
 {
-  const int fd = ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return QString();
-  const auto closeFile = qScopeGuard([fd] { ::close(fd); });
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-    return QString();
-  if (info.st_size > MaxLogBytes && ::lseek(fd, info.st_size - MaxLogBytes, SEEK_SET) < 0)
-    return QString();
   QByteArray bytes;
-  char buffer[65536];
-  while (bytes.size() < MaxLogBytes) {
-    const ssize_t count = ::read(fd, buffer, sizeof buffer);
-    if (count < 0)
-      return QString();
-    if (count == 0)
-      break;
-    bytes.append(buffer, count);
-  }
+  if (Posix::ReadFile(AFileName, bytes, MaxLogBytes, true) != 0)
+    return QString();
   QString text = QString::fromUtf8(bytes);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return text;
