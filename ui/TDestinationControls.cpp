@@ -20,13 +20,6 @@
 
 #include <algorithm>
 
-namespace {
-
-const int VistaVersion = 8;
-const int Windows7Version = 9;
-
-} // namespace
-
 TDestinationControls::TDestinationControls(QWidget* AParent, QFormLayout* AForm, const QLineEdit* AProfileName,
                                            TOptions AOptions)
   : QObject(AParent)
@@ -143,16 +136,12 @@ void TDestinationControls::ApplyZipTypeRule()
     break;
   case zSeven:
     break;
-  case zNTBackup: {
-    const int version = GetWindowsVersion();
-    if (version == VistaVersion || version == Windows7Version)
-      TMessageBox::Error(FParent, QStringLiteral("NT Backup is not support on Windows Vista / 7."));
+  case zNTBackup:
     editPassword->setEnabled(false);
     editConfirmPassword->setEnabled(false);
     TrackBarCompression->setEnabled(false);
     editSpanning->setEnabled(false);
     break;
-  }
   default:
     return;
   }
@@ -200,16 +189,5 @@ bool TDestinationControls::PasswordsMatch()
     return true;
   ReportProblem();
   TMessageBox::Warning(FParent, QStringLiteral("Password's do not match"));
-  return false;
-}
-
-bool TDestinationControls::NTBackupAvailable()
-{
-  if (GetWindowsVersion() != VistaVersion ||
-      !(cbSystemState->isChecked() || ComboBoxZipType->currentIndex() == zNTBackup))
-    return true;
-  ReportProblem();
-  TMessageBox::Error(FParent, QStringLiteral("NT Backup is not available for Windows Vista"));
-  cbSystemState->setChecked(false);
   return false;
 }

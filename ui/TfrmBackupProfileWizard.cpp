@@ -447,7 +447,7 @@ bool TfrmBackupProfileWizard::LeaveForward(TPage APage)
     }
     return true;
   case PageBackupDestination:
-    return Destination->ConfirmFileName() && Destination->PasswordsMatch() && Destination->NTBackupAvailable();
+    return Destination->ConfirmFileName() && Destination->PasswordsMatch();
   default:
     return true;
   }

@@ -478,8 +478,6 @@ bool TfrmBackupProfiles::CheckControls()
     passed = false;
   if (!Destination->PasswordsMatch())
     passed = false;
-  if (!Destination->NTBackupAvailable())
-    passed = false;
   return passed;
 }
 
