@@ -55,8 +55,9 @@ private slots:
 void TestProfileDialogs::emailDetailsNeedASenderAddress()
 {
   TfrmEmailDetails dialog;
-  TEmailTemplate email{.Subject = QStringLiteral("Backup of %profilename%"),
-                       .Body = QStringLiteral("Line one\r\nLine two")};
+  TEmailTemplate email;
+  email.Subject = QStringLiteral("Backup of %profilename%");
+  email.Body = QStringLiteral("Line one\r\nLine two");
   WhileOpen(dialog, [&] {
     QCOMPARE(dialog.memoMessage->toPlainText(), QStringLiteral("Line one\nLine two"));
     dialog.btnKeywords->click();
@@ -87,7 +88,10 @@ void TestProfileDialogs::emailDetailsNeedASenderAddress()
 void TestProfileDialogs::smtpDetailsCopyBackOnlyOnOk()
 {
   TfrmSMTPDetails dialog;
-  TSmtpServer smtp{.Hostname = QStringLiteral("mail.example.org"), .Port = 587};
+  TSmtpServer smtp;
+  smtp.Hostname = QStringLiteral("mail.example.org");
+  smtp.Port = 587;
+  const TSmtpServer before = smtp;
   WhileOpen(dialog, [&] {
     QCOMPARE(dialog.gbSMTPDetails->editPort->value(), 587);
     dialog.gbSMTPDetails->editUsername->setText(QStringLiteral("ann"));
@@ -95,7 +99,7 @@ void TestProfileDialogs::smtpDetailsCopyBackOnlyOnOk()
     dialog.gbSMTPDetails->cbSecure->setChecked(true);
   });
   QVERIFY(!dialog.Execute(smtp));
-  QCOMPARE(smtp, (TSmtpServer{.Hostname = QStringLiteral("mail.example.org"), .Port = 587}));
+  QCOMPARE(smtp, before);
 
   WhileOpen(dialog, [&] {
     dialog.gbSMTPDetails->editPort->setValue(465);
@@ -104,10 +108,11 @@ void TestProfileDialogs::smtpDetailsCopyBackOnlyOnOk()
     dialog.btnOk->click();
   });
   QVERIFY(dialog.Execute(smtp));
-  QCOMPARE(smtp, (TSmtpServer{.Hostname = QStringLiteral("mail.example.org"),
-                              .Port = 465,
-                              .Secure = true,
-                              .Password = QStringLiteral("pw")}));
+  TSmtpServer expected = before;
+  expected.Port = 465;
+  expected.Secure = true;
+  expected.Password = QStringLiteral("pw");
+  QCOMPARE(smtp, expected);
 }
 
 void TestProfileDialogs::folderSelectReportsTheChosenFolder()
