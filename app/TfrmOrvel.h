@@ -4,8 +4,8 @@
 #pragma once
 
 #include "platform/TSingleInstance.h"
-#include "sysinfo/SharedTypes.h"
 #include "sysinfo/TEventPump.h"
+#include "types/SharedTypes.h"
 
 #include <QElapsedTimer>
 #include <QIcon>

@@ -3,7 +3,7 @@
 // they take, and the send whose errors become log lines.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 #include "types/TEmailTemplate.h"
 #include "types/TSmtpServer.h"
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/TRegistry.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QString>
 

@@ -6,7 +6,7 @@
 #include "platform/TRegistry.h"
 #include "profiles/StoredFields.h"
 #include "profiles/TBackupProfileFiles.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 #include "types/TEmailTemplate.h"
 #include "types/TSmtpServer.h"
 

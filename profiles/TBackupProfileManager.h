@@ -8,8 +8,8 @@
 #include "profiles/TBackupProfile.h"
 #include "profiles/TBackupProfileQueue.h"
 #include "profiles/TBackupProfiles.h"
-#include "sysinfo/SharedTypes.h"
 #include "sysinfo/TProcessTimer.h"
+#include "types/SharedTypes.h"
 #include "types/TSmtpServer.h"
 
 #include <QObject>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "settings/SettingTypes.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 #include "types/TSmtpServer.h"
 
 #include <QStringList>

@@ -3,7 +3,7 @@
 
 #include "profiles/TBackupProfile.h"
 #include "sysinfo/Common.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 #include "ui/TFileDialog.h"
 #include "ui/TMessageBox.h"
 

@@ -2,7 +2,7 @@
 #include "ui/TEntryListView.h"
 
 #include "profiles/TBackupProfileFiles.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QHeaderView>
 
