@@ -3,7 +3,7 @@
 // action, and which exit action follows. Every decision about an action reads this table.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <array>
 

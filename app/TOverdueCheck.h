@@ -3,7 +3,7 @@
 // every 13 hours, never during a run. The count reaches the tray through the runner's alert event.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QObject>
 #include <QTimer>

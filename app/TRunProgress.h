@@ -4,7 +4,7 @@
 // so reports are kept here and the window is woken once until it has taken them.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QObject>
 #include <QString>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "app/BalloonTypes.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 #include "sysinfo/TExitDecision.h"
 
 #include <QObject>

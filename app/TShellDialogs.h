@@ -4,7 +4,7 @@
 // Adding a window: docs/architecture.md, "How to add a dialog".
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QString>
 #include <QStringList>

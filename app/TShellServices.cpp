@@ -167,7 +167,6 @@ void TShellServices::SaveSettings(bool ASaveDefaults)
 void TShellServices::LoadBackupProfiles()
 {
   TBackupProfileManager& manager = FBackupProfileManager;
-  manager.SetStorageType(StoredStorageType(FProgramSettings));
   ConfigureUserManager(manager);
   BindManagerEvents();
   // Damaged profiles are reported through OnProfileLoadErrors; the result says nothing more
@@ -178,13 +177,12 @@ void TShellServices::LoadBackupProfiles()
 
 void TShellServices::SaveBackupProfiles()
 {
-  // A changed storage type saves in the old storage first, so the profiles end up in both.
   ConfigureUserManager(FBackupProfileManager);
   // Each profile that failed is named in the application log. A damaged profile is never saved,
   // on purpose (what is stored for it stays; the user was told about it when it was read), but it
   // does not hide the failure of another one.
   QStringList unsaved;
-  if (FBackupProfileManager.SaveProfilesInStorage(StoredStorageType(FProgramSettings), &unsaved) || unsaved.isEmpty())
+  if (FBackupProfileManager.SaveProfiles(&unsaved) || unsaved.isEmpty())
     return;
   throw EBackupProfileManagerException(QStringLiteral("Failed to save the backup profiles."));
 }

@@ -2,7 +2,7 @@
 // The window that shows a running backup: total, profile and item progress, times, Hide and Cancel.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QElapsedTimer>
 #include <QPoint>

@@ -3,7 +3,7 @@
 // confirms by itself when the user does nothing.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QDialog>
 #include <QTimer>

@@ -12,7 +12,7 @@
 #include "app/TRunSession.h"
 #include "app/TShellCommands.h"
 #include "app/TShellStore.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QTimer>
 

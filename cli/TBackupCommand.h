@@ -4,8 +4,8 @@
 // cancel questions, and ends with the exit action.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
 #include "sysinfo/TEventPump.h"
+#include "types/SharedTypes.h"
 
 #include <QString>
 #include <QStringList>

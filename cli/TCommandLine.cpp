@@ -13,9 +13,9 @@
 #include "profiles/ManagerSetup.h"
 #include "profiles/ProfileEmail.h"
 #include "profiles/TBackupProfileManager.h"
+#include "profiles/TRegFileTransfer.h"
 #include "settings/TApplicationOptions.h"
 #include "settings/TProgramSettings.h"
-#include "settings/TRegFileTransfer.h"
 #include "sysinfo/Common.h"
 #include "sysinfo/DateTime.h"
 
@@ -199,8 +199,8 @@ int TCommandLine::MailTest(const QString& AProfileName)
 
   TKeywordEmail email;
   PrepareProfileEmail(email, *profile, profile->LogEmailDetails(), FManager->SMTPSettings(), haveLog);
-  const QString server = email.SMTPHostname() + QLatin1Char(':') + QString::number(email.SMTPPort() & 0xFFFF);
-  TTerminal::Out(QStringLiteral("Sending to %1 through %2...\n").arg(email.Recipients(), server));
+  const QString server = email.Server().Hostname + QLatin1Char(':') + QString::number(email.Server().Port & 0xFFFF);
+  TTerminal::Out(QStringLiteral("Sending to %1 through %2...\n").arg(email.Message().Recipients, server));
   bool sent = false;
   try {
     sent = email.Send();
@@ -238,7 +238,6 @@ bool TCommandLine::LoadConfiguration()
     FSettings->LoadSettings();
 
     // The manager as the tray program configures it.
-    FManager->SetStorageType(StoredStorageType(*FSettings));
     ConfigureUserManager(*FManager);
     ApplyOptionsToManager(*FManager, *FSettings);
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Callback shapes of the backup engine, besides the shared ones of sysinfo/SharedTypes.h.
+// Callback shapes of the backup engine, besides the shared ones of types/SharedTypes.h.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QObject>
 #include <QString>

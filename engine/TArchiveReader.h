@@ -9,7 +9,7 @@
 // from there, so a window stays responsive when a handler processes events. Cancel may be called from those handlers.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QByteArray>
 #include <QList>

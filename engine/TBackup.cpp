@@ -502,14 +502,10 @@ bool TBackup::GenerateFileList()
   }
 }
 
-bool TBackup::LoadZipDll()
+void TBackup::LogZipLibrary()
 {
-  FZipMaster->SetDLL_Load(true);
-  const bool loaded = FZipMaster->DLL_Load();
-  Log(QString(QStringLiteral("LoadZipDll: ") + BoolToStr(loaded) + QLatin1Char(' ') + FZipMaster->DLL_Path() +
-              QLatin1Char(' ') + FZipMaster->DLL_Version()),
-      0);
-  return loaded;
+  // libzip is linked in, so it is always there; the line names the copy and version in use.
+  Log(QStringLiteral("LoadZipDll: True ") + FZipMaster->DLL_Path() + QLatin1Char(' ') + FZipMaster->DLL_Version(), 0);
 }
 
 int TBackup::GetZipCompression()
@@ -538,10 +534,7 @@ int TBackup::GetZipCompression()
 
 void TBackup::BackupZip(QStringList& AZipFileList, TBackupResult& AResult)
 {
-  if (!LoadZipDll()) {
-    Log(QStringLiteral("Failed to load Zip Dll"), 2);
-    return;
-  }
+  LogZipLibrary();
   if (!GenerateFileList()) {
     if (!FSearchFailed)
       Log(QStringLiteral("File list is empty, backup cannot continue"), 1);
@@ -554,7 +547,6 @@ void TBackup::BackupZip(QStringList& AZipFileList, TBackupResult& AResult)
 
   FZipMaster->SetTempDir(IncludeTrailingPathDelimiter(GetTempFolder()));
   FZipMaster->SetAddOptions(TZipWriter::AddDirNames | TZipWriter::AddHiddenFiles);
-  FZipMaster->SetSpanOptions(TZipWriter::spNoVolumeName);
   FZipMaster->SetAddCompLevel(GetZipCompression());
   FZipMaster->SetZipFileName(FZipFileName);
   // The system's text encoding is UTF-8, which is also the only one libzip accepts for comments.

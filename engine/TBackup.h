@@ -107,7 +107,7 @@ private:
   // Takes the lock of the archive's runs; false when another run (any process) holds it.
   [[nodiscard]] bool LockArchive(TFileDescriptor& ALock);
   void RemoveLeftovers();
-  [[nodiscard]] bool LoadZipDll();
+  void LogZipLibrary();
   int GetZipCompression();
   [[nodiscard]] bool LoadSevenZip();
   void WireSevenZip();

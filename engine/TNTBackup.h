@@ -4,7 +4,7 @@
 #pragma once
 
 #include "engine/BackupTypes.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QObject>
 #include <QString>

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "platform/ECorvaleError.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QFlags>
 #include <QObject>

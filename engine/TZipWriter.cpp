@@ -237,12 +237,6 @@ TZipWriter::TZipWriter(QObject* AOwner)
 
 TZipWriter::~TZipWriter() = default;
 
-void TZipWriter::SetDLL_Load(bool AValue)
-{
-  // The library is part of the program; "loading" only confirms it answers.
-  FDLLLoaded = AValue && zip_libzip_version() != nullptr;
-}
-
 QString TZipWriter::DLL_Path() const
 {
   // The version text lives in the library's own data, whereas a function's address may be a stub

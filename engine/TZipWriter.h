@@ -33,10 +33,6 @@ public:
   };
   Q_DECLARE_FLAGS(TAddOptions, TAddOption)
 
-  // Archives spread over removable disks are not written; the option is kept for the caller.
-  enum TSpanOption : unsigned { spNoVolumeName = 0x01 };
-  Q_DECLARE_FLAGS(TSpanOptions, TSpanOption)
-
   enum TZipState : int { zsIdle = 0, zsBusy = 1 };
 
   struct TProgressDetails
@@ -55,8 +51,6 @@ public:
   // libzip is linked, so loading cannot fail; the folder is kept for the caller.
   const QString& DLLDirectory() const { return FDLLDirectory; }
   void SetDLLDirectory(const QString& AValue) { FDLLDirectory = AValue; }
-  bool DLL_Load() const { return FDLLLoaded; }
-  void SetDLL_Load(bool AValue);
   QString DLL_Path() const;
   QString DLL_Version() const;
 
@@ -68,8 +62,6 @@ public:
   void SetTempDir(const QString& AValue) { FTempDir = AValue; }
   TAddOptions AddOptions() const { return FAddOptions; }
   void SetAddOptions(TAddOptions AValue) { FAddOptions = AValue; }
-  TSpanOptions SpanOptions() const { return FSpanOptions; }
-  void SetSpanOptions(TSpanOptions AValue) { FSpanOptions = AValue; }
   // 0 stores, 1 to 9 deflate at that level.
   int AddCompLevel() const { return FAddCompLevel; }
   void SetAddCompLevel(int AValue) { FAddCompLevel = AValue; }
@@ -138,12 +130,10 @@ private:
   friend struct TZipCallbacks;
 
   QString FDLLDirectory;
-  bool FDLLLoaded = false;
   QStringList FSpecArgs;
   QStringList FSpecArgsExcl;
   QString FTempDir;
   TAddOptions FAddOptions;
-  TSpanOptions FSpanOptions;
   int FAddCompLevel = 9;
   QString FZipFileName;
   QByteArray FZipComment;
@@ -177,4 +167,3 @@ private:
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TZipWriter::TAddOptions)
-Q_DECLARE_OPERATORS_FOR_FLAGS(TZipWriter::TSpanOptions)

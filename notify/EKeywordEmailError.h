@@ -2,19 +2,10 @@
 // Raised by TKeywordEmail::Send when the message cannot be delivered once the server is reached.
 #pragma once
 
-#include <QString>
+#include "platform/ECorvaleError.h"
 
-#include <stdexcept>
-
-class EKeywordEmailError : public std::runtime_error
+class EKeywordEmailError : public ECorvaleError
 {
 public:
-  explicit EKeywordEmailError(const QString& AMessage)
-    : std::runtime_error(AMessage.toStdString())
-    , FMessage(AMessage)
-  {}
-  const QString& Message() const { return FMessage; }
-
-private:
-  QString FMessage;
+  using ECorvaleError::ECorvaleError;
 };

@@ -191,8 +191,10 @@ QByteArray Utf8(const QString& AText)
 } // namespace
 
 TKeywordEmail::TKeywordEmail()
-  : FSMTPHostname(DefaultHostname)
-{}
+{
+  FServer.Hostname = DefaultHostname;
+  FServer.Port = 25;
+}
 
 TKeywordEmail::~TKeywordEmail() = default;
 
@@ -244,11 +246,17 @@ bool TKeywordEmail::Send()
 
   // Keywords reach the subject, the sender's name, the body and the attachment names; the
   // addresses are never changed by them.
-  const QString subject = ReplaceKeywords(FSubject);
-  const QString senderName = ReplaceKeywords(FSenderName);
-  QString body = FBody.join(QStringLiteral("\r\n"));
-  if (!FBody.isEmpty())
+  const QString subject = ReplaceKeywords(FMessage.Subject);
+  const QString senderName = ReplaceKeywords(FMessage.SenderName);
+  // Every line of the body ends in CR LF, the last one too.
+  QString body = FMessage.Body;
+  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  if (!body.isEmpty()) {
+    if (body.endsWith(QLatin1Char('\n')))
+      body.chop(1);
+    body.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     body += QStringLiteral("\r\n");
+  }
   body = ReplaceKeywords(body);
   const QStringList attachments =
       ReplaceKeywords(FAttachments.join(QStringLiteral("\r\n"))).split(QRegularExpression(QStringLiteral("\r?\n")));
@@ -258,12 +266,12 @@ bool TKeywordEmail::Send()
     throw EKeywordEmailError(AMessage);
   };
 
-  const QList<TRecipient> recipients = ParseRecipients(FRecipients);
+  const QList<TRecipient> recipients = ParseRecipients(FMessage.Recipients);
   if (recipients.isEmpty())
     fail(QStringLiteral("E-mail not sent: no recipient address."));
 
-  const QString host = FSMTPHostname.trimmed();
-  const int port = FSMTPPort & 0xFFFF;
+  const QString host = FServer.Hostname.trimmed();
+  const int port = FServer.Port & 0xFFFF;
   if (!IsValidHost(host)) {
     FLastError = QStringLiteral("Invalid SMTP host name \"%1\".").arg(host);
     return false;
@@ -303,10 +311,10 @@ bool TKeywordEmail::Send()
     const QByteArray address = Utf8(QLatin1Char('<') + recipient.Address + QLatin1Char('>'));
     rcpt.reset(curl_slist_append(rcpt.release(), address.constData()));
   }
-  const QString domain = FSenderAddress.section(QLatin1Char('@'), 1).trimmed();
+  const QString domain = FMessage.SenderAddress.section(QLatin1Char('@'), 1).trimmed();
   const QStringList headerLines = {
       QStringLiteral("Date: ") + DateHeader(TClock::CurrentDateTime()),
-      QStringLiteral("From: ") + Mailbox(senderName, FSenderAddress),
+      QStringLiteral("From: ") + Mailbox(senderName, FMessage.SenderAddress),
       QStringLiteral("To: ") + to.join(QStringLiteral(",\r\n ")),
       QStringLiteral("Subject: ") + EncodeHeaderText(subject),
       QStringLiteral("Message-ID: <") + QUuid::createUuid().toString(QUuid::WithoutBraces) + QLatin1Char('@') +
@@ -319,10 +327,10 @@ bool TKeywordEmail::Send()
   // The transport. A login or a secure connection goes only over TLS, unless the server is on
   // this machine.
   const bool implicitTls = port == ImplicitTlsPort;
-  const bool login = FSMTPAuthentication;
+  const bool login = FServer.Authentication;
   const TLoopbackCheck& check = LoopbackCheck();
   const bool loopback = check ? check(host) : IsLoopbackHost(host);
-  const bool requireTls = (login || FSMTPSecure) && !loopback;
+  const bool requireTls = (login || FServer.Secure) && !loopback;
   // "localhost" is connected to at the address that was exempted, whatever a resolver says.
   std::unique_ptr<curl_slist, TCurlFree> resolve;
   if (host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0)
@@ -330,9 +338,9 @@ bool TKeywordEmail::Send()
   const QString urlHost = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
   const QByteArray url = Utf8((implicitTls ? QStringLiteral("smtps://") : QStringLiteral("smtp://")) + urlHost +
                               QLatin1Char(':') + QString::number(port));
-  const QByteArray from = Utf8(QLatin1Char('<') + HeaderText(FSenderAddress).trimmed() + QLatin1Char('>'));
-  const QByteArray user = Utf8(FSMTPUserName);
-  const QByteArray password = Utf8(FSMTPPassword);
+  const QByteArray from = Utf8(QLatin1Char('<') + HeaderText(FMessage.SenderAddress).trimmed() + QLatin1Char('>'));
+  const QByteArray user = Utf8(FServer.Username);
+  const QByteArray password = Utf8(FServer.Password);
   const QByteArray certificates = EncodeFileName(TrustedCertificates());
   char errorText[CURL_ERROR_SIZE] = {};
 
@@ -355,7 +363,7 @@ bool TKeywordEmail::Send()
   if (login) {
     curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
-    curl_easy_setopt(c, CURLOPT_LOGIN_OPTIONS, FSMTPSecure ? "AUTH=*" : "AUTH=LOGIN");
+    curl_easy_setopt(c, CURLOPT_LOGIN_OPTIONS, FServer.Secure ? "AUTH=*" : "AUTH=LOGIN");
   }
   curl_easy_setopt(c, CURLOPT_MAIL_FROM, from.constData());
   curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt.get());

@@ -6,6 +6,8 @@
 #pragma once
 
 #include "notify/TEmailKeywordItem.h"
+#include "types/TEmailTemplate.h"
+#include "types/TSmtpServer.h"
 
 #include <QString>
 #include <QStringList>
@@ -35,34 +37,14 @@ public:
   int Count() const { return int(FKeywords.size()); }
   void Clear() { FKeywords.clear(); }
 
-  // All recipient addresses in one string, separated by commas (or semicolons).
-  const QString& Recipients() const { return FRecipients; }
-  void SetRecipients(const QString& AValue) { FRecipients = AValue; }
-  const QString& SenderAddress() const { return FSenderAddress; }
-  void SetSenderAddress(const QString& AValue) { FSenderAddress = AValue; }
-  const QString& SenderName() const { return FSenderName; }
-  void SetSenderName(const QString& AValue) { FSenderName = AValue; }
-  const QString& Subject() const { return FSubject; }
-  void SetSubject(const QString& AValue) { FSubject = AValue; }
-  QStringList& Body() { return FBody; }
+  // The addresses, subject and body; keywords in the subject, the sender's name and the body are
+  // replaced at sending.
+  TEmailTemplate& Message() { return FMessage; }
+  const TEmailTemplate& Message() const { return FMessage; }
   // One file path per line; the files are read when the message is sent.
   QStringList& Attachments() { return FAttachments; }
-  const QString& SMTPHostname() const { return FSMTPHostname; }
-  void SetSMTPHostname(const QString& AValue) { FSMTPHostname = AValue; }
-  // Only the low 16 bits are used.
-  int SMTPPort() const { return FSMTPPort; }
-  void SetSMTPPort(int AValue) { FSMTPPort = AValue; }
-  bool SMTPAuthentication() const { return FSMTPAuthentication; }
-  void SetSMTPAuthentication(bool AValue) { FSMTPAuthentication = AValue; }
-  // TLS is required (STARTTLS or implicit) unless the server is on this machine; with
-  // SMTPAuthentication, client and server also agree on the strongest SASL mechanism both
-  // know, instead of the LOGIN exchange.
-  bool SMTPSecure() const { return FSMTPSecure; }
-  void SetSMTPSecure(bool AValue) { FSMTPSecure = AValue; }
-  const QString& SMTPUserName() const { return FSMTPUserName; }
-  void SetSMTPUserName(const QString& AValue) { FSMTPUserName = AValue; }
-  const QString& SMTPPassword() const { return FSMTPPassword; }
-  void SetSMTPPassword(const QString& AValue) { FSMTPPassword = AValue; }
+  TSmtpServer& Server() { return FServer; }
+  const TSmtpServer& Server() const { return FServer; }
   TOnGetKeywords OnGetKeywords;
 
   // Replaces the keywords and sends the message. True when the server took it, false when no
@@ -86,18 +68,9 @@ public:
 
 private:
   std::vector<std::unique_ptr<TEmailKeywordItem>> FKeywords;
-  QString FRecipients;
-  QString FSenderAddress;
-  QString FSenderName;
-  QString FSubject;
-  QStringList FBody;
+  TEmailTemplate FMessage;
   QStringList FAttachments;
-  QString FSMTPHostname;
-  int FSMTPPort = 25;
-  bool FSMTPAuthentication = false;
-  bool FSMTPSecure = false;
-  QString FSMTPUserName;
-  QString FSMTPPassword;
+  TSmtpServer FServer;
   QString FLastError;
   QString FLastReply;
 };

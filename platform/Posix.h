@@ -10,10 +10,12 @@
 #include "platform/TFileDescriptor.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include <sys/types.h>
 
@@ -21,6 +23,14 @@ namespace Posix {
 
 // The system's text for AErrno, in the user's language.
 QString ErrorText(int AErrno);
+
+// The file AFileName names, its name encoded byte for byte (FileNames.h), open for reading as a
+// QFile; nullptr when it cannot be opened.
+std::unique_ptr<QFile> OpenForReading(const QString& AFileName);
+// Reads the file AFileName names into AData: all of it, or with AMaxBytes >= 0 about its first
+// AMaxBytes bytes (at least that many where the file has them), or with ALast its last AMaxBytes.
+// Returns 0 or an errno.
+[[nodiscard]] int ReadFile(const QString& AFileName, QByteArray& AData, qint64 AMaxBytes = -1, bool ALast = false);
 
 [[nodiscard]] int WriteAll(int AFd, const void* AData, std::size_t ASize);
 [[nodiscard]] int WriteAll(int AFd, const QByteArray& AData);

@@ -6,11 +6,6 @@
 #include "settings/TProgramSettings.h"
 #include "sysinfo/Common.h"
 
-TBackupProfileStorageType StoredStorageType(const TProgramSettings& ASettings)
-{
-  return TApplicationOptions::Integer(ASettings, TOptionId::StorageType) == stINI ? stINI : stRegistry;
-}
-
 void ConfigureUserManager(TBackupProfileManager& AManager)
 {
   AManager.SetRootKey(HKEY_CURRENT_USER);
@@ -24,11 +19,5 @@ void ApplyOptionsToManager(TBackupProfileManager& AManager, const TProgramSettin
 {
   AManager.SetDebugBackup(TApplicationOptions::Boolean(ASettings, TOptionId::Debug));
   AManager.SetVerifyArchives(TApplicationOptions::Boolean(ASettings, TOptionId::VerifyArchives));
-  TBackupProfileSMTPSettings& smtp = AManager.SMTPSettings();
-  smtp.SetSMTPHostname(TApplicationOptions::Text(ASettings, TOptionId::SMTPHost));
-  smtp.SetSMTPPort(TApplicationOptions::Integer(ASettings, TOptionId::SMTPPort));
-  smtp.SetSMTPAuthentication(TApplicationOptions::Boolean(ASettings, TOptionId::SMTPAuthentication));
-  smtp.SetSMTPSecure(TApplicationOptions::Boolean(ASettings, TOptionId::SMTPSecure));
-  smtp.SetUsername(TApplicationOptions::Text(ASettings, TOptionId::SMTPUsername));
-  smtp.SetPassword(TApplicationOptions::Text(ASettings, TOptionId::SMTPPassword));
+  AManager.SMTPSettings() = TApplicationOptions::SmtpServer(ASettings);
 }

@@ -3,18 +3,14 @@
 
 #include "notify/EKeywordEmailError.h"
 #include "notify/TKeywordEmail.h"
-#include "platform/FileNames.h"
+#include "platform/Posix.h"
 #include "platform/SystemIdentity.h"
 #include "profiles/TBackupProfile.h"
 #include "sysinfo/Common.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
 
-#include <cerrno>
 #include <cmath>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -28,19 +24,9 @@ void AddKeyword(TKeywordEmail& AEmail, const QString& AKeyword, const QString& A
 // The whole log, each line ending in CR LF; the file name and " does not exists." without it.
 QString LogText(const QString& AFileName)
 {
-  const int fd = AFileName.isEmpty() ? -1 : ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return AFileName + QStringLiteral(" does not exists.\r\n");
   QByteArray bytes;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t count = ::read(fd, buffer, sizeof(buffer));
-    if (count > 0)
-      bytes.append(buffer, count);
-    else if (count == 0 || errno != EINTR)
-      break;
-  }
-  ::close(fd);
+  if (AFileName.isEmpty() || Posix::ReadFile(AFileName, bytes) != 0)
+    return AFileName + QStringLiteral(" does not exists.\r\n");
   QString text = QString::fromUtf8(bytes);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   QStringList lines = text.split(QLatin1Char('\n'));
@@ -77,35 +63,19 @@ void FillProfileKeywords(TKeywordEmail& AEmail, const TBackupProfile& AProfile)
   AddKeyword(AEmail, QStringLiteral("%log%"), LogText(AProfile.LogFile()));
 }
 
-void PrepareProfileEmail(TKeywordEmail& AEmail, const TBackupProfile& AProfile,
-                         const TBackupProfileEmailDetails& ATemplate, const TBackupProfileSMTPSettings& AProgramServer,
-                         bool AAttachLog)
+void PrepareProfileEmail(TKeywordEmail& AEmail, const TBackupProfile& AProfile, const TEmailTemplate& ATemplate,
+                         const TSmtpServer& AProgramServer, bool AAttachLog)
 {
   FillProfileKeywords(AEmail, AProfile);
-  AEmail.SetRecipients(ATemplate.Recipients());
-  AEmail.SetSenderAddress(ATemplate.SenderAddress());
-  AEmail.SetSenderName(ATemplate.SenderName());
-  AEmail.SetSubject(ATemplate.Subject());
-  QString body = ATemplate.Body();
-  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  AEmail.Body() = body.split(QLatin1Char('\n'));
-  if (!AEmail.Body().isEmpty() && AEmail.Body().constLast().isEmpty())
-    AEmail.Body().removeLast();
+  AEmail.Message() = ATemplate;
   AEmail.Attachments().clear();
   if (AAttachLog)
     AEmail.Attachments().append(AProfile.LogFile());
 
-  const TBackupProfileSMTPSettings& server = AProfile.CustomSMTPSettings() ? AProfile.SMTPSettings() : AProgramServer;
-  AEmail.SetSMTPHostname(server.SMTPHostname());
-  AEmail.SetSMTPPort(server.SMTPPort());
-  AEmail.SetSMTPAuthentication(server.SMTPAuthentication());
-  AEmail.SetSMTPSecure(server.SMTPSecure());
-  AEmail.SetSMTPUserName(server.Username());
-  AEmail.SetSMTPPassword(server.Password());
+  AEmail.Server() = AProfile.CustomSMTPSettings() ? AProfile.SMTPSettings() : AProgramServer;
 }
 
-bool SendProfileEmail(const TBackupProfile& AProfile, TProfileEmailKind AKind,
-                      const TBackupProfileSMTPSettings& AProgramServer,
+bool SendProfileEmail(const TBackupProfile& AProfile, TProfileEmailKind AKind, const TSmtpServer& AProgramServer,
                       const std::function<void(const QString&)>& AOnError, TKeywordEmail* AEmail)
 {
   TKeywordEmail own;

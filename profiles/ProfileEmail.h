@@ -3,15 +3,15 @@
 // they take, and the send whose errors become log lines.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
+#include "types/TEmailTemplate.h"
+#include "types/TSmtpServer.h"
 
 #include <QString>
 
 #include <functional>
 
 class TBackupProfile;
-class TBackupProfileEmailDetails;
-class TBackupProfileSMTPSettings;
 class TKeywordEmail;
 
 // Empties the keyword list and adds the ten keywords of AProfile, in order, with its values now.
@@ -19,9 +19,8 @@ void FillProfileKeywords(TKeywordEmail& AEmail, const TBackupProfile& AProfile);
 
 // Fills the keywords, the message from ATemplate, and the server: the profile's own when its
 // CustomSMTPSettings is set, AProgramServer otherwise. The log e-mail attaches the profile's log.
-void PrepareProfileEmail(TKeywordEmail& AEmail, const TBackupProfile& AProfile,
-                         const TBackupProfileEmailDetails& ATemplate, const TBackupProfileSMTPSettings& AProgramServer,
-                         bool AAttachLog);
+void PrepareProfileEmail(TKeywordEmail& AEmail, const TBackupProfile& AProfile, const TEmailTemplate& ATemplate,
+                         const TSmtpServer& AProgramServer, bool AAttachLog);
 
 enum TProfileEmailKind : int { pekAlert = 0, pekLog = 1 };
 
@@ -29,6 +28,6 @@ enum TProfileEmailKind : int { pekAlert = 0, pekLog = 1 };
 // connection, or an error once connected) is handed to AOnError as one line; nothing escapes.
 // AEmail, when given, is the e-mail to use, so that a caller can read the server's answer.
 [[nodiscard]] bool SendProfileEmail(const TBackupProfile& AProfile, TProfileEmailKind AKind,
-                                    const TBackupProfileSMTPSettings& AProgramServer,
+                                    const TSmtpServer& AProgramServer,
                                     const std::function<void(const QString&)>& AOnError,
                                     TKeywordEmail* AEmail = nullptr);

@@ -10,13 +10,6 @@
 
 namespace {
 
-const QString FilesKey = QStringLiteral("Files");
-const QString FileExclusionsKey = QStringLiteral("FileExclusions");
-const QString ActiveProgramsKey = QStringLiteral("Active Programs");
-const QString AlertEmailKey = QStringLiteral("AlertEmail");
-const QString LogEmailKey = QStringLiteral("LogEmail");
-const QString SMTPSettingsKey = QStringLiteral("SMTPSettings");
-
 QString SubKey(const QString& AKey, const QString& AName)
 {
   return AKey + QLatin1Char('\\') + AName;
@@ -32,16 +25,13 @@ bool OpenOrCreate(TRegistry& AReg, const QString& AKey)
 void WriteEntries(TRegistry& AReg, const QString& AListKey, const TBackupProfileFiles& AFiles)
 {
   for (int i = 0; i < AFiles.Count(); ++i) {
-    if (!AReg.OpenKey(SubKey(AListKey, QString::number(i)), true))
-      continue;
-    const TBackupProfileFile* entry = AFiles.GetItem(i);
-    AReg.WriteString(QStringLiteral("folder"), entry->Folder());
-    AReg.WriteString(QStringLiteral("filemask"), entry->FileMask());
-    AReg.WriteBool(QStringLiteral("recursive"), entry->Recursive());
+    if (AReg.OpenKey(SubKey(AListKey, QString::number(i)), true))
+      WriteFields(AReg, *AFiles.GetItem(i), TBackupProfile::StoredEntryValues());
   }
 }
 
-// Entries come in the registry's order of the sub-key names, not in numeric order.
+// Entries come in the registry's order of the sub-key names, not in numeric order. Their values
+// are read without asking whether they exist: a missing flag is a damaged entry.
 void ReadEntries(TRegistry& AReg, const QString& AListKey, TBackupProfileFiles& AFiles)
 {
   if (!AReg.OpenKey(AListKey, false))
@@ -50,66 +40,89 @@ void ReadEntries(TRegistry& AReg, const QString& AListKey, TBackupProfileFiles& 
   for (const QString& name : names) {
     if (!AReg.OpenKey(SubKey(AListKey, name), false))
       continue;
-    const bool recursive = AReg.ReadBool(QStringLiteral("recursive"));
-    const QString fileMask = AReg.ReadString(QStringLiteral("filemask"));
-    const QString folder = AReg.ReadString(QStringLiteral("folder"));
-    AFiles.Add(folder, fileMask, recursive);
+    TBackupProfileFile entry;
+    ReadFields(AReg, entry, TBackupProfile::StoredEntryValues(), true);
+    AFiles.Add(entry.Folder(), entry.FileMask(), entry.Recursive());
   }
-}
-
-void WriteEmail(TRegistry& AReg, const TBackupProfileEmailDetails& AEmail)
-{
-  AReg.WriteString(QStringLiteral("Recipients"), AEmail.Recipients());
-  AReg.WriteString(QStringLiteral("SenderAddress"), AEmail.SenderAddress());
-  AReg.WriteString(QStringLiteral("SenderName"), AEmail.SenderName());
-  AReg.WriteString(QStringLiteral("Subject"), AEmail.Subject());
-  AReg.WriteString(QStringLiteral("Body"), AEmail.Body());
-}
-
-// Reads the named string value when it exists, leaving the field as it was otherwise.
-template <typename TSetter> void ReadStringIfExists(TRegistry& AReg, const QString& AName, TSetter ASetter)
-{
-  if (AReg.ValueExists(AName))
-    ASetter(AReg.ReadString(AName));
-}
-
-void ReadEmail(TRegistry& AReg, TBackupProfileEmailDetails& AEmail)
-{
-  ReadStringIfExists(AReg, QStringLiteral("Recipients"), [&](const QString& v) { AEmail.SetRecipients(v); });
-  ReadStringIfExists(AReg, QStringLiteral("SenderAddress"), [&](const QString& v) { AEmail.SetSenderAddress(v); });
-  ReadStringIfExists(AReg, QStringLiteral("SenderName"), [&](const QString& v) { AEmail.SetSenderName(v); });
-  ReadStringIfExists(AReg, QStringLiteral("Subject"), [&](const QString& v) { AEmail.SetSubject(v); });
-  ReadStringIfExists(AReg, QStringLiteral("Body"), [&](const QString& v) { AEmail.SetBody(v); });
-}
-
-void WriteSMTPSettings(TRegistry& AReg, const TBackupProfileSMTPSettings& ASettings)
-{
-  AReg.WriteString(QStringLiteral("SMTPHostname"), ASettings.SMTPHostname());
-  AReg.WriteInteger(QStringLiteral("SMTPPort"), ASettings.SMTPPort());
-  AReg.WriteString(QStringLiteral("Username"), ASettings.Username());
-  AReg.WriteString(QStringLiteral("Password"), ASettings.Password());
-  AReg.WriteBool(QStringLiteral("SMTPAuthentication"), ASettings.SMTPAuthentication());
-  AReg.WriteBool(QStringLiteral("SMTPSecure"), ASettings.SMTPSecure());
-}
-
-void ReadSMTPSettings(TRegistry& AReg, TBackupProfileSMTPSettings& ASettings)
-{
-  ReadStringIfExists(AReg, QStringLiteral("SMTPHostname"), [&](const QString& v) { ASettings.SetSMTPHostname(v); });
-  if (AReg.ValueExists(QStringLiteral("SMTPPort")))
-    ASettings.SetSMTPPort(AReg.ReadInteger(QStringLiteral("SMTPPort")));
-  ReadStringIfExists(AReg, QStringLiteral("Username"), [&](const QString& v) { ASettings.SetUsername(v); });
-  ReadStringIfExists(AReg, QStringLiteral("Password"), [&](const QString& v) { ASettings.SetPassword(v); });
-  if (AReg.ValueExists(QStringLiteral("SMTPAuthentication")))
-    ASettings.SetSMTPAuthentication(AReg.ReadBool(QStringLiteral("SMTPAuthentication")));
-  if (AReg.ValueExists(QStringLiteral("SMTPSecure")))
-    ASettings.SetSMTPSecure(AReg.ReadBool(QStringLiteral("SMTPSecure")));
 }
 
 } // namespace
 
 TBackupProfile::TBackupProfile(TBackupProfiles* ACollection)
   : FCollection(ACollection)
-{}
+{
+  ResetFields(*this, StoredValues());
+}
+
+TStoredFields<TBackupProfile> TBackupProfile::StoredValues()
+{
+  using T = TBackupProfile;
+  static const TStoredField<T> Rows[] = {
+      {.Name = "ProfileVersion", .Field = TFixedValue(), .Default = 1},
+      {.Name = "Enabled", .Field = &T::FEnabled, .Default = 1},
+      {.Name = "Password", .Field = &T::FPassword, .InDefaults = true},
+      {.Name = "Description", .Field = &T::FDescription},
+      {.Name = "ZipFile", .Field = &T::FZipFile},
+      {.Name = "ZipType", .Field = &T::FZipType, .Default = zSeven, .Min = zZip, .Max = zNTBackup},
+      {.Name = "LogFile", .Field = &T::FLogFile},
+      {.Name = "LastBackup", .Field = &T::FLastBackup},
+      {.Name = "ShowAlerts", .Field = &T::FShowAlerts, .Default = 1, .InDefaults = true},
+      {.Name = "AlertDays", .Field = &T::FAlertDays, .Default = 7, .Min = 1, .Max = 30, .InDefaults = true},
+      {.Name = "CloseGracefully", .Field = &T::FCloseGracefully, .Default = 1, .InDefaults = true},
+      {.Name = "AlertEmailEnabled", .Field = &T::FAlertEmailEnabled},
+      {.Name = "AlertEmailLastRun", .Field = &T::FAlertEmailLastRun},
+      {.Name = "LogEmailEnabled", .Field = &T::FLogEmailEnabled},
+      // 2000 MB; the editor takes whole megabytes.
+      {.Name = "SpanningSize", .Field = &T::FSpanningSize, .Default = 2097152000},
+      {.Name = "KeepArchives", .Field = &T::FKeepArchives, .Default = 0, .Min = 0, .Max = MaxKeepArchives},
+      {.Name = "CompressionLevel",
+       .Field = &T::FCompressionLevel,
+       .Default = clMaximum,
+       .Min = clNone,
+       .Max = clMaximum},
+      {.Name = "CustomSMTPSettings", .Field = &T::FCustomSMTPSettings},
+      {.Name = "SystemState", .Field = &T::FSystemState},
+  };
+  return Rows;
+}
+
+TStoredFields<TBackupProfileFile> TBackupProfile::StoredEntryValues()
+{
+  using T = TBackupProfileFile;
+  static const TStoredField<T> Rows[] = {
+      {.Name = "folder", .Field = &T::FFolder},
+      {.Name = "filemask", .Field = &T::FFileMask},
+      {.Name = "recursive", .Field = &T::FRecursive},
+  };
+  return Rows;
+}
+
+TStoredFields<TEmailTemplate> TBackupProfile::StoredEmailValues()
+{
+  using T = TEmailTemplate;
+  static const TStoredField<T> Rows[] = {
+      {.Name = "Recipients", .Field = &T::Recipients},
+      {.Name = "SenderAddress", .Field = &T::SenderAddress},
+      {.Name = "SenderName", .Field = &T::SenderName},
+      {.Name = "Subject", .Field = &T::Subject},
+      {.Name = "Body", .Field = &T::Body},
+  };
+  return Rows;
+}
+
+TStoredFields<TSmtpServer> TBackupProfile::StoredSmtpValues()
+{
+  using T = TSmtpServer;
+  static const TStoredField<T> Rows[] = {
+      {.Name = "SMTPHostname", .Field = &T::Hostname},
+      {.Name = "SMTPPort", .Field = &T::Port},
+      {.Name = "Username", .Field = &T::Username},
+      {.Name = "Password", .Field = &T::Password},
+      {.Name = "SMTPAuthentication", .Field = &T::Authentication},
+      {.Name = "SMTPSecure", .Field = &T::Secure},
+  };
+  return Rows;
+}
 
 TBackupProfile::~TBackupProfile() = default;
 
@@ -166,13 +179,7 @@ bool TBackupProfile::SaveProfile()
     Log(QStringLiteral("Profile not saved, its stored values could not be read: ") + FProfileName);
     return false;
   }
-  switch (FStorageType) {
-  case stRegistry:
-    return SaveProfileRegistry();
-  case stINI:
-    return SaveProfileINI();
-  }
-  return false;
+  return SaveProfileRegistry();
 }
 
 bool TBackupProfile::LoadProfile()
@@ -184,32 +191,12 @@ bool TBackupProfile::LoadProfile(const QString& AProfileName)
 {
   Log(QStringLiteral("Loading Profile: ") + AProfileName);
   Debug(QStringLiteral("LoadProfile"), AProfileName);
-  bool result = false;
-  switch (FStorageType) {
-  case stRegistry:
-    result = LoadProfileRegistry(AProfileName);
-    break;
-  case stINI:
-    result = LoadProfileINI(AProfileName);
-    break;
-  }
-  return result && CheckProfile();
+  return LoadProfileRegistry(AProfileName) && CheckProfile();
 }
 
 bool TBackupProfile::DeleteProfile()
 {
   return DeleteProfile(FProfileName);
-}
-
-bool TBackupProfile::DeleteProfile(const QString& AProfileName)
-{
-  switch (FStorageType) {
-  case stRegistry:
-    return DeleteProfileRegistry(AProfileName);
-  case stINI:
-    return DeleteProfileINI(AProfileName);
-  }
-  return false;
 }
 
 bool TBackupProfile::CheckProfile()
@@ -233,25 +220,7 @@ bool TBackupProfile::SaveProfileRegistry()
     return false;
   }
 
-  reg.WriteInteger(QStringLiteral("ProfileVersion"), 1);
-  reg.WriteBool(QStringLiteral("Enabled"), FEnabled);
-  reg.WriteString(QStringLiteral("Password"), FPassword);
-  reg.WriteString(QStringLiteral("Description"), FDescription);
-  reg.WriteString(QStringLiteral("ZipFile"), FZipFile);
-  reg.WriteInteger(QStringLiteral("ZipType"), FZipType);
-  reg.WriteString(QStringLiteral("LogFile"), FLogFile);
-  reg.WriteDateTime(QStringLiteral("LastBackup"), FLastBackup);
-  reg.WriteBool(QStringLiteral("ShowAlerts"), FShowAlerts);
-  reg.WriteInteger(QStringLiteral("AlertDays"), FAlertDays);
-  reg.WriteBool(QStringLiteral("CloseGracefully"), FCloseGracefully);
-  reg.WriteBool(QStringLiteral("AlertEmailEnabled"), FAlertEmailEnabled);
-  reg.WriteDateTime(QStringLiteral("AlertEmailLastRun"), FAlertEmailLastRun);
-  reg.WriteBool(QStringLiteral("LogEmailEnabled"), FLogEmailEnabled);
-  reg.WriteInteger(QStringLiteral("SpanningSize"), FSpanningSize);
-  reg.WriteInteger(QStringLiteral("KeepArchives"), FKeepArchives);
-  reg.WriteInteger(QStringLiteral("CompressionLevel"), FCompressionLevel);
-  reg.WriteBool(QStringLiteral("CustomSMTPSettings"), FCustomSMTPSettings);
-  reg.WriteBool(QStringLiteral("SystemState"), FSystemState);
+  WriteFields(reg, *this, StoredValues());
 
   // Every sub-key is rewritten, so that the entries of a list that has shrunk do not survive.
   bool cleared = true;
@@ -266,11 +235,11 @@ bool TBackupProfile::SaveProfileRegistry()
       reg.WriteString(ActiveProgramCaption(entry), ActiveProgramClass(entry));
   }
   if (reg.OpenKey(SubKey(key, AlertEmailKey), true))
-    WriteEmail(reg, FAlertEmailDetails);
+    WriteFields(reg, FAlertEmailDetails, StoredEmailValues());
   if (reg.OpenKey(SubKey(key, LogEmailKey), true))
-    WriteEmail(reg, FLogEmailDetails);
+    WriteFields(reg, FLogEmailDetails, StoredEmailValues());
   if (reg.OpenKey(SubKey(key, SMTPSettingsKey), true))
-    WriteSMTPSettings(reg, FSMTPSettings);
+    WriteFields(reg, FSMTPSettings, StoredSmtpValues());
   // A stale entry that could not be removed would come back at the next load.
   if (!cleared) {
     reg.RollbackTransaction();
@@ -295,46 +264,8 @@ bool TBackupProfile::LoadProfileRegistry(const QString& AProfileName)
     return false;
 
   try {
-    const auto readBool = [&reg](const QString& AName, bool& AField) {
-      if (reg.ValueExists(AName))
-        AField = reg.ReadBool(AName);
-    };
-    const auto readInteger = [&reg](const QString& AName, int& AField) {
-      if (reg.ValueExists(AName))
-        AField = reg.ReadInteger(AName);
-    };
-    const auto readString = [&reg](const QString& AName, QString& AField) {
-      if (reg.ValueExists(AName))
-        AField = reg.ReadString(AName);
-    };
-    const auto readDate = [&reg](const QString& AName, TDateTime& AField) {
-      if (reg.ValueExists(AName))
-        AField = reg.ReadDateTime(AName);
-    };
-    readInteger(QStringLiteral("ProfileVersion"), FProfileVersion);
-    readBool(QStringLiteral("Enabled"), FEnabled);
-    // Ordinals outside the enumeration are taken as they are.
-    if (reg.ValueExists(QStringLiteral("ZipType")))
-      FZipType = static_cast<TZipType>(reg.ReadInteger(QStringLiteral("ZipType")));
-    readString(QStringLiteral("Password"), FPassword);
-    readString(QStringLiteral("Description"), FDescription);
-    readString(QStringLiteral("ZipFile"), FZipFile);
-    readString(QStringLiteral("LogFile"), FLogFile);
-    readDate(QStringLiteral("LastBackup"), FLastBackup);
-    readBool(QStringLiteral("ShowAlerts"), FShowAlerts);
-    readInteger(QStringLiteral("AlertDays"), FAlertDays);
-    readBool(QStringLiteral("CloseGracefully"), FCloseGracefully);
-    readBool(QStringLiteral("AlertEmailEnabled"), FAlertEmailEnabled);
-    readBool(QStringLiteral("LogEmailEnabled"), FLogEmailEnabled);
-    readDate(QStringLiteral("AlertEmailLastRun"), FAlertEmailLastRun);
-    readInteger(QStringLiteral("SpanningSize"), FSpanningSize);
-    readInteger(QStringLiteral("KeepArchives"), FKeepArchives);
+    ReadFields(reg, *this, StoredValues());
     FKeepArchives = std::clamp(FKeepArchives, 0, MaxKeepArchives);
-    if (reg.ValueExists(QStringLiteral("CompressionLevel")))
-      FCompressionLevel = static_cast<TCompressionLevel>(reg.ReadInteger(QStringLiteral("CompressionLevel")));
-    readBool(QStringLiteral("CustomSMTPSettings"), FCustomSMTPSettings);
-    readBool(QStringLiteral("SystemState"), FSystemState);
-
     ReadEntries(reg, SubKey(key, FilesKey), FFiles);
     ReadEntries(reg, SubKey(key, FileExclusionsKey), FFileExclusions);
 
@@ -346,11 +277,11 @@ bool TBackupProfile::LoadProfileRegistry(const QString& AProfileName)
       FActivePrograms = programs;
     }
     if (OpenOrCreate(reg, SubKey(key, AlertEmailKey)))
-      ReadEmail(reg, FAlertEmailDetails);
+      ReadFields(reg, FAlertEmailDetails, StoredEmailValues());
     if (OpenOrCreate(reg, SubKey(key, LogEmailKey)))
-      ReadEmail(reg, FLogEmailDetails);
+      ReadFields(reg, FLogEmailDetails, StoredEmailValues());
     if (OpenOrCreate(reg, SubKey(key, SMTPSettingsKey)))
-      ReadSMTPSettings(reg, FSMTPSettings);
+      ReadFields(reg, FSMTPSettings, StoredSmtpValues());
   } catch (const ERegistryException& e) {
     FLoadError = e.Message();
     throw;
@@ -363,7 +294,7 @@ bool TBackupProfile::LoadProfileRegistry(const QString& AProfileName)
   return true;
 }
 
-bool TBackupProfile::DeleteProfileRegistry(const QString& AProfileName)
+bool TBackupProfile::DeleteProfile(const QString& AProfileName)
 {
   if (AProfileName.isEmpty())
     return false;
@@ -374,31 +305,10 @@ bool TBackupProfile::DeleteProfileRegistry(const QString& AProfileName)
   return reg.DeleteKey(key);
 }
 
-// Profiles have no file layout: the INI storage type only stands for the file it would use.
-bool TBackupProfile::SaveProfileINI()
-{
-  return true;
-}
-
-bool TBackupProfile::LoadProfileINI(const QString& AProfileName)
-{
-  Q_UNUSED(AProfileName);
-  return true;
-}
-
-bool TBackupProfile::DeleteProfileINI(const QString& AProfileName)
-{
-  Q_UNUSED(AProfileName);
-  return true;
-}
-
 void TBackupProfile::CopyDefaultFields(const TBackupProfile& ASource)
 {
-  FPassword = ASource.FPassword;
-  FShowAlerts = ASource.FShowAlerts;
-  FAlertDays = ASource.FAlertDays;
+  ::CopyDefaultFields(*this, ASource, StoredValues());
   FActivePrograms = ASource.FActivePrograms;
-  FCloseGracefully = ASource.FCloseGracefully;
 }
 
 void TBackupProfile::LoadDefaults()
@@ -440,7 +350,6 @@ void TBackupProfile::LoadDefaults()
   TBackupProfile defaults;
   defaults.SetRootKey(FRootKey);
   defaults.SetRegistryKey(FRegistryKey);
-  defaults.SetStorageType(FStorageType);
   try {
     if (!defaults.LoadProfile(DefaultProfileName()))
       return;
@@ -456,7 +365,6 @@ bool TBackupProfile::SaveAsDefaults()
   TBackupProfile defaults;
   defaults.SetRootKey(FRootKey);
   defaults.SetRegistryKey(FRegistryKey);
-  defaults.SetStorageType(FStorageType);
   defaults.SetProfileName(DefaultProfileName());
   defaults.CopyDefaultFields(*this);
   return defaults.SaveProfile();

@@ -4,10 +4,11 @@
 #pragma once
 
 #include "platform/TRegistry.h"
-#include "profiles/TBackupProfileEmailDetails.h"
+#include "profiles/StoredFields.h"
 #include "profiles/TBackupProfileFiles.h"
-#include "profiles/TBackupProfileSMTPSettings.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
+#include "types/TEmailTemplate.h"
+#include "types/TSmtpServer.h"
 
 #include <QObject>
 #include <QString>
@@ -34,8 +35,6 @@ public:
 
   bool Enabled() const { return FEnabled; }
   void SetEnabled(bool AValue) { FEnabled = AValue; }
-  TBackupProfileStorageType StorageType() const { return FStorageType; }
-  void SetStorageType(TBackupProfileStorageType AValue) { FStorageType = AValue; }
   const QString& ProfileName() const { return FProfileName; }
   void SetProfileName(const QString& AValue) { FProfileName = AValue; }
   THKey RootKey() const { return FRootKey; }
@@ -43,8 +42,6 @@ public:
   // The key the profile keys live under (the program key).
   const QString& RegistryKey() const { return FRegistryKey; }
   void SetRegistryKey(const QString& AValue) { FRegistryKey = AValue; }
-  const QString& INIFileName() const { return FINIFileName; }
-  void SetINIFileName(const QString& AValue) { FINIFileName = AValue; }
   // The archive password, for ZIP and 7z archives.
   const QString& Password() const { return FPassword; }
   void SetPassword(const QString& AValue) { FPassword = AValue; }
@@ -86,19 +83,19 @@ public:
   // Send this profile's e-mails through SMTPSettings rather than the program-wide server.
   bool CustomSMTPSettings() const { return FCustomSMTPSettings; }
   void SetCustomSMTPSettings(bool AValue) { FCustomSMTPSettings = AValue; }
-  TBackupProfileSMTPSettings& SMTPSettings() { return FSMTPSettings; }
-  const TBackupProfileSMTPSettings& SMTPSettings() const { return FSMTPSettings; }
+  TSmtpServer& SMTPSettings() { return FSMTPSettings; }
+  const TSmtpServer& SMTPSettings() const { return FSMTPSettings; }
   bool AlertEmailEnabled() const { return FAlertEmailEnabled; }
   void SetAlertEmailEnabled(bool AValue) { FAlertEmailEnabled = AValue; }
   // When the alert e-mail was last sent successfully; 0 = never.
   TDateTime AlertEmailLastRun() const { return FAlertEmailLastRun; }
   void SetAlertEmailLastRun(TDateTime AValue) { FAlertEmailLastRun = AValue; }
-  TBackupProfileEmailDetails& AlertEmailDetails() { return FAlertEmailDetails; }
-  const TBackupProfileEmailDetails& AlertEmailDetails() const { return FAlertEmailDetails; }
+  TEmailTemplate& AlertEmailDetails() { return FAlertEmailDetails; }
+  const TEmailTemplate& AlertEmailDetails() const { return FAlertEmailDetails; }
   bool LogEmailEnabled() const { return FLogEmailEnabled; }
   void SetLogEmailEnabled(bool AValue) { FLogEmailEnabled = AValue; }
-  TBackupProfileEmailDetails& LogEmailDetails() { return FLogEmailDetails; }
-  const TBackupProfileEmailDetails& LogEmailDetails() const { return FLogEmailDetails; }
+  TEmailTemplate& LogEmailDetails() { return FLogEmailDetails; }
+  const TEmailTemplate& LogEmailDetails() const { return FLogEmailDetails; }
   bool SystemState() const { return FSystemState; }
   void SetSystemState(bool AValue) { FSystemState = AValue; }
 
@@ -106,7 +103,7 @@ public:
   static QString ActiveProgramCaption(const QString& AEntry);
   static QString ActiveProgramClass(const QString& AEntry);
 
-  // Storage, in the profile's StorageType. Save and load raise ERegistryException where the
+  // Storage, in the registry. Save and load raise ERegistryException where the
   // registry cannot be written or holds a value of another type than the layout gives.
   [[nodiscard]] bool SaveProfile();
   [[nodiscard]] bool LoadProfile();
@@ -133,6 +130,20 @@ public:
   bool IsDamaged() const { return !FLoadError.isEmpty(); }
   void ClearLoadError() { FLoadError.clear(); }
 
+  // The values a profile stores in its own key, in the order they are written, and those of its
+  // sub-keys: each entry of "Files" and "FileExclusions", "AlertEmail" and "LogEmail",
+  // "SMTPSettings". Their initial values are a new profile's.
+  static TStoredFields<TBackupProfile> StoredValues();
+  static inline const QString FilesKey = QStringLiteral("Files");
+  static inline const QString FileExclusionsKey = QStringLiteral("FileExclusions");
+  static inline const QString ActiveProgramsKey = QStringLiteral("Active Programs");
+  static inline const QString AlertEmailKey = QStringLiteral("AlertEmail");
+  static inline const QString LogEmailKey = QStringLiteral("LogEmail");
+  static inline const QString SMTPSettingsKey = QStringLiteral("SMTPSettings");
+  static TStoredFields<TBackupProfileFile> StoredEntryValues();
+  static TStoredFields<TEmailTemplate> StoredEmailValues();
+  static TStoredFields<TSmtpServer> StoredSmtpValues();
+
   // The reserved name of the two default profiles, and the machine-wide one's place.
   static QString DefaultProfileName();
   static QString MachineDefaultRegistryKey();
@@ -142,11 +153,7 @@ private:
   QString ProfileKey(const QString& AProfileName) const;
   bool SaveProfileRegistry();
   bool LoadProfileRegistry(const QString& AProfileName);
-  bool DeleteProfileRegistry(const QString& AProfileName);
-  bool SaveProfileINI();
-  bool LoadProfileINI(const QString& AProfileName);
-  bool DeleteProfileINI(const QString& AProfileName);
-  // Copies the five fields the default profiles carry.
+  // Copies the fields the default profiles carry.
   void CopyDefaultFields(const TBackupProfile& ASource);
 
   void Log(const QString& AMessage);
@@ -154,34 +161,33 @@ private:
 
   TBackupProfiles* FCollection = nullptr;
   int FProfileVersion = -1;
-  bool FEnabled = true;
-  TBackupProfileStorageType FStorageType = stRegistry;
+  // The stored values start as StoredValues() gives them.
+  bool FEnabled;
   QString FProfileName;
   THKey FRootKey = HKEY_CURRENT_USER;
   QString FRegistryKey;
-  QString FINIFileName;
   QString FPassword;
   QString FDescription;
-  TZipType FZipType = zSeven;
+  TZipType FZipType;
   QString FZipFile;
   QString FLogFile;
-  TDateTime FLastBackup = 0;
+  TDateTime FLastBackup;
   TBackupProfileFiles FFiles;
   TBackupProfileFiles FFileExclusions;
-  bool FShowAlerts = true;
-  int FAlertDays = 7;
+  bool FShowAlerts;
+  int FAlertDays;
   QStringList FActivePrograms;
-  bool FCloseGracefully = true;
-  int FSpanningSize = 2097152000;
-  int FKeepArchives = 0;
-  TCompressionLevel FCompressionLevel = clMaximum;
-  bool FCustomSMTPSettings = false;
-  TBackupProfileSMTPSettings FSMTPSettings;
-  bool FAlertEmailEnabled = false;
-  TDateTime FAlertEmailLastRun = 0;
-  TBackupProfileEmailDetails FAlertEmailDetails;
-  bool FLogEmailEnabled = false;
-  TBackupProfileEmailDetails FLogEmailDetails;
-  bool FSystemState = false;
+  bool FCloseGracefully;
+  int FSpanningSize;
+  int FKeepArchives;
+  TCompressionLevel FCompressionLevel;
+  bool FCustomSMTPSettings;
+  TSmtpServer FSMTPSettings;
+  bool FAlertEmailEnabled;
+  TDateTime FAlertEmailLastRun;
+  TEmailTemplate FAlertEmailDetails;
+  bool FLogEmailEnabled;
+  TEmailTemplate FLogEmailDetails;
+  bool FSystemState;
   QString FLoadError;
 };

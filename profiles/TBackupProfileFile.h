@@ -17,6 +17,8 @@ public:
   void SetFileMask(const QString& AValue) { FFileMask = AValue; }
 
 private:
+  friend class TBackupProfile; // its table of stored values
+
   QString FFolder;
   bool FRecursive = false;
   QString FFileMask;

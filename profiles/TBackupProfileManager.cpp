@@ -79,7 +79,6 @@ TBackupProfileManager::TBackupProfileManager(QObject* AOwner)
   , FBackupProfileQueue(std::make_unique<TBackupProfileQueue>())
   , FBackupProfiles(std::make_unique<TBackupProfiles>())
   , FProcessTimer(std::make_unique<TProcessTimer>())
-  , FSMTPSettings(std::make_unique<TBackupProfileSMTPSettings>())
   , FPlugins(std::make_unique<TPlugins>())
 {
   FPlugins->OnLog = [this](const QString& ALine) { Log(ALine); };
@@ -93,7 +92,6 @@ TBackupProfileManager::~TBackupProfileManager()
   FBackupProfileQueue.reset();
   FBackupProfiles.reset();
   FProcessTimer.reset();
-  FSMTPSettings.reset();
   FPlugins.reset();
 }
 
@@ -113,7 +111,6 @@ void TBackupProfileManager::SetUpProfile(TBackupProfile* AProfile) const
 {
   AProfile->OnLog = OnLog;
   AProfile->OnDebug = OnDebug;
-  AProfile->SetStorageType(FStorageType);
   AProfile->SetRegistryKey(FRegistryKey);
   AProfile->SetRootKey(FRootKey);
 }
@@ -153,8 +150,7 @@ bool TBackupProfileManager::LoadProfiles()
 {
   FBackupProfiles->Clear();
   QStringList damaged;
-  if (FStorageType == stRegistry)
-    LoadProfilesRegistry(damaged);
+  LoadProfilesRegistry(damaged);
   if (!damaged.isEmpty() && OnProfileLoadErrors)
     OnProfileLoadErrors(this, damaged);
   return damaged.isEmpty();
@@ -194,7 +190,6 @@ bool TBackupProfileManager::SaveProfiles(QStringList* AUnsaved)
   bool result = true;
   for (int i = 0; i < FBackupProfiles->Count(); ++i) {
     TBackupProfile* profile = FBackupProfiles->GetItem(i);
-    profile->SetStorageType(FStorageType);
     profile->SetRegistryKey(FRegistryKey);
     profile->SetRootKey(FRootKey);
     bool saved = false;
@@ -212,15 +207,6 @@ bool TBackupProfileManager::SaveProfiles(QStringList* AUnsaved)
     }
   }
   return result;
-}
-
-bool TBackupProfileManager::SaveProfilesInStorage(TBackupProfileStorageType AStorageType, QStringList* AUnsaved)
-{
-  bool result = true;
-  if (AStorageType != FStorageType)
-    result = SaveProfiles(AUnsaved);
-  FStorageType = AStorageType;
-  return SaveProfiles(AUnsaved) && result;
 }
 
 void TBackupProfileManager::ClearQueue()
@@ -288,12 +274,12 @@ void TBackupProfileManager::CheckBackupAlerts()
 
 bool TBackupProfileManager::SendBackupAlertEmail(TBackupProfile* AProfile)
 {
-  return SendProfileEmail(*AProfile, pekAlert, *FSMTPSettings, [this](const QString& AError) { Log(AError); });
+  return SendProfileEmail(*AProfile, pekAlert, FSMTPSettings, [this](const QString& AError) { Log(AError); });
 }
 
 bool TBackupProfileManager::SendBackupLogEmail(TBackupProfile* AProfile)
 {
-  return SendProfileEmail(*AProfile, pekLog, *FSMTPSettings, [this](const QString& AError) { Log(AError); });
+  return SendProfileEmail(*AProfile, pekLog, FSMTPSettings, [this](const QString& AError) { Log(AError); });
 }
 
 bool TBackupProfileManager::Backup()

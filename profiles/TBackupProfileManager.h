@@ -7,10 +7,10 @@
 #include "platform/TRegistry.h"
 #include "profiles/TBackupProfile.h"
 #include "profiles/TBackupProfileQueue.h"
-#include "profiles/TBackupProfileSMTPSettings.h"
 #include "profiles/TBackupProfiles.h"
-#include "sysinfo/SharedTypes.h"
 #include "sysinfo/TProcessTimer.h"
+#include "types/SharedTypes.h"
+#include "types/TSmtpServer.h"
 
 #include <QObject>
 #include <QStringList>
@@ -78,8 +78,6 @@ public:
   void SetPluginFolder(const QString& AValue) { FPluginFolder = AValue; }
 
   // Where the profiles are stored; copied into every profile the manager loads or makes.
-  TBackupProfileStorageType StorageType() const { return FStorageType; }
-  void SetStorageType(TBackupProfileStorageType AValue) { FStorageType = AValue; }
   THKey RootKey() const { return FRootKey; }
   void SetRootKey(THKey AValue) { FRootKey = AValue; }
   const QString& RegistryKey() const { return FRegistryKey; }
@@ -95,7 +93,7 @@ public:
   void SetDLLFolder(const QString& AValue) { FDLLFolder = AValue; }
 
   // The program-wide SMTP server, filled from the program settings.
-  TBackupProfileSMTPSettings& SMTPSettings() { return *FSMTPSettings; }
+  TSmtpServer& SMTPSettings() { return FSMTPSettings; }
   const TBackupProfileQueue& Queue() const { return *FBackupProfileQueue; }
   // Safe from any thread: the run may be on a thread of its own.
   bool IsBackupActive() const { return FBackupActive.load(); }
@@ -120,13 +118,10 @@ public:
   // Rebuilds the collection from the storage. A profile whose stored values cannot be read is
   // reported (OnLog, OnProfileLoadErrors) and the others still load; false when there was one.
   bool LoadProfiles();
-  // Saves every profile in the manager's storage; true when every one was saved. AUnsaved, when
+  // Saves every profile; true when every one was saved. AUnsaved, when
   // given, receives the names of the profiles that failed, except the damaged ones, which are
   // never saved on purpose (what is stored for them stays).
   [[nodiscard]] bool SaveProfiles(QStringList* AUnsaved = nullptr);
-  // Saves every profile in the current storage when AStorageType differs from it, then switches
-  // to AStorageType and saves them there, so that a change of storage leaves them in both.
-  [[nodiscard]] bool SaveProfilesInStorage(TBackupProfileStorageType AStorageType, QStringList* AUnsaved = nullptr);
 
   // Each empties the queue, then fills it: enabled profiles, overdue ones (whole days since the
   // last backup, whether enabled or not), or all, in collection order. They raise
@@ -183,7 +178,6 @@ private:
   void Log(const QString& AMessage);
   void Debug(const QString& AProcedure, const QString& AMessage);
 
-  TBackupProfileStorageType FStorageType = stRegistry;
   THKey FRootKey = HKEY_CURRENT_USER;
   QString FRegistryKey;
   QString FRootFolder;
@@ -201,6 +195,6 @@ private:
   std::unique_ptr<TBackupProfileQueue> FBackupProfileQueue;
   std::unique_ptr<TBackupProfiles> FBackupProfiles;
   std::unique_ptr<TProcessTimer> FProcessTimer;
-  std::unique_ptr<TBackupProfileSMTPSettings> FSMTPSettings;
+  TSmtpServer FSMTPSettings;
   std::unique_ptr<TPlugins> FPlugins;
 };

@@ -2,7 +2,7 @@
 // One entry of the backup queue: a profile's name and how far its run has come.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QString>
 

@@ -124,6 +124,16 @@ QString TApplicationOptions::Name(TOptionId AOption)
   return QString::fromLatin1(OptionTable[int(AOption)].Name);
 }
 
+TSmtpServer TApplicationOptions::SmtpServer(const TProgramSettings& ASettings)
+{
+  return {.Hostname = Text(ASettings, TOptionId::SMTPHost),
+          .Port = Integer(ASettings, TOptionId::SMTPPort),
+          .Authentication = Boolean(ASettings, TOptionId::SMTPAuthentication),
+          .Secure = Boolean(ASettings, TOptionId::SMTPSecure),
+          .Username = Text(ASettings, TOptionId::SMTPUsername),
+          .Password = Text(ASettings, TOptionId::SMTPPassword)};
+}
+
 bool TApplicationOptions::Registered(const TProgramSettings& ASettings, TOptionId AOption)
 {
   return ASettings.KeyExists(Name(AOption));
@@ -205,6 +215,12 @@ void TApplicationOptions::LoadApplicationSettings()
       OnStoreError(refused);
   }
   FSettings->LoadSettings();
+  // There is no other storage for profiles; a value asking for one would lose every new profile.
+  if (const int storageType = Integer(*FSettings, StorageType); storageType != 0) {
+    Set(*FSettings, StorageType, 0);
+    if (OnStoreError)
+      OnStoreError(StorageTypeRefused.arg(storageType) + QStringLiteral(" The value 0 is used instead."));
+  }
   CheckVersion();
   if (OnApply)
     OnApply(*FSettings);

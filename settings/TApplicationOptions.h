@@ -5,7 +5,8 @@
 #pragma once
 
 #include "settings/SettingTypes.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
+#include "types/TSmtpServer.h"
 
 #include <QStringList>
 #include <QVariant>
@@ -70,6 +71,8 @@ class TApplicationOptions
 public:
   // The store's registry key below HKEY_CURRENT_USER, also the profiles' key.
   static inline const QString RegistryKey = QStringLiteral("\\Software\\Quenfield\\Orvel");
+  static inline const QString StorageTypeRefused =
+      QStringLiteral("\"StorageType\"=%1 is not supported: backup profiles are kept in the registry only.");
   static inline const QString VersionCheckFailed = QStringLiteral("Failed to check application version details.");
   // Seconds until the update-information dialog closes itself.
   static constexpr int UpdateInformationTimeout = 15;
@@ -93,6 +96,8 @@ public:
   [[nodiscard]] static int Integer(const TProgramSettings& ASettings, TOptionId AOption);
   [[nodiscard]] static QString Text(const TProgramSettings& ASettings, TOptionId AOption);
   [[nodiscard]] static bool Registered(const TProgramSettings& ASettings, TOptionId AOption);
+  // The program-wide mail server: the six SMTP options as one record.
+  [[nodiscard]] static TSmtpServer SmtpServer(const TProgramSettings& ASettings);
   // Sets a registered option's value in memory.
   static void Set(TProgramSettings& ASettings, TOptionId AOption, const QVariant& AValue);
   // Writes a registered option's value to the store at once; raises when the store refuses it.
@@ -119,7 +124,8 @@ public:
   std::function<void(const QString& AMessage)> OnVersionCheckError;
   // The store cannot be used (a damaged file, kept as it is); the program goes on with defaults.
   // Called once, by the first cycle that finds it. Also called once when the machine-wide
-  // defaults hold a password, which is refused.
+  // defaults hold a password, which is refused, and when "StorageType" (from "defaults.ini" or the
+  // store) is not 0: profiles are kept in the registry only, and the value is set back to 0.
   std::function<void(const QString& AMessage)> OnStoreError;
   // Apply the loaded options: the profile manager takes "Debug" and the SMTP options.
   std::function<void(const TProgramSettings& ASettings)> OnApply;

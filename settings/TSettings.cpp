@@ -2,7 +2,7 @@
 #include "settings/TSettings.h"
 
 #include "settings/EProgramSettingsError.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <vector>
 

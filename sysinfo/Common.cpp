@@ -162,12 +162,6 @@ bool NotRunningUnderWow64()
   return true;
 }
 
-int GetWindowsVersion()
-{
-  // Not Windows: "not classified", so no Windows-version refusal applies.
-  return 0;
-}
-
 QString SafeFileName(const QString& AName)
 {
   QString result;

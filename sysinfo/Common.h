@@ -54,4 +54,3 @@ bool IsBlank(const QString& AText);
 QString TrimText(const QString& AText);
 
 bool NotRunningUnderWow64();
-int GetWindowsVersion();

@@ -2,7 +2,7 @@
 // Conversions between the shared date-time value and Qt's local date-times, and its texts.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QDate>
 #include <QDateTime>

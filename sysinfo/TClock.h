@@ -2,7 +2,7 @@
 // The one source of the current time, so that overdue rules, count-downs and log stamps can be tested.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QDateTime>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/TSessionControl.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QObject>
 

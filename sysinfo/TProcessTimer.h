@@ -2,7 +2,7 @@
 // Turns an amount done out of a total into elapsed and estimated remaining time.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QtGlobal>
 

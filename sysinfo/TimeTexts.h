@@ -2,7 +2,7 @@
 // The texts that show a run's elapsed and estimated remaining time.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 // "Calculating...", "Less than a minute..." or "Estimated: 1 hour 5 minutes ". Only the hour of
 // the day and the minute of the hour count, so whole days do not show.

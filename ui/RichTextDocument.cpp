@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/RichTextDocument.h"
 
-#include "platform/FileNames.h"
+#include "platform/Posix.h"
 #include "ui/TRtfReader.h"
 
 #include <QFile>
@@ -12,20 +12,12 @@
 #include <cctype>
 #include <vector>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 bool LoadDocument(QTextEdit& AView, const QString& AFileName)
 {
-  const int fd = ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
+  const std::unique_ptr<QFile> file = Posix::OpenForReading(AFileName);
+  if (!file)
     return false;
-  QFile file;
-  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-    ::close(fd);
-    return false;
-  }
-  const QByteArray data = file.readAll();
+  const QByteArray data = file->readAll();
   if (data.startsWith("{\\rtf")) {
     if (!TRtfReader::Read(data, *AView.document()))
       AView.setPlainText(QString::fromUtf8(data));

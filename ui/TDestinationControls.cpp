@@ -3,7 +3,7 @@
 
 #include "profiles/TBackupProfile.h"
 #include "sysinfo/Common.h"
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 #include "ui/TFileDialog.h"
 #include "ui/TMessageBox.h"
 
@@ -19,13 +19,6 @@
 #include <QSpinBox>
 
 #include <algorithm>
-
-namespace {
-
-const int VistaVersion = 8;
-const int Windows7Version = 9;
-
-} // namespace
 
 TDestinationControls::TDestinationControls(QWidget* AParent, QFormLayout* AForm, const QLineEdit* AProfileName,
                                            TOptions AOptions)
@@ -152,10 +145,7 @@ void TDestinationControls::ApplyZipTypeRule()
     break;
   case zSeven:
     break;
-  case zNTBackup: {
-    const int version = GetWindowsVersion();
-    if (version == VistaVersion || version == Windows7Version)
-      TMessageBox::Error(FParent, QStringLiteral("NT Backup is not support on Windows Vista / 7."));
+  case zNTBackup:
     editPassword->setEnabled(false);
     editConfirmPassword->setEnabled(false);
     TrackBarCompression->setEnabled(false);
@@ -163,7 +153,6 @@ void TDestinationControls::ApplyZipTypeRule()
     // NT Backup files are replaced; only ZIP and 7z archives are kept.
     editKeepArchives->setEnabled(false);
     break;
-  }
   default:
     return;
   }
@@ -211,16 +200,5 @@ bool TDestinationControls::PasswordsMatch()
     return true;
   ReportProblem();
   TMessageBox::Warning(FParent, QStringLiteral("Password's do not match"));
-  return false;
-}
-
-bool TDestinationControls::NTBackupAvailable()
-{
-  if (GetWindowsVersion() != VistaVersion ||
-      !(cbSystemState->isChecked() || ComboBoxZipType->currentIndex() == zNTBackup))
-    return true;
-  ReportProblem();
-  TMessageBox::Error(FParent, QStringLiteral("NT Backup is not available for Windows Vista"));
-  cbSystemState->setChecked(false);
   return false;
 }

@@ -63,10 +63,12 @@ public:
   // set, runs before a problem is shown (the editor turns to the destination page).
   [[nodiscard]] bool ConfirmFileName();
   [[nodiscard]] bool PasswordsMatch();
-  [[nodiscard]] bool NTBackupAvailable();
   std::function<void()> OnProblem;
 
   QComboBox* ComboBoxZipType;
+  // "System State Backup": on this system, a tar file of what it takes to set the machine up
+  // again (package selections, enabled units, crontab, /etc; engine/TSystemState.h), added to the
+  // archive. It is offered for every archive type.
   QCheckBox* cbSystemState;
   QLineEdit* editZipFile;
   QPushButton* btnZipFile;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/TRtfReader.h"
 
-#include "platform/FileNames.h"
+#include "platform/Posix.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -14,9 +14,6 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -525,13 +522,6 @@ bool TRtfReader::Read(const QByteArray& ARtf, QTextDocument& ADocument)
 
 bool TRtfReader::ReadFile(const QString& AFileName, QTextDocument& ADocument)
 {
-  const int fd = ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return false;
-  QFile file;
-  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-    ::close(fd);
-    return false;
-  }
-  return Read(file, ADocument);
+  const std::unique_ptr<QFile> file = Posix::OpenForReading(AFileName);
+  return file && Read(*file, ADocument);
 }

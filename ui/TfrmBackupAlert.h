@@ -2,7 +2,7 @@
 // The overdue profiles, offered for a backup at once. Closing without a backup asks first.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QDialog>
 

@@ -4,7 +4,9 @@
 #include "platform/FileSystem.h"
 #include "profiles/TBackupProfile.h"
 #include "sysinfo/Common.h"
+#include "ui/TAlertControls.h"
 #include "ui/TDestinationControls.h"
+#include "ui/TEntryListView.h"
 #include "ui/TMessageBox.h"
 #include "ui/TWizardProgress.h"
 #include "ui/TfrmEmailDetails.h"
@@ -16,14 +18,11 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSlider>
 #include <QStackedWidget>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -36,15 +35,6 @@ QLabel* WrappedLabel(const QString& AText, QWidget* AParent)
   auto* label = new QLabel(AText, AParent);
   label->setWordWrap(true);
   return label;
-}
-
-QTreeWidget* EntryList(QWidget* AParent)
-{
-  auto* list = new QTreeWidget(AParent);
-  list->setRootIsDecorated(false);
-  list->setHeaderLabels({QStringLiteral("Directory"), QStringLiteral("Filename"), QStringLiteral("Recusive")});
-  list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-  return list;
 }
 
 void ResetBox(QCheckBox* ABox)
@@ -258,7 +248,7 @@ QWidget* TfrmBackupProfileWizard::CreateIncludedPage()
 {
   auto* page = new QWidget(this);
   auto* layout = new QVBoxLayout(page);
-  ListViewFiles = EntryList(page);
+  ListViewFiles = new TEntryListView(page);
   layout->addWidget(ListViewFiles);
   return page;
 }
@@ -267,7 +257,7 @@ QWidget* TfrmBackupProfileWizard::CreateExcludedPage()
 {
   auto* page = new QWidget(this);
   auto* layout = new QVBoxLayout(page);
-  ListViewExclusions = EntryList(page);
+  ListViewExclusions = new TEntryListView(page);
   layout->addWidget(ListViewExclusions);
   page->setEnabled(false);
   return page;
@@ -297,27 +287,21 @@ QWidget* TfrmBackupProfileWizard::CreateAlertsPage()
 {
   auto* page = new QWidget(this);
   auto* layout = new QVBoxLayout(page);
-  cbShowAlerts = new QCheckBox(QStringLiteral("Show Backup Alerts"), page);
+  Alerts = new TAlertControls(page, QStringLiteral("Show Backup Alerts"));
   auto* group = new QGroupBox(page);
   auto* groupLayout = new QVBoxLayout(group);
-  lblAlertDays =
-      WrappedLabel(QStringLiteral("Alert if successful backup has not been performed in the last %d day(s)"), group);
-  TrackBarAlertDays = new QSlider(Qt::Horizontal, group);
-  TrackBarAlertDays->setRange(1, 30);
-  groupLayout->addWidget(lblAlertDays);
-  groupLayout->addWidget(TrackBarAlertDays);
-  cbAlertEmail = new QCheckBox(QStringLiteral("Send Alert E-Mail"), page);
-  btnAlertEmailDetails = new QPushButton(QStringLiteral("Details..."), page);
+  groupLayout->addWidget(Alerts->lblAlertDays);
+  groupLayout->addWidget(Alerts->TrackBarAlertDays);
   auto* emailRow = new QHBoxLayout;
-  emailRow->addWidget(cbAlertEmail);
-  emailRow->addWidget(btnAlertEmailDetails);
+  emailRow->addWidget(Alerts->cbAlertEmail);
+  emailRow->addWidget(Alerts->btnAlertEmailDetails);
   emailRow->addStretch();
-  layout->addWidget(cbShowAlerts);
+  layout->addWidget(Alerts->cbShowAlerts);
   layout->addWidget(group);
   layout->addLayout(emailRow);
   layout->addStretch();
-  connect(TrackBarAlertDays, &QSlider::valueChanged, this, &TfrmBackupProfileWizard::OnAlertDaysChange);
-  connect(btnAlertEmailDetails, &QPushButton::clicked, this, &TfrmBackupProfileWizard::OnAlertEmailDetailsClick);
+  connect(Alerts->btnAlertEmailDetails, &QPushButton::clicked, this,
+          &TfrmBackupProfileWizard::OnAlertEmailDetailsClick);
   return page;
 }
 
@@ -380,9 +364,7 @@ void TfrmBackupProfileWizard::ProfileToControls()
   Destination->LoadFrom(profile, false);
   editName->setText(profile.ProfileName());
   memoDescription->setPlainText(QString(profile.Description()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-  cbShowAlerts->setChecked(profile.ShowAlerts());
-  TrackBarAlertDays->setValue(profile.AlertDays());
-  cbAlertEmail->setChecked(profile.AlertEmailEnabled());
+  Alerts->LoadFrom(profile);
   cbLogEmail->setChecked(profile.LogEmailEnabled());
   cbCustomSMTP->setChecked(profile.CustomSMTPSettings());
 }
@@ -394,9 +376,7 @@ void TfrmBackupProfileWizard::ControlsToProfile()
   Destination->StoreTo(profile);
   profile.SetProfileName(editName->text());
   profile.SetDescription(memoDescription->toPlainText().split(QLatin1Char('\n')).join(QStringLiteral("\r\n")));
-  profile.SetShowAlerts(cbShowAlerts->isChecked());
-  profile.SetAlertDays(TrackBarAlertDays->value());
-  profile.SetAlertEmailEnabled(cbAlertEmail->isChecked());
+  Alerts->StoreTo(profile);
   profile.SetLogEmailEnabled(cbLogEmail->isChecked());
   profile.SetCustomSMTPSettings(cbCustomSMTP->isChecked());
 }
@@ -425,9 +405,6 @@ void TfrmBackupProfileWizard::EnterPage(TPage APage)
   case PageBackupDestination:
     Destination->ApplyZipTypeRule();
     break;
-  case PageBackupAlerts:
-    OnAlertDaysChange(TrackBarAlertDays->value());
-    break;
   default:
     break;
   }
@@ -447,7 +424,7 @@ bool TfrmBackupProfileWizard::LeaveForward(TPage APage)
     }
     return true;
   case PageBackupDestination:
-    return Destination->ConfirmFileName() && Destination->PasswordsMatch() && Destination->NTBackupAvailable();
+    return Destination->ConfirmFileName() && Destination->PasswordsMatch();
   default:
     return true;
   }
@@ -642,17 +619,7 @@ void TfrmBackupProfileWizard::GenerateFileList()
   FProgress.SetProgress(100);
   FProgress.HideProgress();
 
-  ListViewFiles->clear();
-  for (int i = 0; i < files.Count(); ++i) {
-    const TBackupProfileFile* entry = files.GetItem(i);
-    new QTreeWidgetItem(ListViewFiles, {entry->Folder(), entry->FileMask(),
-                                        entry->Recursive() ? QStringLiteral("True") : QStringLiteral("False")});
-  }
-}
-
-void TfrmBackupProfileWizard::OnAlertDaysChange(int APosition)
-{
-  lblAlertDays->setText(QStringLiteral("Alert if backup has not been performed in the last %1 day(s)").arg(APosition));
+  ListViewFiles->ShowEntries(files);
 }
 
 void TfrmBackupProfileWizard::OnLogEmailDetailsClick()

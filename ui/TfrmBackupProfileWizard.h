@@ -10,15 +10,15 @@
 
 #include <memory>
 
+class TAlertControls;
+class TEntryListView;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QSlider;
 class QStackedWidget;
-class QTreeWidget;
 class TBackupProfile;
 class TDestinationControls;
 class TWizardProgress;
@@ -88,18 +88,14 @@ public:
   QCheckBox* cbMyVideo;
   QCheckBox* cbDesktop;
 
-  QTreeWidget* ListViewFiles;
-  QTreeWidget* ListViewExclusions;
+  TEntryListView* ListViewFiles;
+  TEntryListView* ListViewExclusions;
 
   TDestinationControls* Destination;
   QCheckBox* cbLogEmail;
   QPushButton* btnLogEmailDetails;
 
-  QCheckBox* cbShowAlerts;
-  QLabel* lblAlertDays;
-  QSlider* TrackBarAlertDays;
-  QCheckBox* cbAlertEmail;
-  QPushButton* btnAlertEmailDetails;
+  TAlertControls* Alerts;
 
   QLabel* lblAdvancedNote;
   QCheckBox* cbCustomSMTP;
@@ -134,7 +130,6 @@ private:
   void OnNextClick();
   void OnFinishClick();
   void OnFirefoxClick();
-  void OnAlertDaysChange(int APosition);
   void OnLogEmailDetailsClick();
   void OnAlertEmailDetailsClick();
   void OnSMTPDetailsClick();

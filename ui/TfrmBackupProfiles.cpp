@@ -2,13 +2,15 @@
 #include "ui/TfrmBackupProfiles.h"
 
 #include "notify/TPlugins.h"
-#include "platform/FileNames.h"
+#include "platform/Posix.h"
 #include "platform/TRegistry.h"
 #include "profiles/TBackupProfile.h"
 #include "sysinfo/Common.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
+#include "ui/TAlertControls.h"
 #include "ui/TDestinationControls.h"
+#include "ui/TEntryListView.h"
 #include "ui/TFileDialog.h"
 #include "ui/TMessageBox.h"
 #include "ui/TPluginCatalog.h"
@@ -41,10 +43,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 // The "Previous Log" memo shows at most the last this many bytes of a log.
@@ -76,33 +74,12 @@ QTreeWidgetItem* SelectedRow(const QTreeWidget* AList)
   return selected.isEmpty() ? nullptr : selected.constFirst();
 }
 
-QString BoolText(bool AValue)
-{
-  return AValue ? QStringLiteral("True") : QStringLiteral("False");
-}
-
 // The last MaxLogBytes of a log file, or nothing when it cannot be read.
 QString ReadLogTail(const QString& AFileName)
 {
-  const int fd = ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return QString();
-  const auto closeFile = qScopeGuard([fd] { ::close(fd); });
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-    return QString();
-  if (info.st_size > MaxLogBytes && ::lseek(fd, info.st_size - MaxLogBytes, SEEK_SET) < 0)
-    return QString();
   QByteArray bytes;
-  char buffer[65536];
-  while (bytes.size() < MaxLogBytes) {
-    const ssize_t count = ::read(fd, buffer, sizeof buffer);
-    if (count < 0)
-      return QString();
-    if (count == 0)
-      break;
-    bytes.append(buffer, count);
-  }
+  if (Posix::ReadFile(AFileName, bytes, MaxLogBytes, true) != 0)
+    return QString();
   QString text = QString::fromUtf8(bytes);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return text;
@@ -182,17 +159,7 @@ QWidget* TfrmBackupProfiles::MakeGeneralPage()
   info->addWidget(btnLoadDefaults, 3, 1, Qt::AlignRight);
 
   gbBackupAlerts = new QGroupBox(QStringLiteral("Backup Alerts"), page);
-  cbShowAlerts = new QCheckBox(QStringLiteral("Enabled"), gbBackupAlerts);
-  TrackBarAlertDays = new QSlider(Qt::Horizontal, gbBackupAlerts);
-  TrackBarAlertDays->setRange(1, 30);
-  TrackBarAlertDays->setTickPosition(QSlider::TicksBelow);
-  TrackBarAlertDays->setValue(7);
-  lblAlertDays = new QLabel(gbBackupAlerts);
-  lblAlertDays->setWordWrap(true);
-  lblAlertDays->setText(QStringLiteral("Alert if successful backup has not been performed in the last %1 day(s)")
-                            .arg(TrackBarAlertDays->value()));
-  cbAlertEmail = new QCheckBox(QStringLiteral("Send Alert E-Mail"), gbBackupAlerts);
-  btnAlertEmailDetails = new QPushButton(QStringLiteral("Details..."), gbBackupAlerts);
+  Alerts = new TAlertControls(gbBackupAlerts, QStringLiteral("Enabled"));
   cbCustomSMTP = new QCheckBox(QStringLiteral("Custom SMTP Settings"), gbBackupAlerts);
   btnSMTPDetails = new QPushButton(QStringLiteral("Details..."), gbBackupAlerts);
   MonthCalendar = new QCalendarWidget(gbBackupAlerts);
@@ -202,11 +169,11 @@ QWidget* TfrmBackupProfiles::MakeGeneralPage()
   lblLastBackup->setWordWrap(true);
 
   auto* alertsLeft = new QGridLayout;
-  alertsLeft->addWidget(cbShowAlerts, 0, 0, 1, 2);
-  alertsLeft->addWidget(lblAlertDays, 1, 0, 1, 2);
-  alertsLeft->addWidget(TrackBarAlertDays, 2, 0, 1, 2);
-  alertsLeft->addWidget(cbAlertEmail, 3, 0);
-  alertsLeft->addWidget(btnAlertEmailDetails, 3, 1);
+  alertsLeft->addWidget(Alerts->cbShowAlerts, 0, 0, 1, 2);
+  alertsLeft->addWidget(Alerts->lblAlertDays, 1, 0, 1, 2);
+  alertsLeft->addWidget(Alerts->TrackBarAlertDays, 2, 0, 1, 2);
+  alertsLeft->addWidget(Alerts->cbAlertEmail, 3, 0);
+  alertsLeft->addWidget(Alerts->btnAlertEmailDetails, 3, 1);
   alertsLeft->addWidget(cbCustomSMTP, 4, 0);
   alertsLeft->addWidget(btnSMTPDetails, 4, 1);
   alertsLeft->setRowStretch(5, 1);
@@ -227,9 +194,8 @@ QWidget* TfrmBackupProfiles::MakeGeneralPage()
       MonthCalendar->setSelectedDate(QDateTimeFromDateTime(FBackupProfile->LastBackup()).date());
   });
   connect(btnLoadDefaults, &QPushButton::clicked, this, &TfrmBackupProfiles::OnLoadDefaultsClick);
-  connect(TrackBarAlertDays, &QSlider::valueChanged, this, &TfrmBackupProfiles::OnAlertDaysChange);
   connect(cbCustomSMTP, &QCheckBox::toggled, this, &TfrmBackupProfiles::UpdateActions);
-  connect(btnAlertEmailDetails, &QPushButton::clicked, this, [this] {
+  connect(Alerts->btnAlertEmailDetails, &QPushButton::clicked, this, [this] {
     if (FBackupProfile)
       (void)frmEmailDetails->Execute(FBackupProfile->AlertEmailDetails());
   });
@@ -258,8 +224,7 @@ QWidget* TfrmBackupProfiles::MakeEntryPage(TEntryList& AList, bool AExclusions)
   auto* page = new QWidget(this);
   AList.Page = page;
   AList.Exclusions = AExclusions;
-  AList.ListView =
-      MakeListView(page, {QStringLiteral("Directory"), QStringLiteral("Filename"), QStringLiteral("Recusive")});
+  AList.ListView = new TEntryListView(page);
   AList.btnAddFile = new QPushButton(QStringLiteral("Add File"), page);
   AList.btnAddFolder = new QPushButton(QStringLiteral("Add Folder"), page);
   AList.btnRemove = new QPushButton(QStringLiteral("Remove"), page);
@@ -423,10 +388,7 @@ void TfrmBackupProfiles::ProfileToControls()
   editName->setText(profile.ProfileName());
   memoDescription->setPlainText(QString(profile.Description()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
   cbCloseGracefully->setChecked(profile.CloseGracefully());
-  cbShowAlerts->setChecked(profile.ShowAlerts());
-  TrackBarAlertDays->setValue(profile.AlertDays());
-  OnAlertDaysChange(TrackBarAlertDays->value());
-  cbAlertEmail->setChecked(profile.AlertEmailEnabled());
+  Alerts->LoadFrom(profile);
   cbLogEmail->setChecked(profile.LogEmailEnabled());
   cbCustomSMTP->setChecked(profile.CustomSMTPSettings());
 
@@ -447,9 +409,7 @@ void TfrmBackupProfiles::ControlsToProfile()
   profile.SetProfileName(editName->text());
   profile.SetDescription(memoDescription->toPlainText().split(QLatin1Char('\n')).join(QStringLiteral("\r\n")));
   profile.SetCloseGracefully(cbCloseGracefully->isChecked());
-  profile.SetShowAlerts(cbShowAlerts->isChecked());
-  profile.SetAlertDays(TrackBarAlertDays->value());
-  profile.SetAlertEmailEnabled(cbAlertEmail->isChecked());
+  Alerts->StoreTo(profile);
   profile.SetLogEmailEnabled(cbLogEmail->isChecked());
   profile.SetCustomSMTPSettings(cbCustomSMTP->isChecked());
 }
@@ -474,11 +434,6 @@ void TfrmBackupProfiles::LoadPreviousLog()
   memoLog->setPlainText(logFile.isEmpty() ? QString() : ReadLogTail(logFile));
 }
 
-void TfrmBackupProfiles::OnAlertDaysChange(int APosition)
-{
-  lblAlertDays->setText(QStringLiteral("Alert if backup has not been performed in the last %1 day(s)").arg(APosition));
-}
-
 void TfrmBackupProfiles::ShowDestinationPage()
 {
   PageControl->setCurrentWidget(TabSheetFiles);
@@ -497,8 +452,6 @@ bool TfrmBackupProfiles::CheckControls()
   if (!Destination->ConfirmFileName())
     passed = false;
   if (!Destination->PasswordsMatch())
-    passed = false;
-  if (!Destination->NTBackupAvailable())
     passed = false;
   return passed;
 }
@@ -527,12 +480,7 @@ TBackupProfileFiles& TfrmBackupProfiles::EntriesOf(const TEntryList& AList) cons
 
 void TfrmBackupProfiles::FillEntryList(const TEntryList& AList)
 {
-  AList.ListView->clear();
-  const TBackupProfileFiles& entries = EntriesOf(AList);
-  for (int i = 0; i < entries.Count(); ++i) {
-    const TBackupProfileFile* entry = entries.GetItem(i);
-    new QTreeWidgetItem(AList.ListView, {entry->Folder(), entry->FileMask(), BoolText(entry->Recursive())});
-  }
+  AList.ListView->ShowEntries(EntriesOf(AList));
   UpdateActions();
 }
 

@@ -13,6 +13,8 @@
 
 #include <memory>
 
+class TAlertControls;
+class TEntryListView;
 class QCalendarWidget;
 class QCheckBox;
 class QGroupBox;
@@ -20,7 +22,6 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QSlider;
 class QTabWidget;
 class QTreeWidget;
 class TBackupProfile;
@@ -50,7 +51,7 @@ public:
   struct TEntryList
   {
     QWidget* Page = nullptr;
-    QTreeWidget* ListView = nullptr;
+    TEntryListView* ListView = nullptr;
     QPushButton* btnAddFile = nullptr;
     QPushButton* btnAddFolder = nullptr;
     QPushButton* btnRemove = nullptr;
@@ -77,11 +78,7 @@ public:
   QPlainTextEdit* memoDescription;
   QPushButton* btnLoadDefaults;
   QGroupBox* gbBackupAlerts;
-  QCheckBox* cbShowAlerts;
-  QLabel* lblAlertDays;
-  QSlider* TrackBarAlertDays;
-  QCheckBox* cbAlertEmail;
-  QPushButton* btnAlertEmailDetails;
+  TAlertControls* Alerts;
   QCheckBox* cbCustomSMTP;
   QPushButton* btnSMTPDetails;
   QCalendarWidget* MonthCalendar;
@@ -144,7 +141,6 @@ private:
 
   void OnOkClick();
   void OnLoadDefaultsClick();
-  void OnAlertDaysChange(int APosition);
   void OnAddFile(const TEntryList& AList);
   void OnAddFolder(const TEntryList& AList);
   void OnRemove(const TEntryList& AList);

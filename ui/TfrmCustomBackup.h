@@ -2,7 +2,7 @@
 // A backup of the profiles the user ticks, and what the computer does afterwards.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/TfrmEmailDetails.h"
 
-#include "profiles/TBackupProfileEmailDetails.h"
+#include "types/TEmailTemplate.h"
 #include "ui/TMessageBox.h"
 
 #include <QFormLayout>
@@ -80,25 +80,25 @@ QStringList TfrmEmailDetails::KeywordLines()
           QStringLiteral("%log% - Backup profile log file contents")};
 }
 
-bool TfrmEmailDetails::Execute(TBackupProfileEmailDetails& AQuickEmail)
+bool TfrmEmailDetails::Execute(TEmailTemplate& AQuickEmail)
 {
-  editSenderName->setText(AQuickEmail.SenderName());
-  editSenderAddress->setText(AQuickEmail.SenderAddress());
-  editRecipients->setText(AQuickEmail.Recipients());
-  editSubject->setText(AQuickEmail.Subject());
+  editSenderName->setText(AQuickEmail.SenderName);
+  editSenderAddress->setText(AQuickEmail.SenderAddress);
+  editRecipients->setText(AQuickEmail.Recipients);
+  editSubject->setText(AQuickEmail.Subject);
   // The body keeps CR LF line breaks; the memo works with bare line feeds.
-  QString body = AQuickEmail.Body();
+  QString body = AQuickEmail.Body;
   body.replace(CrLf, QStringLiteral("\n"));
   memoMessage->setPlainText(body);
   editSenderName->setFocus();
 
   if (exec() != QDialog::Accepted)
     return false;
-  AQuickEmail.SetSenderName(editSenderName->text());
-  AQuickEmail.SetSenderAddress(editSenderAddress->text());
-  AQuickEmail.SetRecipients(editRecipients->text());
-  AQuickEmail.SetSubject(editSubject->text());
-  AQuickEmail.SetBody(memoMessage->toPlainText().split(QLatin1Char('\n')).join(CrLf));
+  AQuickEmail.SenderName = editSenderName->text();
+  AQuickEmail.SenderAddress = editSenderAddress->text();
+  AQuickEmail.Recipients = editRecipients->text();
+  AQuickEmail.Subject = editSubject->text();
+  AQuickEmail.Body = memoMessage->toPlainText().split(QLatin1Char('\n')).join(CrLf);
   return true;
 }
 

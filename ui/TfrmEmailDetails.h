@@ -8,7 +8,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class TBackupProfileEmailDetails;
+struct TEmailTemplate;
 
 class TfrmEmailDetails : public QDialog
 {
@@ -18,7 +18,7 @@ public:
   explicit TfrmEmailDetails(QWidget* AParent = nullptr);
 
   // Shows the template, and copies the fields back into it when the user confirms with Ok.
-  [[nodiscard]] bool Execute(TBackupProfileEmailDetails& AQuickEmail);
+  [[nodiscard]] bool Execute(TEmailTemplate& AQuickEmail);
 
   // The keyword lines "Keywords" shows, one per keyword.
   static QStringList KeywordLines();

@@ -27,7 +27,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -66,22 +65,6 @@ protected:
 private:
   std::function<void()> FOnClick;
 };
-
-// Opens AFileName for reading; empty when it cannot be read.
-std::unique_ptr<QFile> OpenForReading(const QString& AFileName)
-{
-  if (AFileName.isEmpty())
-    return {};
-  const int fd = ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return {};
-  auto file = std::make_unique<QFile>();
-  if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-    ::close(fd);
-    return {};
-  }
-  return file;
-}
 
 // Writes ALines to AFileName as text, replacing it atomically. Returns 0 or an errno.
 int WriteLines(const QString& AFileName, const QListWidget& ALines)
@@ -305,7 +288,7 @@ bool TfrmFailedBackup::LoadLog(const QString& AFileName)
   const QString& fileName = AFileName;
   ListBoxLog->clear();
   FLoadedLog.clear();
-  const std::unique_ptr<QFile> file = OpenForReading(fileName);
+  const std::unique_ptr<QFile> file = Posix::OpenForReading(fileName);
   if (!file) {
     ListBoxLog->addItem(QStringLiteral("No log file available: \"%1\".").arg(fileName));
   } else {

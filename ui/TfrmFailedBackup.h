@@ -3,7 +3,7 @@
 // after a count-down unless the user shows an interest in it.
 #pragma once
 
-#include "sysinfo/SharedTypes.h"
+#include "types/SharedTypes.h"
 #include "ui/TTicker.h"
 
 #include <QDialog>

@@ -9,6 +9,7 @@
 #include "ui/TArchiveTasks.h"
 #include "ui/TMessageBox.h"
 #include "ui/TProfileEditing.h"
+#include "ui/TSmtpServerFields.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -178,12 +179,12 @@ TfrmOptions::TfrmOptions(TProgramSettings& ASettings, TBackupProfileManager& AMa
   Bind(SOCKSAuthentication, cbSOCKSAuthentication);
   Bind(SOCKSUsername, editSOCKSUsername);
   Bind(SOCKSPassword, editSOCKSPassword);
-  Bind(SMTPHost, editSMTPHost);
-  Bind(SMTPPort, editSMTPPort);
-  Bind(SMTPAuthentication, cbSMTPAuthentication);
-  Bind(SMTPSecure, cbSMTPSecure);
-  Bind(SMTPUsername, editSMTPUsername);
-  Bind(SMTPPassword, editSMTPPassword);
+  Bind(SMTPHost, gbSMTPSettings->editHost);
+  Bind(SMTPPort, gbSMTPSettings->editPort);
+  Bind(SMTPAuthentication, gbSMTPSettings->cbAuthentication);
+  Bind(SMTPSecure, gbSMTPSettings->cbSecure);
+  Bind(SMTPUsername, gbSMTPSettings->editUsername);
+  Bind(SMTPPassword, gbSMTPSettings->editPassword);
 }
 
 TfrmOptions::~TfrmOptions() = default;
@@ -310,22 +311,9 @@ QWidget* TfrmOptions::CreateConnectivityPage()
   PageControlConnectivity->setObjectName(QStringLiteral("PageControlConnectivity"));
 
   auto* smtpPage = new QWidget(PageControlConnectivity);
-  auto* smtpFrame = new QGroupBox(QStringLiteral("SMTP Settings"), smtpPage);
-  editSMTPHost = TextField(smtpFrame, "editSMTPHost");
-  editSMTPPort = NumberField(smtpFrame, "editSMTPPort");
-  cbSMTPAuthentication = CheckBox(smtpFrame, QStringLiteral("SMTP Authentication"), "cbSMTPAuthentication");
-  editSMTPUsername = TextField(smtpFrame, "editSMTPUsername");
-  editSMTPPassword = TextField(smtpFrame, "editSMTPPassword", true);
-  cbSMTPSecure = CheckBox(smtpFrame, QStringLiteral("Secure Connection"), "cbSMTPSecure");
-  auto* smtpForm = new QFormLayout(smtpFrame);
-  smtpForm->addRow(QStringLiteral("SMTP Server"), editSMTPHost);
-  smtpForm->addRow(QStringLiteral("SMTP Port"), editSMTPPort);
-  smtpForm->addRow(cbSMTPAuthentication);
-  smtpForm->addRow(QStringLiteral("Username"), editSMTPUsername);
-  smtpForm->addRow(QStringLiteral("Password"), editSMTPPassword);
-  smtpForm->addRow(cbSMTPSecure);
+  gbSMTPSettings = new TSmtpServerFields(QStringLiteral("SMTP Settings"), smtpPage);
   auto* smtpLayout = new QVBoxLayout(smtpPage);
-  smtpLayout->addWidget(smtpFrame);
+  smtpLayout->addWidget(gbSMTPSettings);
   smtpLayout->addStretch();
 
   auto* httpPage = new QWidget(PageControlConnectivity);

@@ -18,6 +18,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
+class TSmtpServerFields;
 class QTabWidget;
 class QToolBar;
 class QTreeWidget;
@@ -89,12 +90,7 @@ public:
   QTreeWidget* ListViewProfiles = nullptr;
 
   QTabWidget* PageControlConnectivity = nullptr;
-  QLineEdit* editSMTPHost = nullptr;
-  QSpinBox* editSMTPPort = nullptr;
-  QCheckBox* cbSMTPAuthentication = nullptr;
-  QLineEdit* editSMTPUsername = nullptr;
-  QLineEdit* editSMTPPassword = nullptr;
-  QCheckBox* cbSMTPSecure = nullptr;
+  TSmtpServerFields* gbSMTPSettings = nullptr;
   QCheckBox* cbHTTPProxy = nullptr;
   QLineEdit* editHTTPHost = nullptr;
   QLineEdit* editHTTPPort = nullptr;

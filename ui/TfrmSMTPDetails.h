@@ -4,12 +4,9 @@
 
 #include <QDialog>
 
-class QCheckBox;
-class QGroupBox;
-class QLineEdit;
 class QPushButton;
-class QSpinBox;
-class TBackupProfileSMTPSettings;
+class TSmtpServerFields;
+struct TSmtpServer;
 
 class TfrmSMTPDetails : public QDialog
 {
@@ -19,15 +16,9 @@ public:
   explicit TfrmSMTPDetails(QWidget* AParent = nullptr);
 
   // Shows the settings and copies them back when the user confirms with Ok.
-  [[nodiscard]] bool Execute(TBackupProfileSMTPSettings& ASMTPDetails);
+  [[nodiscard]] bool Execute(TSmtpServer& ASMTPDetails);
 
-  QGroupBox* gbSMTPDetails;
-  QLineEdit* editSMTPServer;
-  QSpinBox* editSMTPPort;
-  QLineEdit* editUsername;
-  QLineEdit* editPassword;
-  QCheckBox* cbSecureConnection;
-  QCheckBox* cbSMTPAuthentication;
+  TSmtpServerFields* gbSMTPDetails;
   QPushButton* btnOk;
   QPushButton* btnCancel;
 };

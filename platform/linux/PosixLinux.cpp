@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/FileNames.h"
 #include "platform/Posix.h"
 
 #include <atomic>
@@ -173,6 +174,50 @@ int CommitReplacement(TFileDescriptor& AFile, const QByteArray& ATempPath, const
     return error;
   }
   return SyncFolderOf(ATarget);
+}
+
+std::unique_ptr<QFile> OpenForReading(const QString& AFileName)
+{
+  if (AFileName.isEmpty())
+    return {};
+  const int fd = ::open(EncodeFileName(AFileName).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return {};
+  auto file = std::make_unique<QFile>();
+  if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return {};
+  }
+  return file;
+}
+
+int ReadFile(const QString& AFileName, QByteArray& AData, qint64 AMaxBytes, bool ALast)
+{
+  AData.clear();
+  int error = 0;
+  const TFileDescriptor file = TFileDescriptor::Open(EncodeFileName(AFileName), O_RDONLY, 0, error);
+  if (!file.IsOpen())
+    return error;
+  if (ALast && AMaxBytes >= 0) {
+    struct stat info
+    {};
+    if (::fstat(file.Fd(), &info) != 0)
+      return errno;
+    if (S_ISREG(info.st_mode) && info.st_size > AMaxBytes && ::lseek(file.Fd(), info.st_size - AMaxBytes, SEEK_SET) < 0)
+      return errno;
+  }
+  char buffer[65536];
+  while (AMaxBytes < 0 || AData.size() < AMaxBytes) {
+    const ssize_t count = ::read(file.Fd(), buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR)
+      continue;
+    if (count < 0)
+      return errno;
+    if (count == 0)
+      break;
+    AData.append(buffer, count);
+  }
+  return 0;
 }
 
 int ReplaceFile(const QByteArray& ATarget, const QByteArray& AData, mode_t AMode)

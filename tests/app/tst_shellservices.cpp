@@ -134,7 +134,7 @@ private slots:
   void init();
   void cleanup();
   void startupLoadsAndShutdownSaves();
-  void changedStorageTypeSavesInBoth();
+  void storageOtherThanTheRegistryIsRefused();
   void damagedProfileIsReported();
   void reloadReadsWhatAnotherProgramStored();
   void okRunsTheEnabledProfiles();
@@ -261,7 +261,7 @@ void TestShellServices::startupLoadsAndShutdownSaves()
   // The options were loaded, applied to the manager and written back with their defaults.
   QCOMPARE(frmOrvel->SelectedIndex(), 6);
   QVERIFY(Manager().DebugBackup());
-  QCOMPARE(Manager().SMTPSettings().SMTPPort(), 2525);
+  QCOMPARE(Manager().SMTPSettings().Port, 2525);
   {
     TRegistry reg;
     QVERIFY(reg.OpenKey(ProgramKey, false));
@@ -270,7 +270,6 @@ void TestShellServices::startupLoadsAndShutdownSaves()
   }
 
   // The manager is configured and its lines reach the application log, debug lines too.
-  QCOMPARE(Manager().StorageType(), stRegistry);
   QCOMPARE(Manager().RootKey(), HKEY_CURRENT_USER);
   QCOMPARE(Manager().RegistryKey(), ProgramKey);
   QCOMPARE(Manager().RootFolder(), GetApplicationFolder() + QStringLiteral("Profiles/"));
@@ -301,32 +300,27 @@ void TestShellServices::startupLoadsAndShutdownSaves()
   QCOMPARE(reloaded.ProfileByName(QStringLiteral("Mail"))->Description(), QStringLiteral("changed"));
 }
 
-void TestShellServices::changedStorageTypeSavesInBoth()
+void TestShellServices::storageOtherThanTheRegistryIsRefused()
 {
+  // Profiles are kept in the registry only: the value is refused with a message, set back to 0,
+  // and the profiles stay where they are.
   StoreProfile(QStringLiteral("Mail"));
+  WriteSetting(QStringLiteral("StorageType"), 1);
   Start();
-  Manager().ProfileByName(QStringLiteral("Mail"))->SetDescription(QStringLiteral("before the switch"));
-  FServices->ProgramSettings().SetValueByName(QStringLiteral("StorageType"), 1);
+  QCOMPARE(TMessageBox::Shown().size(), 1);
+  QCOMPARE(TMessageBox::Shown().first().Kind, TMessageBox::mkError);
+  QVERIFY(TMessageBox::Shown().first().Text.startsWith(QStringLiteral("\"StorageType\"=1 is not supported")));
+  QCOMPARE(Manager().ProfileCount(), 1);
+  Manager().ProfileByName(QStringLiteral("Mail"))->SetDescription(QStringLiteral("kept"));
   frmOrvel->ActionExit->trigger();
   QCOMPARE(FClosed, 1);
-  // Saved in the registry first, then in the new storage, which the manager now uses.
-  QCOMPARE(Manager().StorageType(), stINI);
-  QCOMPARE(Manager().ProfileByName(QStringLiteral("Mail"))->StorageType(), stINI);
   TBackupProfileManager reloaded;
   reloaded.SetRegistryKey(ProgramKey);
   reloaded.LoadProfiles();
-  QCOMPARE(reloaded.ProfileByName(QStringLiteral("Mail"))->Description(), QStringLiteral("before the switch"));
-  {
-    TRegistry reg;
-    QVERIFY(reg.OpenKey(ProgramKey, false));
-    QCOMPARE(reg.ReadInteger(QStringLiteral("StorageType")), 1);
-  }
-
-  // A value that names no storage keeps the profiles in the registry.
-  WriteSetting(QStringLiteral("StorageType"), 7);
-  Start();
-  QCOMPARE(Manager().StorageType(), stRegistry);
-  QCOMPARE(Manager().ProfileCount(), 1);
+  QCOMPARE(reloaded.ProfileByName(QStringLiteral("Mail"))->Description(), QStringLiteral("kept"));
+  TRegistry reg;
+  QVERIFY(reg.OpenKey(ProgramKey, false));
+  QCOMPARE(reg.ReadInteger(QStringLiteral("StorageType")), 0);
 }
 
 void TestShellServices::damagedProfileIsReported()
@@ -399,7 +393,7 @@ void TestShellServices::reloadReadsWhatAnotherProgramStored()
   QCOMPARE(Manager().ProfileCount(), 2);
   QCOMPARE(Manager().ProfileByName(QStringLiteral("Mail"))->Description(), QStringLiteral("from the terminal"));
   QCOMPARE(Manager().ProfileByName(QStringLiteral("Mail"))->LastBackup(), 46000.25);
-  QCOMPARE(Manager().SMTPSettings().SMTPPort(), 2600);
+  QCOMPARE(Manager().SMTPSettings().Port, 2600);
   QCOMPARE(frmOrvel->SelectedIndex(), 6);
   QVERIFY(TMessageBox::Shown().isEmpty());
 

@@ -2,7 +2,7 @@
 // "corvale-cli mail-test" against a real SMTP server on loopback.
 #include "profiles/TBackupProfileManager.h"
 #include "settings/TestHome.h"
-#include "support/TSmtpServer.h"
+#include "support/TLoopbackSmtpServer.h"
 #include "tests/cli/CliRun.h"
 
 #include <QJsonArray>
@@ -24,13 +24,13 @@ private slots:
 
 void TestCliMail::mailTestSaysWhatTheServerAnswered()
 {
-  const QString missing = TSmtpServer::Missing();
+  const QString missing = TLoopbackSmtpServer::Missing();
   if (!missing.isEmpty())
     QSKIP(qPrintable(missing));
   TTestHome home;
   QVERIFY(home.IsValid());
   qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.Path(QStringLiteral("run"))));
-  TSmtpServer server;
+  TLoopbackSmtpServer server;
   QString error;
   QVERIFY2(server.Start({}, error), qPrintable(error));
   {
@@ -38,12 +38,12 @@ void TestCliMail::mailTestSaysWhatTheServerAnswered()
     manager.SetRegistryKey(ProgramKey);
     TBackupProfile* profile = manager.NewProfile(QStringLiteral("Docs"));
     profile->SetLogEmailEnabled(true);
-    profile->LogEmailDetails().SetRecipients(QStringLiteral("admin@example.org"));
-    profile->LogEmailDetails().SetSubject(QStringLiteral("Log of %profilename%"));
-    profile->LogEmailDetails().SetBody(QStringLiteral("%log%"));
+    profile->LogEmailDetails().Recipients = QStringLiteral("admin@example.org");
+    profile->LogEmailDetails().Subject = QStringLiteral("Log of %profilename%");
+    profile->LogEmailDetails().Body = QStringLiteral("%log%");
     profile->SetCustomSMTPSettings(true);
-    profile->SMTPSettings().SetSMTPHostname(QStringLiteral("127.0.0.1"));
-    profile->SMTPSettings().SetSMTPPort(server.Port());
+    profile->SMTPSettings().Hostname = QStringLiteral("127.0.0.1");
+    profile->SMTPSettings().Port = server.Port();
     QVERIFY(profile->SaveProfile());
   }
 

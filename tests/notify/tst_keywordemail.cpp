@@ -3,7 +3,7 @@
 // STARTTLS with a certificate of our own, the logins, and the ways a send can fail.
 #include "notify/EKeywordEmailError.h"
 #include "notify/TKeywordEmail.h"
-#include "support/TSmtpServer.h"
+#include "support/TLoopbackSmtpServer.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -21,11 +21,11 @@ void AddKeyword(TKeywordEmail& AEmail, const QString& AKeyword, const QString& A
 
 void Address(TKeywordEmail& AEmail, int APort)
 {
-  AEmail.SetSMTPHostname(QStringLiteral("127.0.0.1"));
-  AEmail.SetSMTPPort(APort);
-  AEmail.SetSenderAddress(QStringLiteral("backup@example.org"));
-  AEmail.SetRecipients(QStringLiteral("admin@example.org"));
-  AEmail.SetSubject(QStringLiteral("Test"));
+  AEmail.Server().Hostname = QStringLiteral("127.0.0.1");
+  AEmail.Server().Port = APort;
+  AEmail.Message().SenderAddress = QStringLiteral("backup@example.org");
+  AEmail.Message().Recipients = QStringLiteral("admin@example.org");
+  AEmail.Message().Subject = QStringLiteral("Test");
 }
 
 } // namespace
@@ -49,11 +49,11 @@ private:
 
 void TestKeywordEmail::initTestCase()
 {
-  const QString missing = TSmtpServer::Missing();
+  const QString missing = TLoopbackSmtpServer::Missing();
   if (!missing.isEmpty())
     QSKIP(qPrintable(missing));
   QString error;
-  QVERIFY2(TSmtpServer::MakeCertificates(FCertificates.path(), error), qPrintable(error));
+  QVERIFY2(TLoopbackSmtpServer::MakeCertificates(FCertificates.path(), error), qPrintable(error));
 }
 
 void TestKeywordEmail::cleanup()
@@ -64,7 +64,7 @@ void TestKeywordEmail::cleanup()
 
 void TestKeywordEmail::keywordsFillEverythingButTheAddresses()
 {
-  TSmtpServer server;
+  TLoopbackSmtpServer server;
   QString error;
   QVERIFY2(server.Start({}, error), qPrintable(error));
   QTemporaryDir dir;
@@ -75,10 +75,10 @@ void TestKeywordEmail::keywordsFillEverythingButTheAddresses()
 
   TKeywordEmail email;
   Address(email, server.Port());
-  email.SetRecipients(QStringLiteral("%name%@example.org, Ops <ops@example.org>; third@example.org"));
-  email.SetSubject(QStringLiteral("Backup %ProfileName% overdue — ünïcode"));
-  email.SetSenderName(QStringLiteral("Corvale on %HOST%"));
-  email.Body() << QStringLiteral("Profile: %profilename%") << QStringLiteral("%chain%");
+  email.Message().Recipients = QStringLiteral("%name%@example.org, Ops <ops@example.org>; third@example.org");
+  email.Message().Subject = QStringLiteral("Backup %ProfileName% overdue — ünïcode");
+  email.Message().SenderName = QStringLiteral("Corvale on %HOST%");
+  email.Message().Body = QStringLiteral("Profile: %profilename%\r\n%chain%");
   email.Attachments() << dir.filePath(QStringLiteral("%name%.log"));
   int calls = 0;
   email.OnGetKeywords = [&](TKeywordEmail& ASender) {
@@ -112,7 +112,7 @@ void TestKeywordEmail::keywordsFillEverythingButTheAddresses()
   // A value with line breaks in the subject cannot add headers of its own.
   TKeywordEmail injected;
   Address(injected, server.Port());
-  injected.SetSubject(QStringLiteral("%x%"));
+  injected.Message().Subject = QStringLiteral("%x%");
   AddKeyword(injected, QStringLiteral("%x%"), QStringLiteral("a\r\nBcc: victim@example.org"));
   QVERIFY(injected.Send());
   QCOMPARE(server.Messages().at(1).value(QStringLiteral("to")).toArray().size(), 1);
@@ -122,11 +122,11 @@ void TestKeywordEmail::keywordsFillEverythingButTheAddresses()
 
 void TestKeywordEmail::startTlsIsUsedAndItsCertificateChecked()
 {
-  TSmtpServer server;
+  TLoopbackSmtpServer server;
   QString error;
-  TSmtpServer::TOptions options;
-  options.CertificateFile = TSmtpServer::CertificateFile(FCertificates.path());
-  options.KeyFile = TSmtpServer::KeyFile(FCertificates.path());
+  TLoopbackSmtpServer::TOptions options;
+  options.CertificateFile = TLoopbackSmtpServer::CertificateFile(FCertificates.path());
+  options.KeyFile = TLoopbackSmtpServer::KeyFile(FCertificates.path());
   QVERIFY2(server.Start(options, error), qPrintable(error));
 
   {
@@ -138,7 +138,7 @@ void TestKeywordEmail::startTlsIsUsedAndItsCertificateChecked()
     QVERIFY(server.Messages().isEmpty());
   }
   {
-    TKeywordEmail::SetTrustedCertificates(TSmtpServer::CaFile(FCertificates.path()));
+    TKeywordEmail::SetTrustedCertificates(TLoopbackSmtpServer::CaFile(FCertificates.path()));
     TKeywordEmail email;
     Address(email, server.Port());
     QVERIFY(email.Send());
@@ -149,9 +149,9 @@ void TestKeywordEmail::startTlsIsUsedAndItsCertificateChecked()
 
 void TestKeywordEmail::loginsAreTheChosenMechanism()
 {
-  TSmtpServer server;
+  TLoopbackSmtpServer server;
   QString error;
-  TSmtpServer::TOptions options;
+  TLoopbackSmtpServer::TOptions options;
   options.UserName = QStringLiteral("backup");
   options.Password = QStringLiteral("s3cret");
   options.OfferCramMd5 = true;
@@ -160,10 +160,10 @@ void TestKeywordEmail::loginsAreTheChosenMechanism()
   auto send = [&](bool ASecure, const QString& APassword) {
     TKeywordEmail email;
     Address(email, server.Port());
-    email.SetSMTPAuthentication(true);
-    email.SetSMTPSecure(ASecure);
-    email.SetSMTPUserName(QStringLiteral("backup"));
-    email.SetSMTPPassword(APassword);
+    email.Server().Authentication = true;
+    email.Server().Secure = ASecure;
+    email.Server().Username = QStringLiteral("backup");
+    email.Server().Password = APassword;
     return email.Send();
   };
   // On loopback the login may go without TLS: LOGIN by default, the strongest shared
@@ -180,9 +180,9 @@ void TestKeywordEmail::loginsAreTheChosenMechanism()
   // Without authentication, user name and password play no part.
   TKeywordEmail plain;
   Address(plain, server.Port());
-  plain.SetSMTPSecure(true);
-  plain.SetSMTPUserName(QStringLiteral("nobody"));
-  plain.SetSMTPPassword(QStringLiteral("wrong"));
+  plain.Server().Secure = true;
+  plain.Server().Username = QStringLiteral("nobody");
+  plain.Server().Password = QStringLiteral("wrong");
   QVERIFY(plain.Send());
   QCOMPARE(server.Messages().at(2).value(QStringLiteral("mechanism")).toString(), QString());
 }
@@ -190,18 +190,18 @@ void TestKeywordEmail::loginsAreTheChosenMechanism()
 void TestKeywordEmail::loginIsNeverSentInClearToARemoteServer()
 {
   TKeywordEmail::SetLoopbackCheck([](const QString&) { return false; });
-  TKeywordEmail::SetTrustedCertificates(TSmtpServer::CaFile(FCertificates.path()));
-  TSmtpServer::TOptions options;
+  TKeywordEmail::SetTrustedCertificates(TLoopbackSmtpServer::CaFile(FCertificates.path()));
+  TLoopbackSmtpServer::TOptions options;
   options.UserName = QStringLiteral("backup");
   options.Password = QStringLiteral("s3cret");
   auto login = [&](TKeywordEmail& AEmail, int APort) {
     Address(AEmail, APort);
-    AEmail.SetSMTPAuthentication(true);
-    AEmail.SetSMTPUserName(options.UserName);
-    AEmail.SetSMTPPassword(options.Password);
+    AEmail.Server().Authentication = true;
+    AEmail.Server().Username = options.UserName;
+    AEmail.Server().Password = options.Password;
   };
   {
-    TSmtpServer server;
+    TLoopbackSmtpServer server;
     QString error;
     QVERIFY2(server.Start(options, error), qPrintable(error));
     TKeywordEmail email;
@@ -216,7 +216,7 @@ void TestKeywordEmail::loginIsNeverSentInClearToARemoteServer()
     // "Secure Connection" without a login asks for TLS just as much.
     TKeywordEmail secure;
     Address(secure, server.Port());
-    secure.SetSMTPSecure(true);
+    secure.Server().Secure = true;
     try {
       (void)secure.Send();
       QFAIL("the secure mail went out without TLS");
@@ -228,9 +228,9 @@ void TestKeywordEmail::loginIsNeverSentInClearToARemoteServer()
   }
   {
     // The same server with STARTTLS takes the login over TLS.
-    options.CertificateFile = TSmtpServer::CertificateFile(FCertificates.path());
-    options.KeyFile = TSmtpServer::KeyFile(FCertificates.path());
-    TSmtpServer server;
+    options.CertificateFile = TLoopbackSmtpServer::CertificateFile(FCertificates.path());
+    options.KeyFile = TLoopbackSmtpServer::KeyFile(FCertificates.path());
+    TLoopbackSmtpServer server;
     QString error;
     QVERIFY2(server.Start(options, error), qPrintable(error));
     TKeywordEmail email;
@@ -258,25 +258,25 @@ void TestKeywordEmail::failuresBeforeAndAfterConnecting()
   {
     // Nobody listens: false, and nothing escapes.
     TKeywordEmail email;
-    Address(email, TSmtpServer::DeadPort());
+    Address(email, TLoopbackSmtpServer::DeadPort());
     QVERIFY(!email.Send());
     QVERIFY(!email.LastError().isEmpty());
   }
   {
     TKeywordEmail email;
     Address(email, 25);
-    email.SetSMTPHostname(QStringLiteral("no-such-host.invalid"));
+    email.Server().Hostname = QStringLiteral("no-such-host.invalid");
     QVERIFY(!email.Send());
   }
-  TSmtpServer server;
+  TLoopbackSmtpServer server;
   QString error;
-  TSmtpServer::TOptions options;
+  TLoopbackSmtpServer::TOptions options;
   options.RejectedRecipients << QStringLiteral("gone@example.org");
   QVERIFY2(server.Start(options, error), qPrintable(error));
   {
     TKeywordEmail email;
     Address(email, server.Port());
-    email.SetRecipients(QStringLiteral("gone@example.org"));
+    email.Message().Recipients = QStringLiteral("gone@example.org");
     try {
       (void)email.Send();
       QFAIL("a rejected recipient was reported as sent");

@@ -2,7 +2,7 @@
 // A profile's log and alert e-mails through the manager, delivered to a real SMTP server on
 // loopback: the keywords of a profile, the server chosen, the 25-hour rule and failed sends.
 #include "profiles/TBackupProfileManager.h"
-#include "support/TSmtpServer.h"
+#include "support/TLoopbackSmtpServer.h"
 #include "sysinfo/DateTime.h"
 #include "sysinfo/TClock.h"
 #include "sysinfo/TFormatSettings.h"
@@ -54,7 +54,7 @@ private:
 
 void TestProfileEmail::initTestCase()
 {
-  const QString missing = TSmtpServer::Missing();
+  const QString missing = TLoopbackSmtpServer::Missing();
   if (!missing.isEmpty())
     QSKIP(qPrintable(missing));
   TFormatSettings::Load(QLocale(QLocale::English, QLocale::UnitedKingdom));
@@ -92,29 +92,29 @@ void TestProfileEmail::cleanup()
 
 TBackupProfile* TestProfileEmail::AddProfile(const QString& AName, int APort)
 {
-  FManager->SMTPSettings().SetSMTPHostname(QStringLiteral("127.0.0.1"));
-  FManager->SMTPSettings().SetSMTPPort(APort);
+  FManager->SMTPSettings().Hostname = QStringLiteral("127.0.0.1");
+  FManager->SMTPSettings().Port = APort;
   TBackupProfile* profile = FManager->NewProfile(AName);
   profile->SetZipType(zZip);
   profile->SetZipFile(Path(AName + QStringLiteral(".zip")));
   profile->Files().Add(Path(QStringLiteral("src %zipfile%")) + QLatin1Char('/'), QStringLiteral("*.*"), true);
   profile->SetAlertDays(7);
-  for (TBackupProfileEmailDetails* details : {&profile->LogEmailDetails(), &profile->AlertEmailDetails()}) {
-    details->SetRecipients(QStringLiteral("admin@example.org"));
-    details->SetSenderAddress(QStringLiteral("backup@example.org"));
-    details->SetSenderName(QStringLiteral("Corvale"));
+  for (TEmailTemplate* details : {&profile->LogEmailDetails(), &profile->AlertEmailDetails()}) {
+    details->Recipients = QStringLiteral("admin@example.org");
+    details->SenderAddress = QStringLiteral("backup@example.org");
+    details->SenderName = QStringLiteral("Corvale");
   }
-  profile->LogEmailDetails().SetSubject(QStringLiteral("Backup %ProfileName% finished"));
-  profile->LogEmailDetails().SetBody(
-      QStringLiteral("Days: %daysoverdue%\r\nLast: %lastbackup%\r\nFile: %ZIPFILE%\r\n%log%"));
-  profile->AlertEmailDetails().SetSubject(QStringLiteral("Backup %profilename% overdue"));
-  profile->AlertEmailDetails().SetBody(QStringLiteral("Last: %lastbackup%, %daysoverdue% days"));
+  profile->LogEmailDetails().Subject = QStringLiteral("Backup %ProfileName% finished");
+  profile->LogEmailDetails().Body =
+      QStringLiteral("Days: %daysoverdue%\r\nLast: %lastbackup%\r\nFile: %ZIPFILE%\r\n%log%");
+  profile->AlertEmailDetails().Subject = QStringLiteral("Backup %profilename% overdue");
+  profile->AlertEmailDetails().Body = QStringLiteral("Last: %lastbackup%, %daysoverdue% days");
   return profile;
 }
 
 void TestProfileEmail::logEmailCarriesTheRunLog()
 {
-  TSmtpServer server;
+  TLoopbackSmtpServer server;
   QString error;
   QVERIFY2(server.Start({}, error), qPrintable(error));
   TBackupProfile* profile = AddProfile(QStringLiteral("Daily"), server.Port());
@@ -149,9 +149,9 @@ void TestProfileEmail::logEmailCarriesTheRunLog()
 
 void TestProfileEmail::failedLogEmailIsLoggedAndLeavesTheRunAlone()
 {
-  TSmtpServer server;
+  TLoopbackSmtpServer server;
   QString error;
-  TSmtpServer::TOptions options;
+  TLoopbackSmtpServer::TOptions options;
   options.RejectedRecipients << QStringLiteral("admin@example.org");
   QVERIFY2(server.Start(options, error), qPrintable(error));
   TBackupProfile* rejected = AddProfile(QStringLiteral("Rejected"), server.Port());
@@ -161,10 +161,10 @@ void TestProfileEmail::failedLogEmailIsLoggedAndLeavesTheRunAlone()
   down->Files().Add(Path(QStringLiteral("src %zipfile%")) + QLatin1Char('/'), QStringLiteral("*.*"), true);
   down->SetZipFile(Path(QStringLiteral("Down.zip")));
   down->SetLogEmailEnabled(true);
-  down->LogEmailDetails().SetRecipients(QStringLiteral("admin@example.org"));
+  down->LogEmailDetails().Recipients = QStringLiteral("admin@example.org");
   down->SetCustomSMTPSettings(true);
-  down->SMTPSettings().SetSMTPHostname(QStringLiteral("127.0.0.1"));
-  down->SMTPSettings().SetSMTPPort(TSmtpServer::DeadPort());
+  down->SMTPSettings().Hostname = QStringLiteral("127.0.0.1");
+  down->SMTPSettings().Port = TLoopbackSmtpServer::DeadPort();
   QVERIFY(down->SaveProfile());
   FManager->QueueAdd(QStringLiteral("Rejected"));
   FManager->QueueAdd(QStringLiteral("Down"));
@@ -185,7 +185,7 @@ void TestProfileEmail::failedLogEmailIsLoggedAndLeavesTheRunAlone()
 
 void TestProfileEmail::alertEmailsAreAtLeast25HoursApart()
 {
-  TSmtpServer server;
+  TLoopbackSmtpServer server;
   QString error;
   QVERIFY2(server.Start({}, error), qPrintable(error));
   TBackupProfile* profile = AddProfile(QStringLiteral("Never"), server.Port());
@@ -222,8 +222,8 @@ void TestProfileEmail::alertEmailsAreAtLeast25HoursApart()
 
 void TestProfileEmail::profileServerOrProgramServer()
 {
-  TSmtpServer program;
-  TSmtpServer own;
+  TLoopbackSmtpServer program;
+  TLoopbackSmtpServer own;
   QString error;
   QVERIFY2(program.Start({}, error), qPrintable(error));
   QVERIFY2(own.Start({}, error), qPrintable(error));
@@ -232,8 +232,8 @@ void TestProfileEmail::profileServerOrProgramServer()
   TBackupProfile* custom = AddProfile(QStringLiteral("Custom"), program.Port());
   custom->SetAlertEmailEnabled(true);
   custom->SetCustomSMTPSettings(true);
-  custom->SMTPSettings().SetSMTPHostname(QStringLiteral("localhost"));
-  custom->SMTPSettings().SetSMTPPort(own.Port());
+  custom->SMTPSettings().Hostname = QStringLiteral("localhost");
+  custom->SMTPSettings().Port = own.Port();
   FManager->CheckBackupAlerts();
   QCOMPARE(program.Messages().size(), 1);
   QCOMPARE(program.Messages().first().value(QStringLiteral("subject")).toString(),

@@ -58,7 +58,7 @@ private slots:
   void isBackupOverdueAtItsBoundaries();
   void queueOverdueCountsWholeDays();
   void checkBackupAlertsCountsAndSpacesEmails();
-  void storageChangeSavesInBothPlaces();
+  void saveReportsEachUnsavedProfile();
 
 private:
   void SetNow(TDateTime ANow);
@@ -158,7 +158,6 @@ void TestProfileManager::queueKeepsNamesOnce()
 void TestProfileManager::fillOperations()
 {
   TBackupProfileManager m;
-  m.SetStorageType(stINI); // nothing of this test needs the store
   QStringList debug;
   m.OnDebug = [&debug](QObject*, const QString& AProcedure, const QString& AMessage) {
     if (AProcedure == QStringLiteral("QueueAllEnabled"))
@@ -230,7 +229,6 @@ void TestProfileManager::isBackupOverdueAtItsBoundaries()
 void TestProfileManager::queueOverdueCountsWholeDays()
 {
   TBackupProfileManager m;
-  m.SetStorageType(stINI);
   TBackupProfile* due = m.NewProfile(QStringLiteral("Due"));
   due->SetLastBackup(At(2015, 7, 1, 14));
   TBackupProfile* disabled = m.NewProfile(QStringLiteral("Disabled"));
@@ -297,7 +295,6 @@ void TestProfileManager::checkBackupAlertsCountsAndSpacesEmails()
 
   // Until alert e-mails exist, the manager itself sends none and stores nothing.
   TBackupProfileManager plain;
-  plain.SetStorageType(stINI);
   TBackupProfile* p = plain.NewProfile(QStringLiteral("Mailing"));
   p->SetAlertEmailEnabled(true);
   int reported = 0;
@@ -307,26 +304,9 @@ void TestProfileManager::checkBackupAlertsCountsAndSpacesEmails()
   QCOMPARE(p->AlertEmailLastRun(), 0.0);
 }
 
-void TestProfileManager::storageChangeSavesInBothPlaces()
+void TestProfileManager::saveReportsEachUnsavedProfile()
 {
   TRegistry reg;
-  {
-    TBackupProfileManager m;
-    m.SetRegistryKey(ProgramKey);
-    m.NewProfile(QStringLiteral("Daily"));
-    QVERIFY(m.SaveProfilesInStorage(stINI));
-    QCOMPARE(m.StorageType(), stINI);
-    QCOMPARE(m.GetProfileByIndex(0)->StorageType(), stINI);
-    QVERIFY(reg.KeyExists(ProgramKey + QStringLiteral("\\Daily")));
-  }
-  {
-    TBackupProfileManager m;
-    m.SetRegistryKey(ProgramKey);
-    m.SetStorageType(stINI);
-    m.NewProfile(QStringLiteral("Weekly"));
-    QVERIFY(m.SaveProfilesInStorage(stRegistry));
-    QVERIFY(reg.KeyExists(ProgramKey + QStringLiteral("\\Weekly")));
-  }
   {
     // A profile that cannot be saved is reported by name; the others are still saved.
     TBackupProfileManager m;

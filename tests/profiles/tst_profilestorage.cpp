@@ -61,7 +61,6 @@ private slots:
   void loadTakesWhatIsThereAndLeavesTheRest();
   void emptyNamesAndMissingKeys();
   void namesFollowTheRegistry();
-  void iniStorageStoresNothing();
   void damagedProfileDoesNotEndTheLoad();
 
 private:
@@ -93,9 +92,9 @@ void TestProfileStorage::layoutValueByValue()
   p.Files().Add(QStringLiteral("/home/ann"), QStringLiteral("*.odt"), true);
   p.FileExclusions().Add(QStringLiteral("/home/ann/tmp"), QStringLiteral("*.*"), false);
   p.ActivePrograms() = QStringList{QStringLiteral("Inbox - Mail=MailMainWindow"), QStringLiteral("=NoCaption")};
-  p.SMTPSettings().SetSMTPPort(25);
-  p.SMTPSettings().SetSMTPSecure(true);
-  p.LogEmailDetails().SetBody(QStringLiteral("a\r\nb"));
+  p.SMTPSettings().Port = 25;
+  p.SMTPSettings().Secure = true;
+  p.LogEmailDetails().Body = QStringLiteral("a\r\nb");
   QVERIFY(p.SaveProfile());
 
   TRegistry reg;
@@ -188,13 +187,13 @@ void TestProfileStorage::roundTripKeepsEveryField()
   p.SetCustomSMTPSettings(true);
   p.SetSystemState(true);
   p.ActivePrograms() = QStringList{QStringLiteral("a=b=c"), QStringLiteral("=Anonymous")};
-  p.SMTPSettings().SetSMTPHostname(QStringLiteral("smtp"));
-  p.SMTPSettings().SetSMTPPort(465);
-  p.SMTPSettings().SetSMTPSecure(true);
-  p.SMTPSettings().SetUsername(QStringLiteral("u"));
-  p.SMTPSettings().SetPassword(QStringLiteral("p"));
-  p.AlertEmailDetails().SetSubject(QStringLiteral("Overdue"));
-  p.LogEmailDetails().SetRecipients(QStringLiteral("r@example.org"));
+  p.SMTPSettings().Hostname = QStringLiteral("smtp");
+  p.SMTPSettings().Port = 465;
+  p.SMTPSettings().Secure = true;
+  p.SMTPSettings().Username = QStringLiteral("u");
+  p.SMTPSettings().Password = QStringLiteral("p");
+  p.AlertEmailDetails().Subject = QStringLiteral("Overdue");
+  p.LogEmailDetails().Recipients = QStringLiteral("r@example.org");
   QVERIFY(p.SaveProfile());
 
   TBackupProfile q;
@@ -217,13 +216,13 @@ void TestProfileStorage::roundTripKeepsEveryField()
   QCOMPARE(q.CompressionLevel(), clNone);
   QVERIFY(q.CustomSMTPSettings() && q.SystemState());
   QCOMPARE(q.ActivePrograms(), (QStringList{"a=b=c", "=Anonymous"}));
-  QCOMPARE(q.SMTPSettings().SMTPHostname(), QStringLiteral("smtp"));
-  QCOMPARE(q.SMTPSettings().SMTPPort(), 465);
-  QVERIFY(q.SMTPSettings().SMTPSecure() && !q.SMTPSettings().SMTPAuthentication());
-  QCOMPARE(q.SMTPSettings().Username(), QStringLiteral("u"));
-  QCOMPARE(q.SMTPSettings().Password(), QStringLiteral("p"));
-  QCOMPARE(q.AlertEmailDetails().Subject(), QStringLiteral("Overdue"));
-  QCOMPARE(q.LogEmailDetails().Recipients(), QStringLiteral("r@example.org"));
+  QCOMPARE(q.SMTPSettings().Hostname, QStringLiteral("smtp"));
+  QCOMPARE(q.SMTPSettings().Port, 465);
+  QVERIFY(q.SMTPSettings().Secure && !q.SMTPSettings().Authentication);
+  QCOMPARE(q.SMTPSettings().Username, QStringLiteral("u"));
+  QCOMPARE(q.SMTPSettings().Password, QStringLiteral("p"));
+  QCOMPARE(q.AlertEmailDetails().Subject, QStringLiteral("Overdue"));
+  QCOMPARE(q.LogEmailDetails().Recipients, QStringLiteral("r@example.org"));
 }
 
 void TestProfileStorage::shrunkListLeavesOneEntryKey()
@@ -378,34 +377,6 @@ void TestProfileStorage::namesFollowTheRegistry()
   m.SetRegistryKey(QStringLiteral("\\Software\\Nobody"));
   QVERIFY(m.LoadProfiles());
   QCOMPARE(m.ProfileCount(), 0);
-}
-
-void TestProfileStorage::iniStorageStoresNothing()
-{
-  TBackupProfile p;
-  Place(p, QStringLiteral("Daily"));
-  p.SetStorageType(stINI);
-  p.SetINIFileName(FHome->filePath(QStringLiteral("profiles.ini")));
-  p.SetDescription(QStringLiteral("memory only"));
-  QVERIFY(p.SaveProfile());
-  QVERIFY(p.LoadProfile());
-  QCOMPARE(p.ProfileVersion(), -1);
-  QCOMPARE(p.Description(), QStringLiteral("memory only"));
-  QVERIFY(p.DeleteProfile());
-  QVERIFY(!QFile::exists(p.INIFileName()));
-  TRegistry reg;
-  QVERIFY(!reg.KeyExists(ProgramKey));
-
-  p.SetStorageType(stRegistry);
-  QVERIFY(p.SaveProfile());
-  TBackupProfileManager m;
-  Configure(m);
-  m.SetStorageType(stINI);
-  QVERIFY(m.LoadProfiles());
-  QCOMPARE(m.ProfileCount(), 0);
-  QVERIFY(m.NewProfile(QStringLiteral("Daily")));
-  QVERIFY(m.DeleteProfile(QStringLiteral("Daily")));
-  QVERIFY(reg.KeyExists(Key(QStringLiteral("Daily"))));
 }
 
 void TestProfileStorage::damagedProfileDoesNotEndTheLoad()

@@ -61,19 +61,19 @@ void FillProfile(TBackupProfile& AProfile, const QString& ALogFile)
   (void)AProfile.FileExclusions().Add(home + QStringLiteral("/Documents"), QStringLiteral("*.tmp"), true);
   AProfile.ActivePrograms() << QStringLiteral("Inbox - Mail=mail-client")
                             << QStringLiteral("accounts.ods - Sheets=sheets");
-  TBackupProfileEmailDetails& email = AProfile.AlertEmailDetails();
-  email.SetSenderName(QStringLiteral("Backup on %computername%"));
-  email.SetSenderAddress(QStringLiteral("backup@example.org"));
-  email.SetRecipients(QStringLiteral("ann@example.org"));
-  email.SetSubject(QStringLiteral("%profilename% is %daysoverdue% day(s) overdue"));
-  email.SetBody(QStringLiteral("The last backup of %profilename% ran on %lastbackup%.\r\nPlease run it soon."));
-  TBackupProfileSMTPSettings& smtp = AProfile.SMTPSettings();
-  smtp.SetSMTPHostname(QStringLiteral("mail.example.org"));
-  smtp.SetSMTPPort(587);
-  smtp.SetUsername(QStringLiteral("ann"));
-  smtp.SetPassword(QStringLiteral("secret"));
-  smtp.SetSMTPSecure(true);
-  smtp.SetSMTPAuthentication(true);
+  TEmailTemplate& email = AProfile.AlertEmailDetails();
+  email.SenderName = QStringLiteral("Backup on %computername%");
+  email.SenderAddress = QStringLiteral("backup@example.org");
+  email.Recipients = QStringLiteral("ann@example.org");
+  email.Subject = QStringLiteral("%profilename% is %daysoverdue% day(s) overdue");
+  email.Body = QStringLiteral("The last backup of %profilename% ran on %lastbackup%.\r\nPlease run it soon.");
+  TSmtpServer& smtp = AProfile.SMTPSettings();
+  smtp.Hostname = QStringLiteral("mail.example.org");
+  smtp.Port = 587;
+  smtp.Username = QStringLiteral("ann");
+  smtp.Password = QStringLiteral("secret");
+  smtp.Secure = true;
+  smtp.Authentication = true;
   AProfile.SetCustomSMTPSettings(true);
 }
 

@@ -27,6 +27,7 @@ private slots:
   void lastSelectionIsRestoredAndStored();
   void optionNamesMatchWithoutCase();
   void damagedStoreIsReportedOnceAndKept();
+  void storageOtherThanTheRegistryIsRefused();
 
 private:
   struct TCycle
@@ -278,6 +279,23 @@ void TestApplicationOptions::damagedStoreIsReportedOnceAndKept()
   QCOMPARE(cycle->Settings.GetValueByName(QStringLiteral("SMTPPort")), QVariant(25));
   QVERIFY(damaged.open(QIODevice::ReadOnly));
   QCOMPARE(damaged.readAll(), garbage);
+}
+
+void TestApplicationOptions::storageOtherThanTheRegistryIsRefused()
+{
+  // Seeded for every user: refused with a message, and 0 is what the user's key then holds.
+  TRegistry machine(HKEY_USERS);
+  QVERIFY(machine.OpenKey(QStringLiteral("\\.Default") + Key, true));
+  machine.WriteInteger(QStringLiteral("StorageType"), 1);
+  auto cycle = NewCycle();
+  cycle->Options.LoadApplicationSettings();
+  QCOMPARE(cycle->StoreErrors,
+           QStringList{QStringLiteral("\"StorageType\"=1 is not supported: backup profiles are kept in the registry "
+                                      "only. The value 0 is used instead.")});
+  QCOMPARE(TApplicationOptions::Integer(cycle->Settings, TOptionId::StorageType), 0);
+  TRegistry registry;
+  QVERIFY(registry.OpenKeyReadOnly(Key));
+  QCOMPARE(registry.ReadInteger(QStringLiteral("StorageType")), 0);
 }
 
 QTEST_GUILESS_MAIN(TestApplicationOptions)

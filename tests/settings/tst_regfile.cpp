@@ -3,11 +3,11 @@
 // 5.00, the type check against the stored layout, and export and import against the user's hive.
 #include "platform/TRegistry.h"
 #include "profiles/TBackupProfileManager.h"
+#include "profiles/TRegFileLayout.h"
+#include "profiles/TRegFileTransfer.h"
 #include "settings/TApplicationOptions.h"
 #include "settings/TProgramSettings.h"
 #include "settings/TRegFile.h"
-#include "settings/TRegFileLayout.h"
-#include "settings/TRegFileTransfer.h"
 #include "settings/TestHome.h"
 #include "tests/support/StoreSnapshot.h"
 
@@ -27,6 +27,54 @@ QByteArray Utf16(const QString& AText)
   return QByteArray("\xFF\xFE", 2) + QByteArray(encoder(AText));
 }
 
+// Gives every stored field of ARecord a value other than its initial one, within the row's range.
+template <typename TRecord> void FillSamples(TRecord& ARecord, TStoredFields<TRecord> AFields, int ASeed)
+{
+  for (const TStoredField<TRecord>& row : AFields) {
+    ++ASeed;
+    std::visit(
+        [&](auto AField) {
+          using T = decltype(AField);
+          if constexpr (std::is_same_v<T, bool TRecord::*>)
+            ARecord.*AField = row.Default == 0;
+          else if constexpr (std::is_same_v<T, QString TRecord::*>)
+            ARecord.*AField = QString::fromLatin1(row.Name) + QStringLiteral(" ü\r\nline ") + QString::number(ASeed);
+          else if constexpr (std::is_same_v<T, TDateTime TRecord::*>)
+            ARecord.*AField = 42000.25 + ASeed;
+          else if constexpr (!std::is_same_v<T, TFixedValue>)
+            ARecord.*AField =
+                static_cast<std::remove_reference_t<decltype(ARecord.*AField)>>(row.Min > row.Max ? row.Default + ASeed
+                                                                                : row.Default == row.Min ? row.Max
+                                                                                                         : row.Min);
+        },
+        row.Field);
+  }
+}
+
+// The names of the rows whose fields differ between the two records.
+template <typename TRecord> QStringList Differences(const TRecord& A, const TRecord& B, TStoredFields<TRecord> AFields)
+{
+  QStringList names;
+  for (const TStoredField<TRecord>& row : AFields)
+    std::visit(
+        [&](auto AField) {
+          if constexpr (!std::is_same_v<decltype(AField), TFixedValue>)
+            if (!(A.*AField == B.*AField))
+              names << QString::fromLatin1(row.Name);
+        },
+        row.Field);
+  return names;
+}
+
+template <typename TRecord> QStringList FieldNames(TStoredFields<TRecord> AFields)
+{
+  QStringList names;
+  for (const TStoredField<TRecord>& row : AFields)
+    if (!std::holds_alternative<TFixedValue>(row.Field))
+      names << QString::fromLatin1(row.Name);
+  return names;
+}
+
 } // namespace
 
 class TestRegFile : public QObject
@@ -41,6 +89,7 @@ private slots:
   void faultsNameTheirLine_data();
   void faultsNameTheirLine();
   void layoutMatchesWhatTheProgramStores();
+  void everyStoredValueRoundTripsThroughStoreAndFile();
   void checkRefusesWrongKindsAndForeignKeys();
   void exportIsPrivateAndImportRestoresIt();
   void importMergesDeletesAndReplaces();
@@ -237,6 +286,46 @@ void TestRegFile::layoutMatchesWhatTheProgramStores()
   QCOMPARE(TRegFileLayout::Expected({}, QStringLiteral("NotAnOption")).Type, rdUnknown);
 }
 
+void TestRegFile::everyStoredValueRoundTripsThroughStoreAndFile()
+{
+  TBackupProfile fresh;
+  TBackupProfile p;
+  p.SetRegistryKey(ProgramKey);
+  p.SetProfileName(QStringLiteral("Every value"));
+  FillSamples(p, TBackupProfile::StoredValues(), 0);
+  FillSamples(p.AlertEmailDetails(), TBackupProfile::StoredEmailValues(), 100);
+  FillSamples(p.LogEmailDetails(), TBackupProfile::StoredEmailValues(), 200);
+  FillSamples(p.SMTPSettings(), TBackupProfile::StoredSmtpValues(), 300);
+  TBackupProfileFile entry;
+  FillSamples(entry, TBackupProfile::StoredEntryValues(), 400);
+  p.Files().Add(entry.Folder(), entry.FileMask(), entry.Recursive());
+  // Each value differs from its initial one, so that a value lost on the way shows.
+  QCOMPARE(Differences(fresh, p, TBackupProfile::StoredValues()), FieldNames(TBackupProfile::StoredValues()));
+  QCOMPARE(Differences(TSmtpServer(), p.SMTPSettings(), TBackupProfile::StoredSmtpValues()),
+           FieldNames(TBackupProfile::StoredSmtpValues()));
+  QCOMPARE(Differences(TBackupProfileFile(), entry, TBackupProfile::StoredEntryValues()),
+           FieldNames(TBackupProfile::StoredEntryValues()));
+  QVERIFY(p.SaveProfile());
+
+  // Out to a file, the store emptied, and back in: the layout check accepts every value.
+  const QString fileName = FHome->Path(QStringLiteral("every.reg"));
+  TRegFileTransfer transfer(ProgramKey);
+  QVERIFY2(transfer.Export(fileName), qPrintable(transfer.ErrorText()));
+  TRegistry reg;
+  QVERIFY(reg.DeleteKey(ProgramKey));
+  QVERIFY2(transfer.Import(fileName), qPrintable(transfer.ErrorText()));
+
+  TBackupProfile q;
+  q.SetRegistryKey(ProgramKey);
+  QVERIFY(q.LoadProfile(p.ProfileName()));
+  QCOMPARE(Differences(p, q, TBackupProfile::StoredValues()), QStringList());
+  QCOMPARE(q.AlertEmailDetails(), p.AlertEmailDetails());
+  QCOMPARE(q.LogEmailDetails(), p.LogEmailDetails());
+  QCOMPARE(q.SMTPSettings(), p.SMTPSettings());
+  QCOMPARE(q.Files().Count(), 1);
+  QCOMPARE(Differences(entry, *q.Files().GetItem(0), TBackupProfile::StoredEntryValues()), QStringList());
+}
+
 void TestRegFile::checkRefusesWrongKindsAndForeignKeys()
 {
   TRegFileTransfer transfer(ProgramKey);
@@ -266,6 +355,11 @@ void TestRegFile::checkRefusesWrongKindsAndForeignKeys()
               .startsWith(QStringLiteral("Line 4:")));
   QVERIFY(check(QStringLiteral("[%1\\P\\SMTPSettings]\r\n\"SMTPPort\"=\"25\"\r\n").arg(Root))
               .startsWith(QStringLiteral("Line 4:")));
+  // Profiles are kept in the registry only.
+  QCOMPARE(check(QStringLiteral("[%1]\r\n\"StorageType\"=dword:0\r\n").arg(Root)), QStringLiteral("ok"));
+  QCOMPARE(
+      check(QStringLiteral("[%1]\r\n\"storagetype\"=dword:1\r\n").arg(Root)),
+      QStringLiteral("Line 4: \"StorageType\"=1 is not supported: backup profiles are kept in the registry only."));
   // Keys outside the program's key, and the key above it, are refused.
   QVERIFY(check(QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Quenfield\\Orvel]\r\n"))
               .startsWith(QStringLiteral("Line 3: the key")));

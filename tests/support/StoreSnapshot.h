@@ -2,8 +2,8 @@
 // Small helpers for tests of the program's stored key: writing a file, and the whole key as text.
 #pragma once
 
+#include "profiles/TRegFileTransfer.h"
 #include "settings/TRegFile.h"
-#include "settings/TRegFileTransfer.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The small dialogs of the profile editor: an e-mail template, an SMTP server, a folder with a mask,
 // and the drives the folder dialog offers.
-#include "profiles/TBackupProfileEmailDetails.h"
-#include "profiles/TBackupProfileSMTPSettings.h"
 #include "tests/support/OffscreenNoise.h"
+#include "types/TEmailTemplate.h"
+#include "types/TSmtpServer.h"
 #include "ui/TMessageBox.h"
+#include "ui/TSmtpServerFields.h"
 #include "ui/TfrmEmailDetails.h"
 #include "ui/TfrmFolderSelect.h"
 #include "ui/TfrmSMTPDetails.h"
@@ -54,9 +55,9 @@ private slots:
 void TestProfileDialogs::emailDetailsNeedASenderAddress()
 {
   TfrmEmailDetails dialog;
-  TBackupProfileEmailDetails email;
-  email.SetSubject(QStringLiteral("Backup of %profilename%"));
-  email.SetBody(QStringLiteral("Line one\r\nLine two"));
+  TEmailTemplate email;
+  email.Subject = QStringLiteral("Backup of %profilename%");
+  email.Body = QStringLiteral("Line one\r\nLine two");
   WhileOpen(dialog, [&] {
     QCOMPARE(dialog.memoMessage->toPlainText(), QStringLiteral("Line one\nLine two"));
     dialog.btnKeywords->click();
@@ -74,42 +75,44 @@ void TestProfileDialogs::emailDetailsNeedASenderAddress()
   QCOMPARE(shown.at(0).Text.split(QStringLiteral("\r\n")).size(), 10);
   QCOMPARE(shown.at(1).Kind, TMessageBox::mkError);
   QVERIFY(shown.at(1).Text.startsWith(QStringLiteral("You must specify a Sender Address.")));
-  QCOMPARE(email.SenderAddress(), QStringLiteral("ann@example.org"));
-  QCOMPARE(email.Body(), QStringLiteral("Line one\r\nLine two\r\nLine three"));
-  QCOMPARE(email.Subject(), QStringLiteral("Backup of %profilename%"));
+  QCOMPARE(email.SenderAddress, QStringLiteral("ann@example.org"));
+  QCOMPARE(email.Body, QStringLiteral("Line one\r\nLine two\r\nLine three"));
+  QCOMPARE(email.Subject, QStringLiteral("Backup of %profilename%"));
 
   // Cancel leaves the template as it was.
   WhileOpen(dialog, [&] { dialog.editSubject->setText(QStringLiteral("Changed")); });
   QVERIFY(!dialog.Execute(email));
-  QCOMPARE(email.Subject(), QStringLiteral("Backup of %profilename%"));
+  QCOMPARE(email.Subject, QStringLiteral("Backup of %profilename%"));
 }
 
 void TestProfileDialogs::smtpDetailsCopyBackOnlyOnOk()
 {
   TfrmSMTPDetails dialog;
-  TBackupProfileSMTPSettings smtp;
-  smtp.SetSMTPHostname(QStringLiteral("mail.example.org"));
-  smtp.SetSMTPPort(587);
+  TSmtpServer smtp;
+  smtp.Hostname = QStringLiteral("mail.example.org");
+  smtp.Port = 587;
+  const TSmtpServer before = smtp;
   WhileOpen(dialog, [&] {
-    QCOMPARE(dialog.editSMTPPort->value(), 587);
-    dialog.editUsername->setText(QStringLiteral("ann"));
-    dialog.editPassword->setText(QStringLiteral("pw"));
-    dialog.cbSecureConnection->setChecked(true);
+    QCOMPARE(dialog.gbSMTPDetails->editPort->value(), 587);
+    dialog.gbSMTPDetails->editUsername->setText(QStringLiteral("ann"));
+    dialog.gbSMTPDetails->editPassword->setText(QStringLiteral("pw"));
+    dialog.gbSMTPDetails->cbSecure->setChecked(true);
   });
   QVERIFY(!dialog.Execute(smtp));
-  QVERIFY(smtp.Username().isEmpty());
+  QCOMPARE(smtp, before);
 
   WhileOpen(dialog, [&] {
-    dialog.editSMTPPort->setValue(465);
-    dialog.cbSecureConnection->setChecked(true);
-    dialog.editPassword->setText(QStringLiteral("pw"));
+    dialog.gbSMTPDetails->editPort->setValue(465);
+    dialog.gbSMTPDetails->cbSecure->setChecked(true);
+    dialog.gbSMTPDetails->editPassword->setText(QStringLiteral("pw"));
     dialog.btnOk->click();
   });
   QVERIFY(dialog.Execute(smtp));
-  QCOMPARE(smtp.SMTPPort(), 465);
-  QVERIFY(smtp.SMTPSecure());
-  QVERIFY(!smtp.SMTPAuthentication());
-  QCOMPARE(smtp.Password(), QStringLiteral("pw"));
+  TSmtpServer expected = before;
+  expected.Port = 465;
+  expected.Secure = true;
+  expected.Password = QStringLiteral("pw");
+  QCOMPARE(smtp, expected);
 }
 
 void TestProfileDialogs::folderSelectReportsTheChosenFolder()

@@ -8,7 +8,9 @@
 #include "sysinfo/TClock.h"
 #include "sysinfo/TFormatSettings.h"
 #include "tests/support/OffscreenNoise.h"
+#include "ui/TAlertControls.h"
 #include "ui/TDestinationControls.h"
+#include "ui/TEntryListView.h"
 #include "ui/TFileDialog.h"
 #include "ui/TMessageBox.h"
 #include "ui/TPluginCatalog.h"
@@ -244,8 +246,8 @@ void TestProfileEditor::storedValuesOutsideTheControlsOpenClamped()
     profile.SetSpanningSize(-MegaByte); // a count that wrapped
     QCOMPARE(RunEditor(editor, profile,
                        [&] {
-                         QCOMPARE(editor.TrackBarAlertDays->value(), 30);
-                         QCOMPARE(editor.lblAlertDays->text(),
+                         QCOMPARE(editor.Alerts->TrackBarAlertDays->value(), 30);
+                         QCOMPARE(editor.Alerts->lblAlertDays->text(),
                                   QStringLiteral("Alert if backup has not been performed in the last 30 day(s)"));
                          QCOMPARE(editor.Destination->editSpanning->value(), 0);
                          editor.btnOk->click();
@@ -419,7 +421,7 @@ void TestProfileEditor::loadDefaultsRefreshesAllLists()
     QCOMPARE(editor.Sources.ListView->topLevelItemCount(), 0);
     QCOMPARE(editor.Exclusions.ListView->topLevelItemCount(), 0);
     QCOMPARE(Rows(editor.ListViewActivePrograms), QStringList({QStringLiteral("Inbox - Mail|MailWindow")}));
-    QCOMPARE(editor.TrackBarAlertDays->value(), 14);
+    QCOMPARE(editor.Alerts->TrackBarAlertDays->value(), 14);
     QCOMPARE(editor.editName->text(), QStringLiteral("Renamed"));
   });
   QCOMPARE(Texts(), QStringList({QStringLiteral("Are you sure you want to load profile defaults?")}));
@@ -430,7 +432,7 @@ void TestProfileEditor::defaultBoxSavesTheDefaultFields()
   TfrmBackupProfiles editor(nullptr, nullptr);
   TBackupProfile& profile = *NewProfile(QStringLiteral("Docs"));
   RunEditor(editor, profile, [&] {
-    editor.TrackBarAlertDays->setValue(21);
+    editor.Alerts->TrackBarAlertDays->setValue(21);
     editor.cbDefault->setChecked(true);
     editor.btnOk->click();
   });

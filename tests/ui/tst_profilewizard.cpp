@@ -4,7 +4,9 @@
 #include "profiles/TBackupProfileManager.h"
 #include "sysinfo/TSystemSources.h"
 #include "tests/support/OffscreenNoise.h"
+#include "ui/TAlertControls.h"
 #include "ui/TDestinationControls.h"
+#include "ui/TEntryListView.h"
 #include "ui/TMessageBox.h"
 #include "ui/TWizardProgress.h"
 #include "ui/TfrmBackupProfileWizard.h"
@@ -164,6 +166,7 @@ private slots:
                        firefox + "b.work/|places.sqlite|-", FHome + "/Documents/|*.*|R", FHome + "/Pictures/|*.*|R"}));
       QCOMPARE(wizard.ListViewFiles->topLevelItemCount(), 5);
       QCOMPARE(wizard.ListViewFiles->topLevelItem(0)->text(2), QStringLiteral("True"));
+      QCOMPARE(wizard.ListViewFiles->headerItem()->text(2), QStringLiteral("Recursive"));
 
       // Back asks first; No stays, Yes goes back and the list is rebuilt from the boxes on return.
       TMessageBox::QueueAnswer(TMessageBox::maNo);
@@ -199,8 +202,8 @@ private slots:
       QCOMPARE(wizard.Destination->lblCompression->text(), QStringLiteral("Compression Level: Maximum (recommended)"));
       QTest::mouseClick(wizard.btnNext, Qt::LeftButton);
       QCOMPARE(wizard.CurrentPage(), W::PageBackupAlerts);
-      wizard.TrackBarAlertDays->setValue(9);
-      QCOMPARE(wizard.lblAlertDays->text(),
+      wizard.Alerts->TrackBarAlertDays->setValue(9);
+      QCOMPARE(wizard.Alerts->lblAlertDays->text(),
                QStringLiteral("Alert if backup has not been performed in the last 9 day(s)"));
       QTest::mouseClick(wizard.btnNext, Qt::LeftButton);
       // The advanced page is shown only when asked for on the first page.

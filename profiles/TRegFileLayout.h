@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Which registry data type each value below the program key must have: the options in the key
-// itself (by their setting types), the profiles in its sub-keys (by the profile layout). A
+// itself (by their setting types), the profiles in its sub-keys (by the profile's tables of
+// stored values). A
 // value of another type would make the program fail to read its options or a profile.
 #pragma once
 

@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-class TSmtpServer
+class TLoopbackSmtpServer
 {
 public:
   struct TOptions
@@ -22,10 +22,10 @@ public:
     QStringList RejectedRecipients;
   };
 
-  TSmtpServer() = default;
-  ~TSmtpServer();
-  TSmtpServer(const TSmtpServer&) = delete;
-  TSmtpServer& operator=(const TSmtpServer&) = delete;
+  TLoopbackSmtpServer() = default;
+  ~TLoopbackSmtpServer();
+  TLoopbackSmtpServer(const TLoopbackSmtpServer&) = delete;
+  TLoopbackSmtpServer& operator=(const TLoopbackSmtpServer&) = delete;
 
   // Why the server cannot run here, or empty when it can.
   static QString Missing();

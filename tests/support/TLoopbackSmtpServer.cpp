@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TSmtpServer.h"
+#include "TLoopbackSmtpServer.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,12 +29,12 @@ bool Run(const QString& AProgram, const QStringList& AArguments, const QString& 
 
 } // namespace
 
-TSmtpServer::~TSmtpServer()
+TLoopbackSmtpServer::~TLoopbackSmtpServer()
 {
   Stop();
 }
 
-QString TSmtpServer::Missing()
+QString TLoopbackSmtpServer::Missing()
 {
   QProcess probe;
   probe.start(Python, {QStringLiteral("-c"), QStringLiteral("import aiosmtpd")});
@@ -43,7 +43,7 @@ QString TSmtpServer::Missing()
   return QString();
 }
 
-bool TSmtpServer::Start(const TOptions& AOptions, QString& AError)
+bool TLoopbackSmtpServer::Start(const TOptions& AOptions, QString& AError)
 {
   if (!FFolder.isValid()) {
     AError = QStringLiteral("no temporary folder");
@@ -84,7 +84,7 @@ bool TSmtpServer::Start(const TOptions& AOptions, QString& AError)
   return true;
 }
 
-void TSmtpServer::Stop()
+void TLoopbackSmtpServer::Stop()
 {
   if (FProcess.state() == QProcess::NotRunning)
     return;
@@ -95,7 +95,7 @@ void TSmtpServer::Stop()
   }
 }
 
-QList<QJsonObject> TSmtpServer::Messages() const
+QList<QJsonObject> TLoopbackSmtpServer::Messages() const
 {
   QList<QJsonObject> result;
   for (int n = 1;; ++n) {
@@ -107,7 +107,7 @@ QList<QJsonObject> TSmtpServer::Messages() const
   return result;
 }
 
-bool TSmtpServer::MakeCertificates(const QString& AFolder, QString& AError)
+bool TLoopbackSmtpServer::MakeCertificates(const QString& AFolder, QString& AError)
 {
   const QString openssl = QStringLiteral("openssl");
   QFile extensions(AFolder + QStringLiteral("/server.ext"));
@@ -139,7 +139,7 @@ bool TSmtpServer::MakeCertificates(const QString& AFolder, QString& AError)
              AFolder, AError);
 }
 
-int TSmtpServer::DeadPort()
+int TLoopbackSmtpServer::DeadPort()
 {
   // A port the system hands out and that is closed again at once.
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -22,8 +22,6 @@ using TOnRemainingTime = std::function<void(QObject* ASender, qint64 ATotalAmoun
 
 // The ordinals below are stored as integers: never reorder or renumber them.
 
-enum TBackupProfileStorageType : int { stRegistry = 0, stINI = 1 };
-
 enum TZipType : int { zZip = 0, zSeven = 1, zNTBackup = 2 };
 
 enum TCompressionLevel : int { clNone = 0, clLow = 1, clNormal = 2, clHigh = 3, clMaximum = 4 };

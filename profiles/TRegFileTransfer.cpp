@@ -1,28 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "settings/TRegFileTransfer.h"
+#include "profiles/TRegFileTransfer.h"
 
 #include "platform/FileNames.h"
 #include "platform/Posix.h"
-#include "platform/TFileDescriptor.h"
-#include "settings/TRegFileLayout.h"
+#include "profiles/TRegFileLayout.h"
+#include "settings/TApplicationOptions.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 const QString RootName = QStringLiteral("HKEY_CURRENT_USER");
-
-QString SystemError()
-{
-  return Posix::ErrorText(errno);
-}
 
 // A date as stored: days since 30 December 1899, from 1 January of the year 1 (-693593) to
 // the end of 31 December 9999 (2958466, exclusive).
@@ -31,32 +20,6 @@ bool IsStorableDate(const QByteArray& AData)
   double days = 0;
   std::memcpy(&days, AData.constData(), sizeof days);
   return std::isfinite(days) && days >= -693593.0 && days < 2958466.0;
-}
-
-bool ReadAll(const QString& AFileName, QByteArray& AData)
-{
-  int error = 0;
-  const TFileDescriptor file = TFileDescriptor::Open(EncodeFileName(AFileName), O_RDONLY, 0, error);
-  if (!file.IsOpen()) {
-    errno = error;
-    return false;
-  }
-  AData.clear();
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(file.Fd(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR)
-      continue;
-    if (got < 0)
-      return false;
-    if (got == 0)
-      break;
-    AData.append(buffer, got);
-    // One byte over the bound is enough for the parser to refuse the file.
-    if (AData.size() > TRegFile::MaxFileSize)
-      break;
-  }
-  return true;
 }
 
 } // namespace
@@ -177,6 +140,11 @@ bool TRegFileTransfer::Check(const TRegFile& AFile)
             QStringLiteral("Line %1: the value \"%2\" must be %3, not %4")
                 .arg(value.Line)
                 .arg(value.Name, TRegFileLayout::KindText(expected.Type), TRegFileLayout::KindText(value.Type)));
+      // Profiles are kept in the registry only; another storage would lose them.
+      if (parts.isEmpty() && value.Type == rdInteger && value.Data.toInt() != 0 &&
+          value.Name.compare(TApplicationOptions::Name(TOptionId::StorageType), Qt::CaseInsensitive) == 0)
+        return Fail(QStringLiteral("Line %1: ").arg(value.Line) +
+                    TApplicationOptions::StorageTypeRefused.arg(value.Data.toInt()));
       if (expected.Size >= 0 && value.Data.toByteArray().size() != expected.Size)
         return Fail(QStringLiteral("Line %1: the value \"%2\" must hold %3 bytes")
                         .arg(value.Line)
@@ -252,8 +220,9 @@ bool TRegFileTransfer::Import(const QString& AFileName, bool AReplace)
 {
   FKeyCount = FValueCount = 0;
   QByteArray data;
-  if (!ReadAll(AFileName, data))
-    return Fail(QStringLiteral("Failed to read \"%1\": %2").arg(AFileName, SystemError()));
+  // One byte over the bound is enough for the parser to refuse the file.
+  if (const int error = Posix::ReadFile(AFileName, data, TRegFile::MaxFileSize + 1); error != 0)
+    return Fail(QStringLiteral("Failed to read \"%1\": %2").arg(AFileName, Posix::ErrorText(error)));
   TRegFile file;
   if (!file.Parse(data))
     return Fail(file.ErrorText());
