@@ -5,8 +5,8 @@
 #pragma once
 
 #include "app/BalloonTypes.h"
-#include "types/SharedTypes.h"
 #include "sysinfo/TExitDecision.h"
+#include "types/SharedTypes.h"
 
 #include <QObject>
 #include <QString>

@@ -330,9 +330,9 @@ void TBackupProfile::LoadDefaults()
     // Every user can read the machine-wide default: a password there is no secret and is not
     // taken over; this profile keeps its own.
     const QString ownPassword = FPassword;
-    const QString ownSMTPPassword = FSMTPSettings.Password();
+    const QString ownSMTPPassword = FSMTPSettings.Password;
     FPassword.clear();
-    FSMTPSettings.SetPassword(QString());
+    FSMTPSettings.Password.clear();
     try {
       (void)LoadProfile(DefaultProfileName());
     } catch (const ERegistryException& e) {
@@ -340,11 +340,11 @@ void TBackupProfile::LoadDefaults()
       Log(QStringLiteral("Failed to load profile: ") + DefaultProfileName() + QStringLiteral(", Error: ") +
           e.Message());
     }
-    if (!FPassword.isEmpty() || !FSMTPSettings.Password().isEmpty())
+    if (!FPassword.isEmpty() || !FSMTPSettings.Password.isEmpty())
       Log(QStringLiteral("The machine-wide default profile holds a password, which every user can read; it was not "
                          "used."));
     FPassword = ownPassword;
-    FSMTPSettings.SetPassword(ownSMTPPassword);
+    FSMTPSettings.Password = ownSMTPPassword;
   }
 
   TBackupProfile defaults;
