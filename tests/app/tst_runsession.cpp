@@ -5,6 +5,7 @@
 #include "tests/support/TFakeSession.h"
 #include "tests/support/TFakeShell.h"
 
+#include <QCoreApplication>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
@@ -59,7 +60,7 @@ void TestRunSession::runsOnItsOwnThreadOneAtATime()
   std::atomic<bool> onOwnThread = false;
   int heldDuringRun = -1;
   FFake.OnBackup = [&] {
-    onOwnThread = QThread::currentThread() != qApp->thread();
+    onOwnThread = QThread::currentThread() != QCoreApplication::instance()->thread();
     heldDuringRun = FSession->HeldLocks();
     gate.acquire();
     return true;
