@@ -27,6 +27,13 @@ struct TListedProgram
   QString Name;
   QString ClassName;
   TWindowId Window = 0; // 0 for a program out of reach (UnreachablePrograms)
+
+  // An entry of a profile's list, "window title=window class" or a title alone.
+  static TListedProgram FromEntry(const QString& AEntry)
+  {
+    const qsizetype split = AEntry.indexOf(QLatin1Char('='));
+    return {split < 0 ? AEntry : AEntry.left(split), split < 0 ? QString() : AEntry.mid(split + 1)};
+  }
 };
 
 class TProgramWindows

@@ -38,10 +38,7 @@ QList<TListedProgram> CloseListedPrograms(TProgramWindows& AWindows, const QStri
 {
   QList<TListedProgram> found;
   for (const QString& entry : APrograms) {
-    const qsizetype split = entry.indexOf(QLatin1Char('='));
-    TListedProgram program;
-    program.Name = split < 0 ? entry : entry.left(split);
-    program.ClassName = split < 0 ? QString() : entry.mid(split + 1);
+    TListedProgram program = TListedProgram::FromEntry(entry);
     program.Window = AWindows.FindProgramWindow(program.Name, program.ClassName);
     if (program.Window == 0)
       continue;

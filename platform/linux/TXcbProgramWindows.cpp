@@ -454,10 +454,7 @@ QList<TListedProgram> TXcbProgramWindows::UnreachablePrograms(const QStringList&
   QList<TListedProgram> unreachable;
   QSet<QString> stillRunning;
   for (const QString& entry : APrograms) {
-    const qsizetype split = entry.indexOf(QLatin1Char('='));
-    TListedProgram program;
-    program.Name = split < 0 ? entry : entry.left(split);
-    program.ClassName = split < 0 ? QString() : entry.mid(split + 1);
+    TListedProgram program = TListedProgram::FromEntry(entry);
     if ((!runs(program.ClassName) && !runs(program.Name)) || FindProgramWindow(program.Name, program.ClassName) != 0)
       continue;
     unreachable << program;

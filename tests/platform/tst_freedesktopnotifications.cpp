@@ -82,7 +82,7 @@ void TestFreedesktopNotifications::initTestCase()
     QVERIFY2(!deadline.hasExpired(), "the notification daemon did not appear on the bus");
     QThread::msleep(50);
   }
-  // The template takes CloseNotification's id as signed; the specification's is unsigned.
+  // The template takes CloseNotification's id as signed; the notification protocol's is unsigned.
   QDBusMessage add =
       QDBusMessage::createMethodCall(TFreedesktopNotifications::Service, TFreedesktopNotifications::ObjectPath,
                                      MockInterface, QStringLiteral("AddMethod"));
